@@ -1,0 +1,228 @@
+// chronsort end to end: each row is the dialogue's answers, the input file
+// in.txt, and what must come out on stdout, in out.txt and on stderr.
+
+#include "runner.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+const std::string askIn = "Enter input file name containing Dates in format "
+                          "dd/mm/yyyy, Space or new line seperated: ";
+const std::string askOut = "Enter output file name: ";
+const std::string done =
+    askIn + askOut + "Done!! Output saved in file: out.txt\n";
+const char *const noFile = "<no file>";
+
+struct Row {
+    const char *name;
+    std::string answers;
+    std::string input;
+    std::string out;
+    std::string file; // expected out.txt, or noFile
+    int status;
+    std::string err;
+};
+
+std::ostream &
+operator<<(std::ostream &os, const Row &row)
+{
+    return os << row.name;
+}
+
+// Dates first..last of one month, written in the order given.
+std::string
+days(int first, int last, const char *sep, const char *end)
+{
+    std::string s;
+    int step = first <= last ? 1 : -1;
+    for (int d = first;; d += step) {
+        s += std::to_string(d) + "/1/2000" + (d == last ? end : sep);
+        if (d == last)
+            return s;
+    }
+}
+
+Result
+runIn(const std::string &dir, const std::string &answers)
+{
+    return run({CHRONSORT}, answers, dir);
+}
+
+class Chronsort : public InDir, public testing::WithParamInterface<Row>
+{
+};
+
+TEST_P(Chronsort, Dialogue)
+{
+    const Row &row = GetParam();
+    writeFile(dir + "/in.txt", row.input);
+    Result r = runIn(dir, row.answers);
+    ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
+    EXPECT_EQ(row.status, r.status);
+    EXPECT_EQ(row.out, r.out);
+    EXPECT_EQ(row.err, r.err);
+    std::string file = noFile;
+    readFile(dir + "/out.txt", &file);
+    EXPECT_EQ(row.file, file);
+    std::string input;
+    ASSERT_TRUE(readFile(dir + "/in.txt", &input));
+    EXPECT_EQ(row.input, input) << "the input file was changed";
+}
+
+const std::string in = "in.txt out.txt\n";
+
+// Ordinary files: year decides, then month, then day; numbers as read.
+INSTANTIATE_TEST_SUITE_P(
+    Sorts, Chronsort,
+    testing::Values(
+        Row{"typical", in, "05/06/2001 03/04/2002\n01/02/2001\n", done,
+            "1/2/2001 5/6/2001 3/4/2002 ", 0, ""},
+        Row{"no_line_end_any_blanks", "\n  in.txt\n\tout.txt",
+            "05/06/2001\t\t03/04/2002 \n\n 01/02/2001", done,
+            "1/2/2001 5/6/2001 3/4/2002 ", 0, ""},
+        Row{"empty", in, "", done, "", 0, ""},
+        Row{"white_space_only", in, " \n\t\n", done, "", 0, ""},
+        Row{"year_then_month_then_day", in,
+            "1/1/2000 10/12/1999 2/3/2000 1/3/2000 9/2/2000", done,
+            "10/12/1999 1/1/2000 9/2/2000 1/3/2000 2/3/2000 ", 0, ""},
+        Row{"negative_year_first", in, "1/1/0 5/5/-1 1/1/2000 31/12/-1", done,
+            "5/5/-1 31/12/-1 1/1/0 1/1/2000 ", 0, ""},
+        Row{"equal_dates_all_kept", in, "3/3/3 1/1/1 3/3/3 03/3/3", done,
+            "1/1/1 3/3/3 3/3/3 3/3/3 ", 0, ""},
+        Row{"leading_zeros_and_signs", in, "08/09/2001 +1/+2/+3 -0/0/0", done,
+            "0/0/0 1/2/3 8/9/2001 ", 0, ""},
+        Row{"no_calendar_check", in, "31/02/2001 0/0/0 99/99/2001", done,
+            "0/0/0 31/2/2001 99/99/2001 ", 0, ""},
+        Row{"exactly_77", in, days(77, 1, " ", ""), done, days(1, 77, " ", " "),
+            0, ""},
+        Row{"more_than_77", in, days(300, 1, "\n", "\n"), done,
+            days(1, 300, " ", " "), 0, ""}),
+    testing::PrintToStringParamName());
+
+// Text that is not a date ends the reading; what was read is still sorted.
+INSTANTIATE_TEST_SUITE_P(
+    OddInput, Chronsort,
+    testing::Values(
+        Row{"word_stops_reading", in, "1/2/2000 hello 3/4/1999", done,
+            "1/2/2000 ", 0,
+            "chronsort: in.txt:1: \"hello\": not a date; the rest of the "
+            "file is ignored\n"},
+        Row{"lone_sign_stops_reading", in, "1/2/2000\n\n-x 3/4/1999\n", done,
+            "1/2/2000 ", 0,
+            "chronsort: in.txt:3: \"-x\": not a date; the rest of the file "
+            "is ignored\n"},
+        // The blank ends the first date after its day; the slash ends reading.
+        Row{"blank_before_slash", in, "1 /2/2000", done, "1/0/0 ", 0,
+            "chronsort: in.txt:1: incomplete date, read as 1/0/0\n"
+            "chronsort: in.txt:1: \"/2/2000\": not a date; the rest of the "
+            "file is ignored\n"},
+        Row{"cut_short_at_end", in, "3/4/5\n12/05", done, "12/5/0 3/4/5 ", 0,
+            "chronsort: in.txt:2: incomplete date, read as 12/5/0\n"},
+        Row{"cut_short_then_more", in, "12/05 3/4/5", done, "12/5/0 3/4/5 ", 0,
+            "chronsort: in.txt:1: incomplete date, read as 12/5/0\n"},
+        // Saturated, so they still sort past every ordinary date.
+        Row{"beyond_32_bits", in,
+            "1/1/99999999999999999999999 2/2/2 1/1/-3000000000", done,
+            "1/1/-2147483648 2/2/2 1/1/2147483647 ", 0,
+            "chronsort: in.txt:1: number out of range, read as "
+            "1/1/2147483647\n"
+            "chronsort: in.txt:1: number out of range, read as "
+            "1/1/-2147483648\n"}),
+    testing::PrintToStringParamName());
+
+// Failures: a message on stderr, status 1, never "Done!!".
+INSTANTIATE_TEST_SUITE_P(
+    Errors, Chronsort,
+    testing::Values(
+        Row{"no_input_name", "", "1/1/1", askIn, noFile, 1,
+            "chronsort: input file name: end of input\n"},
+        Row{"no_output_name", "in.txt\n", "1/1/1", askIn + askOut, noFile, 1,
+            "chronsort: output file name: end of input\n"},
+        Row{"missing_input", "nothere.txt out.txt", "1/1/1", askIn, noFile, 1,
+            "chronsort: nothere.txt: No such file or directory\n"},
+        Row{"input_is_directory", ". out.txt", "1/1/1", askIn, noFile, 1,
+            "chronsort: .: Is a directory\n"},
+        Row{"read_error", "/proc/self/mem out.txt", "", askIn + askOut, noFile,
+            1, "chronsort: /proc/self/mem: Input/output error\n"},
+        Row{"output_is_directory", "in.txt .", "1/1/1", askIn + askOut, noFile,
+            1, "chronsort: .: Is a directory\n"},
+        Row{"output_device_full", "in.txt /dev/full", "2/2/2 1/1/1",
+            askIn + askOut, noFile, 1,
+            "chronsort: /dev/full: No space left on device\n"}),
+    testing::PrintToStringParamName());
+
+class ChronsortFiles : public InDir
+{
+};
+
+// The output may name the input file, directly or through a link: the file
+// then holds its own dates sorted, and a link stays a link.
+TEST_F(ChronsortFiles, SortsInPlace)
+{
+    struct Case {
+        const char *answers;
+        const char *link; // made to point at in.txt, or nullptr
+        bool symbolic;
+    } cases[] = {{"in.txt in.txt", nullptr, false},
+                 {"in.txt ./in.txt", nullptr, false},
+                 {"in.txt soft.txt", "soft.txt", true},
+                 {"in.txt hard.txt", "hard.txt", false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.answers);
+        writeFile(dir + "/in.txt", "3/3/3 1/1/1 2/2/2\n");
+        std::string link = dir + "/" + (c.link ? c.link : "");
+        if (c.link) {
+            int made = c.symbolic
+                           ? symlink("in.txt", link.c_str())
+                           : ::link((dir + "/in.txt").c_str(), link.c_str());
+            ASSERT_EQ(0, made);
+        }
+        Result r = runIn(dir, c.answers);
+        EXPECT_EQ(0, r.status);
+        EXPECT_EQ("", r.err);
+        std::string text;
+        ASSERT_TRUE(readFile(dir + "/in.txt", &text));
+        EXPECT_EQ("1/1/1 2/2/2 3/3/3 ", text);
+        struct stat st;
+        if (c.link) {
+            ASSERT_EQ(0, lstat(link.c_str(), &st));
+            EXPECT_EQ(c.symbolic, S_ISLNK(st.st_mode));
+            ASSERT_TRUE(readFile(link, &text));
+            EXPECT_EQ("1/1/1 2/2/2 3/3/3 ", text);
+            unlink(link.c_str());
+        }
+    }
+}
+
+// Sorting in place would destroy the text after the dates that were read.
+TEST_F(ChronsortFiles, KeepsInputWithUnreadText)
+{
+    writeFile(dir + "/in.txt", "2/2/2 1/1/1 notes\n");
+    Result r = runIn(dir, "in.txt in.txt");
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(askIn + askOut, r.out);
+    std::string text;
+    ASSERT_TRUE(readFile(dir + "/in.txt", &text));
+    EXPECT_EQ("2/2/2 1/1/1 notes\n", text);
+}
+
+// Names have no length limit; the message names the output file.
+TEST_F(ChronsortFiles, LongNames)
+{
+    std::string inName(250, 'i'), outName(255, 'o');
+    writeFile(dir + "/" + inName, "2/2/2 1/1/1");
+    Result r = runIn(dir, inName + "\n" + outName + "\n");
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(askIn + askOut + "Done!! Output saved in file: " + outName + "\n",
+              r.out);
+    std::string text;
+    ASSERT_TRUE(readFile(dir + "/" + outName, &text));
+    EXPECT_EQ("1/1/1 2/2/2 ", text);
+}
+
+} // namespace
