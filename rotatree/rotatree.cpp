@@ -1,0 +1,75 @@
+// rotatree: reads a count and that many numbers, builds a search tree from
+// them that is rebalanced after every insertion (printing it as it goes),
+// then looks one number up and lists the tree.
+
+#include "tree.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+// Read as long, so that a number beyond 32 bits is refused rather than
+// wrapped. On failure nothing is stored, and the caller ends the dialogue.
+static bool
+readNumber(const char *what, int *a)
+{
+    long v;
+    int r = scanf("%ld", &v);
+    if (r == 1 && v >= INT_MIN && v <= INT_MAX) {
+        *a = (int)v;
+        return true;
+    }
+    const char *why = "end of input";
+    if (r == 1)
+        why = "out of range";
+    else if (r == 0)
+        why = "not a number";
+    else if (ferror(stdin))
+        why = strerror(errno);
+    fflush(stdout);
+    fprintf(stderr, "rotatree: %s: %s\n", what, why);
+    return false;
+}
+
+int
+main()
+{
+    int n, a, i;
+    Tree *temp;
+    char what[32];
+
+    printf("Enter number of elements: ");
+    fflush(stdout);
+    if (!readNumber("number of elements", &n))
+        return 1;
+    for (i = 0; i < n; i++) {
+        snprintf(what, sizeof what, "element %d", i + 1);
+        if (!readNumber(what, &a))
+            return 1;
+        if (root == nullptr)
+            root = newNode(a);
+        else
+            insert(a, root);
+    }
+    printf("Inserted!\n");
+
+    printf("Enter element to search: ");
+    fflush(stdout);
+    if (!readNumber("element to search", &a))
+        return 1;
+    temp = search(a, root);
+    if (temp != nullptr)
+        printf("Element %d found at %x", temp->a, (unsigned)(uintptr_t)temp);
+    else
+        printf("Element not found\n");
+    inorder(root);
+    printf("\nExit!\n");
+
+    if (fflush(stdout) != 0) {
+        fprintf(stderr, "rotatree: standard output: %s\n", strerror(errno));
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,25 @@
+// A binary search tree of ints, rebalanced by single rotations that are
+// driven by heights computed afresh each time. Insertion prints the whole
+// tree after every rebalancing step, so that its changes can be followed.
+#pragma once
+
+struct Tree {
+    int a;
+    Tree *right; // values not less than a
+    Tree *left;  // values not greater than a
+};
+
+// The whole tree; empty until the first node is stored in it.
+extern Tree *root;
+
+// A node holding a, with no children. Ends the program with a message when
+// no memory is left: nothing could go on without the node.
+Tree *newNode(int a);
+
+int height(Tree *top);
+void rotateRight(Tree *&top);
+void rotateLeft(Tree *&top);
+Tree *balancer(Tree *top);
+void inorder(Tree *top);
+void insert(int a, Tree *&top);
+Tree *search(int a, Tree *top);

@@ -1,0 +1,123 @@
+// rotatree end to end: typed input, and what must come out on stdout and
+// stderr. An @ in the expected stdout stands for the found node's address.
+
+#include "runner.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+const std::string askCount = "Enter number of elements: ";
+const std::string askSearch = "Inserted!\nEnter element to search: ";
+
+std::string
+block(const std::string &listing)
+{
+    return "\nIn Insert!\n" + listing + "\n\n";
+}
+
+struct Row {
+    const char *name;
+    std::string in;
+    std::string out;
+    int status;
+    std::string err;
+};
+
+std::ostream &
+operator<<(std::ostream &os, const Row &row)
+{
+    return os << row.name;
+}
+
+// The address is printed with no separator before the listing, so it is
+// whatever stands between the text before @ and the text known to follow.
+void
+expectOutput(const std::string &expected, const std::string &got)
+{
+    size_t at = expected.find('@');
+    if (at == std::string::npos) {
+        EXPECT_EQ(expected, got);
+        return;
+    }
+    std::string before = expected.substr(0, at),
+                after = expected.substr(at + 1);
+    ASSERT_GE(got.size(), before.size() + after.size()) << got;
+    EXPECT_EQ(before, got.substr(0, before.size()));
+    EXPECT_EQ(after, got.substr(got.size() - after.size()));
+    std::string address =
+        got.substr(before.size(), got.size() - before.size() - after.size());
+    EXPECT_TRUE(
+        address.size() >= 1 && address.size() <= 8 && address[0] != '0' &&
+        address.find_first_not_of("0123456789abcdef") == std::string::npos)
+        << "address \"" << address << "\"";
+}
+
+class Rotatree : public InDir, public testing::WithParamInterface<Row>
+{
+};
+
+TEST_P(Rotatree, Dialogue)
+{
+    const Row &row = GetParam();
+    Result r = run({ROTATREE}, row.in, dir);
+    ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
+    EXPECT_EQ(row.status, r.status);
+    expectOutput(row.out, r.out);
+    EXPECT_EQ(row.err, r.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialogues, Rotatree,
+    testing::Values(
+        Row{"not_found", "3\n1 2 3\n4\n",
+            askCount + block("1 2 ") + block("1 2 3 ") + block("1 2 3 ") +
+                askSearch + "Element not found\n1 2 3 \nExit!\n",
+            0, ""},
+        Row{"found", "3\n3\n2\n1\n1\n",
+            askCount + block("2 3 ") + block("1 2 3 ") + block("1 2 3 ") +
+                askSearch + "Element 1 found at @1 2 3 \nExit!\n",
+            0, ""},
+        Row{"count_zero", "0\n5\n",
+            askCount + askSearch + "Element not found\n\nExit!\n", 0, ""},
+        Row{"count_negative", "-3 7",
+            askCount + askSearch + "Element not found\n\nExit!\n", 0, ""},
+        Row{"one_value_no_trace", "1 42 42",
+            askCount + askSearch + "Element 42 found at @42 \nExit!\n", 0, ""},
+        Row{"duplicates_listed_twice", "3\n5 5 5\n6\n",
+            askCount + block("5 5 ") + block("5 5 5 ") + block("5 5 5 ") +
+                askSearch + "Element not found\n5 5 5 \nExit!\n",
+            0, ""},
+        Row{"extremes", "2 -2147483648 2147483647 -2147483648",
+            askCount + block("-2147483648 2147483647 ") + askSearch +
+                "Element -2147483648 found at @-2147483648 2147483647 "
+                "\nExit!\n",
+            0, ""}),
+    testing::PrintToStringParamName());
+
+// A read that fails ends the dialogue where it stands, with status 1.
+INSTANTIATE_TEST_SUITE_P(
+    Errors, Rotatree,
+    testing::Values(Row{"no_input", "", askCount, 1,
+                        "rotatree: number of elements: end of input\n"},
+                    Row{"count_not_a_number", "three\n", askCount, 1,
+                        "rotatree: number of elements: not a number\n"},
+                    Row{"count_beyond_32_bits", "99999999999999999999\n",
+                        askCount, 1,
+                        "rotatree: number of elements: out of range\n"},
+                    Row{"values_end_early", "3\n1 2\n",
+                        askCount + block("1 2 "), 1,
+                        "rotatree: element 3: end of input\n"},
+                    Row{"value_not_a_number", "2\n1 x\n", askCount, 1,
+                        "rotatree: element 2: not a number\n"},
+                    Row{"value_beyond_32_bits", "1\n2147483648\n", askCount, 1,
+                        "rotatree: element 1: out of range\n"},
+                    Row{"no_search_value", "1\n1\n", askCount + askSearch, 1,
+                        "rotatree: element to search: end of input\n"},
+                    Row{"search_value_beyond_32_bits", "1 1 -2147483649",
+                        askCount + askSearch, 1,
+                        "rotatree: element to search: out of range\n"}),
+    testing::PrintToStringParamName());
+
+} // namespace
