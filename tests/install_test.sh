@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the build into a fresh prefix and checks that every program,
 # object file and manual page is there, that each page renders without a
-# warning, and that the installed programs run.
+# warning, and that an installed program runs.
 # Usage: install_test.sh BUILD_DIR BINDIR LIBDIR MANDIR
 set -u
 build=$1 bindir=$2 libdir=$3 mandir=$4

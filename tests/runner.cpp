@@ -7,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,13 +51,14 @@ readFile(const std::string &path, std::string *text)
 static int
 scratch(const std::string &text)
 {
-    char path[] = "/tmp/sorttools-io.XXXXXX";
-    int fd = mkstemp(path);
+    std::string path =
+        std::filesystem::temp_directory_path() / "sorttools-io.XXXXXX";
+    int fd = mkstemp(path.data());
     if (fd < 0) {
         perror("mkstemp");
         abort();
     }
-    unlink(path);
+    unlink(path.c_str());
     if (write(fd, text.data(), text.size()) != (ssize_t)text.size())
         abort();
     lseek(fd, 0, SEEK_SET);
