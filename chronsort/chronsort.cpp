@@ -5,13 +5,17 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 struct Date {
     int day;
@@ -19,7 +23,30 @@ struct Date {
     int month;
 };
 
-static void
+// The dates as read, in the order of the file.
+struct Dates {
+    Date *date;
+    size_t n;
+    size_t cap;
+};
+
+// A file being read, and where reading stands in it.
+struct Reader {
+    FILE *in;
+    long line;     // line ends read so far, plus 1
+    long at;       // line of the last number, or of the text that was not one
+    long dateLine; // line of the last date's first number
+    int sign;      // a sign read before text that is not a number, or 0
+};
+
+enum Outcome { WHOLE_FILE, STOPPED, READ_ERROR, NO_MEMORY };
+
+// The run's state lives until the program ends.
+static Dates table;
+static char *inName, *outName;
+static int outError; // errno of the first failed write to stdout, or 0
+
+__attribute__((format(printf, 1, 2))) static void
 complain(const char *fmt, ...)
 {
     va_list ap;
@@ -32,101 +59,235 @@ complain(const char *fmt, ...)
     fputc('\n', stderr);
 }
 
-// A file name is one word, as "%s" reads it, but of any length.
-static bool
-readWord(std::string &word)
+static void
+flushOut()
 {
+    if (fflush(stdout) != 0 && outError == 0)
+        outError = errno;
+}
+
+// Text from a file or a name, fit for a message: a non-printable byte as
+// \ooo, a backslash or quote escaped, long text cut with "...", so that
+// nothing in the data can drive or flood the user's terminal.
+struct Shown {
+    char s[100];
+};
+
+static Shown
+shown(const char *text, size_t n)
+{
+    Shown r;
+    size_t k = 0;
+
+    for (size_t i = 0; i < n; i++) {
+        unsigned char c = (unsigned char)text[i];
+        char one[5];
+        int len;
+        if (c == '\\' || c == '"')
+            len = snprintf(one, sizeof one, "\\%c", c);
+        else if (isprint(c))
+            len = snprintf(one, sizeof one, "%c", c);
+        else
+            len = snprintf(one, sizeof one, "\\%03o", c);
+        if (k + (size_t)len + sizeof "..." > sizeof r.s) {
+            strcpy(r.s + k, "...");
+            return r;
+        }
+        memcpy(r.s + k, one, (size_t)len);
+        k += (size_t)len;
+    }
+    r.s[k] = '\0';
+    return r;
+}
+
+static Shown
+shown(const char *text)
+{
+    return shown(text, strlen(text));
+}
+
+// Makes sure descriptors 0, 1 and 2 are open, with /dev/null in place of a
+// closed one, so that no file opened later becomes a standard stream and
+// takes in a prompt or a message. Returns whether stdout was closed (its
+// text then goes nowhere), or -1 when /dev/null can't be opened.
+static int
+openStdStreams()
+{
+    int outClosed = 0;
+
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        if (open("/dev/null", O_RDWR) != fd)
+            return -1;
+        if (fd == 1)
+            outClosed = 1;
+    }
+    return outClosed;
+}
+
+// Doubles an array's capacity. Returns the array, or null when memory has
+// run out, the old array being left as it was.
+static void *
+grow(void *p, size_t *cap, size_t size)
+{
+    size_t n = *cap != 0 ? *cap * 2 : 64;
+    if (n > SIZE_MAX / size)
+        return nullptr;
+    p = realloc(p, n * size);
+    if (p != nullptr)
+        *cap = n;
+    return p;
+}
+
+// A file name is one word, as "%s" reads it, but of any length. Returns
+// null at the end of the input, with errno 0, or when memory runs out.
+static char *
+readWord()
+{
+    char *w = nullptr;
+    size_t n = 0, cap = 0;
     int c;
 
     while ((c = getchar()) != EOF && isspace(c))
         ;
-    if (c == EOF)
-        return false;
-    word.clear();
-    do
-        word.push_back((char)c);
-    while ((c = getchar()) != EOF && !isspace(c));
+    if (c == EOF) {
+        errno = 0;
+        return nullptr;
+    }
+    do {
+        if (n + 1 >= cap) {
+            char *more = (char *)grow(w, &cap, 1);
+            if (more == nullptr) {
+                free(w);
+                errno = ENOMEM;
+                return nullptr;
+            }
+            w = more;
+        }
+        w[n++] = (char)c;
+    } while ((c = getchar()) != EOF && !isspace(c));
     if (c != EOF)
         ungetc(c, stdin);
+    w[n] = '\0';
+    return w;
+}
+
+// One number as "%d" reads it: white space, then an optional sign and
+// decimal digits. Beyond 32 bits it saturates rather than wraps, so that a
+// huge year still sorts after every ordinary one. Returns false when no
+// digit comes; a sign read before that is kept in r->sign.
+static bool
+readNumber(Reader *r, int *v, bool *clipped)
+{
+    int c;
+
+    while ((c = getc(r->in)) != EOF && isspace(c))
+        if (c == '\n')
+            r->line++;
+    r->at = r->line;
+    r->sign = 0;
+    if (c == '+' || c == '-') {
+        r->sign = c;
+        c = getc(r->in);
+    }
+    if (c == EOF || !isdigit(c)) {
+        if (c != EOF)
+            ungetc(c, r->in);
+        return false;
+    }
+    long long x = 0;
+    do
+        if (x <= INT_MAX + 1LL)
+            x = x * 10 + (c - '0');
+    while ((c = getc(r->in)) != EOF && isdigit(c));
+    if (c != EOF)
+        ungetc(c, r->in);
+    if (r->sign == '-')
+        x = -x;
+    if (x < INT_MIN || x > INT_MAX)
+        *clipped = true;
+    *v = x < INT_MIN ? INT_MIN : x > INT_MAX ? INT_MAX : (int)x;
     return true;
 }
 
-// Numbers are read as long so that one beyond 32 bits is seen, and saturate
-// rather than wrap: a huge year still sorts after every ordinary one.
+// One date as "%d/%d/%d" reads it, each slash directly after the number
+// before it. Returns how many numbers it read; the fields it didn't read are
+// 0, so a date cut short is written with 0 for what it lacks.
 static int
-narrow(long v, bool *clipped)
+readDate(Reader *r, Date *d, bool *clipped)
 {
-    if (v > INT_MAX) {
-        *clipped = true;
-        return INT_MAX;
+    int *field[3] = {&d->day, &d->month, &d->year};
+
+    *d = Date{0, 0, 0};
+    for (int k = 0; k < 3; k++) {
+        if (k > 0) {
+            int c = getc(r->in);
+            if (c != '/') {
+                if (c != EOF)
+                    ungetc(c, r->in);
+                return k;
+            }
+        }
+        if (!readNumber(r, field[k], clipped))
+            return k;
+        if (k == 0)
+            r->dateLine = r->at;
     }
-    if (v < INT_MIN) {
-        *clipped = true;
-        return INT_MIN;
-    }
-    return (int)v;
+    return 3;
 }
 
 // Reading has stopped at text that is not a date. Say where, so that the
-// text left unread is never a silent loss. A sign that scanf has consumed
-// belongs to that text too.
+// text left unread is never a silent loss. A sign already read belongs to
+// that text too.
 static void
-reportStop(FILE *in, const char *name, long line, int first)
+reportStop(Reader *r, const char *name)
 {
-    std::string text;
+    char text[sizeof(Shown)]; // more than can be shown, so a cut is marked
+    size_t n = 0;
     int c;
 
-    if (first == '+' || first == '-')
-        text.push_back((char)first);
-    while (text.size() < 20 && (c = getc(in)) != EOF && !isspace(c))
-        text.push_back((char)c);
+    if (r->sign != 0)
+        text[n++] = (char)r->sign;
+    while (n < sizeof text && (c = getc(r->in)) != EOF && !isspace(c))
+        text[n++] = (char)c;
     complain("%s:%ld: \"%s\": not a date; the rest of the file is ignored",
-             name, line, text.c_str());
+             shown(name).s, r->at, shown(text, n).s);
 }
 
 // Reads dates until the end of the file or the first text that is not a
-// number. White space is skipped here rather than by fscanf, to count lines
-// for the messages. A date cut short still counts; the fields it lacks are 0.
-// Sets *complete when the whole file was read. Returns false on a read error.
-static bool
-readDates(FILE *in, const char *name, std::vector<Date> &dates, bool *complete)
+// number. A date cut short still counts.
+static Outcome
+readDates(FILE *in, const char *name, Dates *t)
 {
-    long line = 1;
-    int c;
+    Reader r = {in, 1, 1, 1, 0};
 
-    *complete = false;
     for (;;) {
-        while ((c = getc(in)) != EOF && isspace(c))
-            if (c == '\n')
-                line++;
-        if (c == EOF)
-            break;
-        ungetc(c, in);
-
-        long v[3] = {0, 0, 0};
-        int r = fscanf(in, "%ld/%ld/%ld", &v[0], &v[1], &v[2]);
-        if (r == EOF && ferror(in))
-            return false;
-        if (r < 1) {
-            reportStop(in, name, line, c);
-            return !ferror(in);
-        }
-
-        bool clipped = false;
         Date d;
-        d.day = narrow(v[0], &clipped);
-        d.month = narrow(v[1], &clipped);
-        d.year = narrow(v[2], &clipped);
+        bool clipped = false;
+        int got = readDate(&r, &d, &clipped);
+        if (ferror(in))
+            return READ_ERROR;
+        if (got == 0) {
+            if (feof(in) && r.sign == 0)
+                return WHOLE_FILE;
+            reportStop(&r, name);
+            return ferror(in) ? READ_ERROR : STOPPED;
+        }
         if (clipped)
-            complain("%s:%ld: number out of range, read as %d/%d/%d", name,
-                     line, d.day, d.month, d.year);
-        else if (r < 3)
-            complain("%s:%ld: incomplete date, read as %d/%d/%d", name, line,
-                     d.day, d.month, d.year);
-        dates.push_back(d);
+            complain("%s:%ld: number out of range, read as %d/%d/%d",
+                     shown(name).s, r.dateLine, d.day, d.month, d.year);
+        else if (got < 3)
+            complain("%s:%ld: incomplete date, read as %d/%d/%d", shown(name).s,
+                     r.dateLine, d.day, d.month, d.year);
+        if (t->n == t->cap) {
+            Date *more = (Date *)grow(t->date, &t->cap, sizeof *t->date);
+            if (more == nullptr)
+                return NO_MEMORY;
+            t->date = more;
+        }
+        t->date[t->n++] = d;
     }
-    *complete = !ferror(in);
-    return *complete;
 }
 
 static bool
@@ -142,32 +303,40 @@ later(const Date &x, const Date &y)
 // Neighbours that compare equal are never exchanged, so equal dates keep
 // their order from the file.
 static void
-sortDates(std::vector<Date> &dates)
+sortDates(Dates *t)
 {
-    size_t n = dates.size();
+    size_t n = t->n;
     Date temp;
 
     for (size_t p = 0; p < n; p++)
         for (size_t j = 0; j < n - p - 1; j++)
-            if (later(dates[j], dates[j + 1])) {
-                temp = dates[j];
-                dates[j] = dates[j + 1];
-                dates[j + 1] = temp;
+            if (later(t->date[j], t->date[j + 1])) {
+                temp = t->date[j];
+                t->date[j] = t->date[j + 1];
+                t->date[j + 1] = temp;
             }
+}
+
+static bool
+writeDates(FILE *out, const Dates *t)
+{
+    for (size_t i = 0; i < t->n; i++) {
+        const Date &d = t->date[i];
+        if (fprintf(out, "%d/%d/%d ", d.day, d.month, d.year) < 0)
+            return false;
+    }
+    return true;
 }
 
 // A write error may show only when the buffer is flushed, so the file
 // counts as written once fclose has succeeded.
 static bool
-writeDates(FILE *out, const std::vector<Date> &dates)
+writeFile(const char *name, const Dates *t)
 {
-    bool ok = true;
-
-    for (const Date &d : dates)
-        if (fprintf(out, "%d/%d/%d ", d.day, d.month, d.year) < 0) {
-            ok = false;
-            break;
-        }
+    FILE *out = fopen(name, "w");
+    if (out == nullptr)
+        return false;
+    bool ok = writeDates(out, t);
     int saved = errno;
     if (fclose(out) != 0)
         return false;
@@ -175,67 +344,198 @@ writeDates(FILE *out, const std::vector<Date> &dates)
     return ok;
 }
 
-static bool
-sameFile(FILE *in, const char *name)
+// The new text, in memory, for rewriting the input file in place.
+static char *
+render(const Dates *t, size_t *len)
 {
-    struct stat a, b;
+    char *text = nullptr;
+    FILE *mem = open_memstream(&text, len);
+    if (mem == nullptr)
+        return nullptr;
+    bool ok = writeDates(mem, t);
+    if (fclose(mem) != 0 || !ok) {
+        free(text);
+        return nullptr;
+    }
+    return text;
+}
 
-    return fstat(fileno(in), &a) == 0 && stat(name, &b) == 0 &&
-           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+// Reserves the file's first len bytes on the disk. A reservation that fails
+// may still have made the file longer, so its old length is put back.
+static bool
+reserve(int fd, size_t len)
+{
+    struct stat before, after;
+
+    if (len == 0)
+        return true;
+    if (fstat(fd, &before) != 0)
+        return false;
+    int e = posix_fallocate(fd, 0, (off_t)len);
+    if (e != 0 && fstat(fd, &after) == 0 && after.st_size > before.st_size)
+        e = ftruncate(fd, before.st_size) == 0 ? e : errno;
+    errno = e;
+    return e == 0;
+}
+
+// The output is the input file itself. Its new text may be longer than the
+// old (a date cut short gains the numbers it lacks), so the space for all of
+// it is had before the first old byte is overwritten: on a full disk the
+// file keeps its text. Written over the old text, it stays the same file,
+// with its links, owner and mode.
+static bool
+rewrite(int fd, const char *text, size_t len)
+{
+    if (!reserve(fd, len))
+        return false;
+    for (size_t at = 0; at < len;) {
+        ssize_t w = pwrite(fd, text + at, len - at, (off_t)at);
+        if (w < 0 && errno != EINTR)
+            return false;
+        if (w > 0)
+            at += (size_t)w;
+    }
+    return ftruncate(fd, (off_t)len) == 0;
+}
+
+// A FIFO is read to its end: opened for update as well, this program would
+// itself be a writer, and the end would never come. Any other file is
+// opened for update, so it must be writable although it is only read.
+static FILE *
+openInput(const char *name)
+{
+    struct stat st;
+
+    bool fifo = stat(name, &st) == 0 && S_ISFIFO(st.st_mode);
+    return fopen(name, fifo ? "r" : "r+");
+}
+
+// Whether name is the input file: under its own name, through a link, or as
+// /dev/fd/N of its open descriptor.
+static bool
+isInput(const struct stat *in, const char *name)
+{
+    struct stat st;
+
+    return S_ISREG(in->st_mode) && stat(name, &st) == 0 &&
+           st.st_dev == in->st_dev && st.st_ino == in->st_ino;
+}
+
+static bool
+lock(int fd, int how)
+{
+    while (flock(fd, how) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+}
+
+// Reads, sorts and writes the dates. The input is locked for the whole run
+// so that two runs on one file take turns: shared while it is only read,
+// exclusive when it will be rewritten, from before the first date is read.
+static bool
+sortFile(FILE *in)
+{
+    struct stat st;
+
+    if (fstat(fileno(in), &st) != 0) {
+        complain("%s: %s", shown(inName).s, strerror(errno));
+        return false;
+    }
+    bool inPlace = isInput(&st, outName);
+    if (S_ISREG(st.st_mode) && !lock(fileno(in), inPlace ? LOCK_EX : LOCK_SH)) {
+        complain("%s: cannot lock: %s", shown(inName).s, strerror(errno));
+        return false;
+    }
+
+    // Every date is read before the output is opened: opening it empties
+    // it, and it may be the input file itself.
+    switch (readDates(in, inName, &table)) {
+    case READ_ERROR:
+        complain("%s: %s", shown(inName).s, strerror(errno));
+        return false;
+    case NO_MEMORY:
+        complain("out of memory");
+        return false;
+    case STOPPED:
+        if (inPlace) {
+            complain("%s: is the input file, whose unread text would be "
+                     "lost; nothing written",
+                     shown(outName).s);
+            return false;
+        }
+        break;
+    case WHOLE_FILE:
+        break;
+    }
+    sortDates(&table);
+
+    if (!inPlace) {
+        if (writeFile(outName, &table))
+            return true;
+        complain("%s: %s", shown(outName).s, strerror(errno));
+        return false;
+    }
+    size_t len;
+    char *text = render(&table, &len);
+    if (text == nullptr) {
+        complain("out of memory");
+        return false;
+    }
+    bool ok = rewrite(fileno(in), text, len);
+    if (!ok)
+        complain("%s: %s", shown(outName).s, strerror(errno));
+    free(text);
+    return ok;
+}
+
+// A name that can't be read ends the run before anything is written.
+static char *
+askName(const char *prompt, const char *what)
+{
+    fputs(prompt, stdout);
+    flushOut();
+    char *name = readWord();
+    if (name == nullptr)
+        complain(errno == ENOMEM ? "out of memory" : "%s: end of input", what);
+    return name;
 }
 
 int
 main()
 {
-    std::string inName, outName;
-    std::vector<Date> dates;
-    bool complete;
-
-    printf("Enter input file name containing Dates in format dd/mm/yyyy, "
-           "Space or new line seperated: ");
-    fflush(stdout);
-    if (!readWord(inName)) {
-        complain("input file name: end of input");
+    int outClosed = openStdStreams();
+    if (outClosed < 0)
         return 1;
-    }
-    FILE *in = fopen(inName.c_str(), "r+");
+    // A message to a reader that has gone must not end the run before the
+    // output file is written; failed writes are seen where they return.
+    signal(SIGPIPE, SIG_IGN);
+
+    inName = askName("Enter input file name containing Dates in format "
+                     "dd/mm/yyyy, Space or new line seperated: ",
+                     "input file name");
+    if (inName == nullptr)
+        return 1;
+    FILE *in = openInput(inName);
     if (in == nullptr) {
-        complain("%s: %s", inName.c_str(), strerror(errno));
+        complain("%s: %s", shown(inName).s, strerror(errno));
         return 1;
     }
+    outName = askName("Enter output file name: ", "output file name");
+    if (outName == nullptr)
+        return 1;
 
-    printf("Enter output file name: ");
-    fflush(stdout);
-    if (!readWord(outName)) {
-        complain("output file name: end of input");
+    // The input stays open, and locked, until the program ends.
+    if (!sortFile(in))
         return 1;
-    }
 
-    // Every date is read before the output is opened: opening it truncates,
-    // and it may be the input file itself, under the same name or a link.
-    if (!readDates(in, inName.c_str(), dates, &complete)) {
-        complain("%s: %s", inName.c_str(), strerror(errno));
+    printf("Done!! Output saved in file: %s\n", outName);
+    flushOut();
+    if (outClosed && outError == 0)
+        outError = EBADF;
+    if (outError != 0) {
+        complain("standard output: %s", strerror(outError));
         return 1;
     }
-    if (!complete && sameFile(in, outName.c_str())) {
-        complain("%s: is the input file, whose unread text would be lost; "
-                 "nothing written",
-                 outName.c_str());
-        return 1;
-    }
-    fclose(in);
-
-    FILE *out = fopen(outName.c_str(), "w");
-    if (out == nullptr) {
-        complain("%s: %s", outName.c_str(), strerror(errno));
-        return 1;
-    }
-    sortDates(dates);
-    if (!writeDates(out, dates)) {
-        complain("%s: %s", outName.c_str(), strerror(errno));
-        return 1;
-    }
-
-    printf("Done!! Output saved in file: %s\n", outName.c_str());
-    return fflush(stdout) == 0 ? 0 : 1;
+    return 0;
 }

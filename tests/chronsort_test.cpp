@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
+
+using namespace std::string_literals;
 
 const std::string askIn = "Enter input file name containing Dates in format "
                           "dd/mm/yyyy, Space or new line seperated: ";
@@ -132,7 +136,20 @@ INSTANTIATE_TEST_SUITE_P(
             "chronsort: in.txt:1: number out of range, read as "
             "1/1/2147483647\n"
             "chronsort: in.txt:1: number out of range, read as "
-            "1/1/-2147483648\n"}),
+            "1/1/-2147483648\n"},
+        // Messages never pass a file's bytes raw to the terminal.
+        Row{"control_bytes_escaped", in, "1/1/1 \033[2J\0x\\"s, done, "1/1/1 ",
+            0,
+            "chronsort: in.txt:1: \"\\033[2J\\000x\\\\\": not a date; the "
+            "rest of the file is ignored\n"},
+        Row{"long_text_cut", in, "1/1/1 " + std::string(500, 'a'), done,
+            "1/1/1 ", 0,
+            "chronsort: in.txt:1: \"" + std::string(96, 'a') +
+                "...\": not a date; the rest of the file is ignored\n"},
+        Row{"lines_counted_inside_dates", in, "1/\n2/\n2000\nword", done,
+            "1/2/2000 ", 0,
+            "chronsort: in.txt:4: \"word\": not a date; the rest of the "
+            "file is ignored\n"}),
     testing::PrintToStringParamName());
 
 // Failures: a message on stderr, status 1, never "Done!!".
@@ -145,6 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
             "chronsort: output file name: end of input\n"},
         Row{"missing_input", "nothere.txt out.txt", "1/1/1", askIn, noFile, 1,
             "chronsort: nothere.txt: No such file or directory\n"},
+        Row{"name_escaped", "no\033[2J.txt out.txt", "1/1/1", askIn, noFile, 1,
+            "chronsort: no\\033[2J.txt: No such file or directory\n"},
         Row{"input_is_directory", ". out.txt", "1/1/1", askIn, noFile, 1,
             "chronsort: .: Is a directory\n"},
         Row{"read_error", "/proc/self/mem out.txt", "", askIn + askOut, noFile,
@@ -171,7 +190,10 @@ TEST_F(ChronsortFiles, SortsInPlace)
     } cases[] = {{"in.txt in.txt", nullptr, false},
                  {"in.txt ./in.txt", nullptr, false},
                  {"in.txt soft.txt", "soft.txt", true},
-                 {"in.txt hard.txt", "hard.txt", false}};
+                 {"in.txt hard.txt", "hard.txt", false},
+                 // The input is the program's first open file.
+                 {"in.txt /dev/fd/3", nullptr, false},
+                 {"in.txt /proc/self/fd/3", nullptr, false}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.answers);
         writeFile(dir + "/in.txt", "3/3/3 1/1/1 2/2/2\n");
@@ -222,6 +244,152 @@ TEST_F(ChronsortFiles, LongNames)
               r.out);
     std::string text;
     ASSERT_TRUE(readFile(dir + "/" + outName, &text));
+    EXPECT_EQ("1/1/1 2/2/2 ", text);
+}
+
+// Standard streams closed, full or broken: the output file is still
+// written whole, nothing else is touched, and a lost stdout is reported.
+struct Surrounding {
+    const char *name;
+    void (*prepare)();
+    int status;
+    std::string err;
+};
+
+std::ostream &
+operator<<(std::ostream &os, const Surrounding &s)
+{
+    return os << s.name;
+}
+
+void
+redirect(int fd, const char *path)
+{
+    int to = open(path, O_WRONLY);
+    dup2(to, fd);
+    close(to);
+}
+
+class ChronsortSurroundings : public InDir,
+                              public testing::WithParamInterface<Surrounding>
+{
+};
+
+TEST_P(ChronsortSurroundings, OutputFileWhole)
+{
+    writeFile(dir + "/in.txt", "2/2/2 1/1/1 3/3");
+    Result r = run({CHRONSORT}, in, dir, GetParam().prepare);
+    ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
+    EXPECT_EQ(GetParam().status, r.status);
+    EXPECT_EQ(GetParam().err, r.err);
+    std::string text;
+    ASSERT_TRUE(readFile(dir + "/out.txt", &text));
+    EXPECT_EQ("3/3/0 1/1/1 2/2/2 ", text);
+    ASSERT_TRUE(readFile(dir + "/in.txt", &text));
+    EXPECT_EQ("2/2/2 1/1/1 3/3", text);
+}
+
+const std::string warning = "chronsort: in.txt:1: incomplete date, read as "
+                            "3/3/0\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, ChronsortSurroundings,
+    testing::Values(
+        Surrounding{"stdout_closed", [] { close(1); }, 1,
+                    warning + "chronsort: standard output: Bad file "
+                              "descriptor\n"},
+        Surrounding{"stderr_closed", [] { close(2); }, 0, ""},
+        Surrounding{"stdout_full", [] { redirect(1, "/dev/full"); }, 1,
+                    warning + "chronsort: standard output: No space left on "
+                              "device\n"},
+        Surrounding{"stderr_reader_gone",
+                    [] {
+                        int p[2];
+                        if (pipe(p) != 0)
+                            _exit(126);
+                        dup2(p[1], 2);
+                        close(p[0]);
+                        close(p[1]);
+                    },
+                    0, ""}),
+    testing::PrintToStringParamName());
+
+// Memory runs out while the dates are read: nothing is created or emptied.
+TEST_F(ChronsortFiles, OutOfMemory)
+{
+    if (SANITIZE)
+        GTEST_SKIP() << "the sanitizers need more memory than the limit";
+    std::string dates;
+    for (int i = 0; i < 1500000; i++)
+        dates += "1/1/2000 ";
+    writeFile(dir + "/in.txt", dates);
+    writeFile(dir + "/out.txt", "kept");
+    Result r = run({CHRONSORT}, in, dir, [] {
+        struct rlimit l = {16 << 20, 16 << 20};
+        setrlimit(RLIMIT_AS, &l);
+    });
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("chronsort: out of memory\n", r.err);
+    std::string text;
+    ASSERT_TRUE(readFile(dir + "/out.txt", &text));
+    EXPECT_EQ("kept", text);
+    ASSERT_TRUE(readFile(dir + "/in.txt", &text));
+    EXPECT_TRUE(text == dates);
+}
+
+// Sorted in place, 1024 dates cut short grow from 4 bytes each to 6, more
+// than the 4 KiB disk holds: the file must keep its text.
+TEST_F(ChronsortFiles, InPlaceOnFullDisk)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounts a small tmpfs: needs root";
+    std::string dates;
+    for (int i = 0; i < 1024; i++)
+        dates += "1/1 ";
+    writeFile(dir + "/orig.txt", dates);
+    const char *script =
+        "mkdir disk && mount -t tmpfs -o size=4k tmpfs disk || exit 77\n"
+        "cp orig.txt disk/in.txt && cd disk && \"$0\"\n"
+        "s=$?; cp in.txt ../after.txt; exit $s";
+    Result r =
+        run({"/usr/bin/unshare", "--mount", "/bin/sh", "-c", script, CHRONSORT},
+            "in.txt in.txt", dir);
+    if (r.status == 77)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << r.err;
+    EXPECT_EQ(1, r.status);
+    const std::string full = "chronsort: in.txt: No space left on device\n";
+    ASSERT_GE(r.err.size(), full.size());
+    EXPECT_EQ(full, r.err.substr(r.err.size() - full.size()));
+    std::string text;
+    ASSERT_TRUE(readFile(dir + "/after.txt", &text));
+    EXPECT_TRUE(text == dates) << text.substr(0, 40);
+}
+
+// Two runs sorting one file in place at the same time take turns.
+TEST_F(ChronsortFiles, ConcurrentRunsKeepEveryDate)
+{
+    writeFile(dir + "/orig.txt", days(3000, 1, " ", ""));
+    writeFile(dir + "/want.txt", days(1, 3000, " ", " "));
+    writeFile(dir + "/answers", "in.txt in.txt");
+    const char *script =
+        "for i in $(seq 60); do cp orig.txt in.txt\n"
+        "  \"$0\" <answers >/dev/null & \"$0\" <answers >/dev/null; wait\n"
+        "  cmp -s in.txt want.txt || { echo \"trial $i\"; exit 1; }\n"
+        "done";
+    Result r = run({"/bin/sh", "-c", script, CHRONSORT}, "", dir);
+    EXPECT_EQ(0, r.status) << r.out;
+    EXPECT_EQ("", r.err);
+}
+
+// A FIFO as the input is read until its writer closes it.
+TEST_F(ChronsortFiles, ReadsFifo)
+{
+    const char *script = "mkfifo fifo && { printf '2/2/2 1/1/1' >fifo & } "
+                         "&& exec timeout 10 \"$0\"";
+    Result r = run({"/bin/sh", "-c", script, CHRONSORT}, "fifo out.txt", dir);
+    EXPECT_EQ(0, r.status) << r.err;
+    std::string text;
+    ASSERT_TRUE(readFile(dir + "/out.txt", &text));
     EXPECT_EQ("1/1/1 2/2/2 ", text);
 }
 

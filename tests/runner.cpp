@@ -83,7 +83,7 @@ drain(int fd)
 
 Result
 run(const std::vector<std::string> &argv, const std::string &in,
-    const std::string &dir)
+    const std::string &dir, void (*prepare)())
 {
     int inFd = scratch(in);
     int errFd = scratch("");
@@ -101,8 +101,10 @@ run(const std::vector<std::string> &argv, const std::string &in,
         dup2(inFd, 0);
         dup2(pipeFd[1], 1);
         dup2(errFd, 2);
-        close(pipeFd[0]);
+        close_range(3, ~0u, 0);
         setenv("LC_ALL", "C", 1);
+        if (prepare != nullptr)
+            prepare();
         if (chdir(dir.c_str()) == 0)
             execv(args[0], args.data());
         _exit(126);

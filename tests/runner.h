@@ -22,9 +22,12 @@ void writeFile(const std::string &path, const std::string &text);
 bool readFile(const std::string &path, std::string *text);
 
 // Runs argv in dir with stdin holding `in`; stdout is read through a pipe,
-// as by a program that drives the one under test. LC_ALL is C.
+// as by a program that drives the one under test. LC_ALL is C, and no other
+// descriptor is open. `prepare`, if given, runs in the child just before
+// the program starts, to change what it starts with: a closed stream, a
+// limit.
 Result run(const std::vector<std::string> &argv, const std::string &in,
-           const std::string &dir);
+           const std::string &dir, void (*prepare)() = nullptr);
 
 // A test that runs in a fresh directory of its own.
 class InDir : public testing::Test
