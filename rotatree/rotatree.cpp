@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -33,6 +34,17 @@ readNumber(const char *what, int *a)
     return false;
 }
 
+// Once standard output has failed, what the program goes on to do is lost:
+// say so and stop.
+static bool
+outputLost()
+{
+    if (fflush(stdout) == 0 && !ferror(stdout))
+        return false;
+    fprintf(stderr, "rotatree: standard output: %s\n", strerror(errno));
+    return true;
+}
+
 int
 main()
 {
@@ -40,9 +52,11 @@ main()
     Tree *temp;
     char what[32];
 
+    // A reader that has gone is reported as a failed write, not by a signal.
+    signal(SIGPIPE, SIG_IGN);
+
     printf("Enter number of elements: ");
-    fflush(stdout);
-    if (!readNumber("number of elements", &n))
+    if (outputLost() || !readNumber("number of elements", &n))
         return 1;
     for (i = 0; i < n; i++) {
         snprintf(what, sizeof what, "element %d", i + 1);
@@ -52,12 +66,13 @@ main()
             root = newNode(a);
         else
             insert(a, root);
+        if (ferror(stdout) && outputLost())
+            return 1;
     }
     printf("Inserted!\n");
 
     printf("Enter element to search: ");
-    fflush(stdout);
-    if (!readNumber("element to search", &a))
+    if (outputLost() || !readNumber("element to search", &a))
         return 1;
     temp = search(a, root);
     if (temp != nullptr)
@@ -66,10 +81,5 @@ main()
         printf("Element not found\n");
     inorder(root);
     printf("\nExit!\n");
-
-    if (fflush(stdout) != 0) {
-        fprintf(stderr, "rotatree: standard output: %s\n", strerror(errno));
-        return 1;
-    }
-    return 0;
+    return outputLost() ? 1 : 0;
 }

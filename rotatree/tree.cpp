@@ -5,19 +5,21 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 
 Tree *root = nullptr;
 
+// malloc, not new: the C++ runtime's own reserve for new may be what could
+// not be had, and its failure would abort rather than be reported.
 Tree *
 newNode(int a)
 {
-    Tree *t = new (std::nothrow) Tree{a, nullptr, nullptr};
+    Tree *t = (Tree *)malloc(sizeof *t);
     if (t == nullptr) {
         fflush(stdout);
-        fprintf(stderr, "rotatree: node for %d: out of memory\n", a);
+        fputs("rotatree: out of memory\n", stderr);
         exit(1);
     }
+    *t = Tree{a, nullptr, nullptr};
     return t;
 }
 

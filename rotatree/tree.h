@@ -13,7 +13,8 @@ struct Tree {
 extern Tree *root;
 
 // A node holding a, with no children. Ends the program with a message when
-// no memory is left: nothing could go on without the node.
+// no memory is left: nothing could go on without the node. Nodes come from
+// malloc.
 Tree *newNode(int a);
 
 int height(Tree *top);

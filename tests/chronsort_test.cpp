@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -262,14 +261,6 @@ operator<<(std::ostream &os, const Surrounding &s)
     return os << s.name;
 }
 
-void
-redirect(int fd, const char *path)
-{
-    int to = open(path, O_WRONLY);
-    dup2(to, fd);
-    close(to);
-}
-
 class ChronsortSurroundings : public InDir,
                               public testing::WithParamInterface<Surrounding>
 {
@@ -302,16 +293,7 @@ INSTANTIATE_TEST_SUITE_P(
         Surrounding{"stdout_full", [] { redirect(1, "/dev/full"); }, 1,
                     warning + "chronsort: standard output: No space left on "
                               "device\n"},
-        Surrounding{"stderr_reader_gone",
-                    [] {
-                        int p[2];
-                        if (pipe(p) != 0)
-                            _exit(126);
-                        dup2(p[1], 2);
-                        close(p[0]);
-                        close(p[1]);
-                    },
-                    0, ""}),
+        Surrounding{"stderr_reader_gone", [] { readerGone(2); }, 0, ""}),
     testing::PrintToStringParamName());
 
 // Memory runs out while the dates are read: nothing is created or emptied.

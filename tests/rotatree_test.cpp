@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 namespace
 {
 
@@ -119,5 +121,52 @@ INSTANTIATE_TEST_SUITE_P(
                         askCount + askSearch, 1,
                         "rotatree: element to search: out of range\n"}),
     testing::PrintToStringParamName());
+
+// Lost output is reported, never silent and never a signal.
+TEST_F(InDir, RotatreeOutputLost)
+{
+    struct {
+        void (*prepare)();
+        const char *err;
+    } cases[] = {
+        {[] { readerGone(1); }, "rotatree: standard output: Broken pipe\n"},
+        {[] { redirect(1, "/dev/full"); },
+         "rotatree: standard output: No space left on device\n"},
+    };
+    for (const auto &c : cases) {
+        Result r = run({ROTATREE}, "3\n1 2 3\n4\n", dir, c.prepare);
+        ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
+        EXPECT_EQ(1, r.status);
+        EXPECT_EQ(c.err, r.err);
+    }
+}
+
+// Under any memory limit that lets it start at all, it runs, or it says it
+// is out of memory: never an abort.
+TEST_F(InDir, RotatreeMemoryLimits)
+{
+    if (SANITIZE)
+        GTEST_SKIP() << "the sanitizers need more memory than the limits";
+    static rlim_t limit;
+    int outOfMemory = 0;
+    for (limit = 160 << 10; limit <= 320 << 10; limit += 16 << 10) {
+        SCOPED_TRACE(limit);
+        Result r = run({ROTATREE}, "3\n1 2 3\n4\n", dir, [] {
+            struct rlimit l = {limit, limit};
+            setrlimit(RLIMIT_DATA, &l);
+        });
+        ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
+        if (r.status == 127 && r.err.find("rotatree") != 0)
+            continue; // the loader could not start it
+        if (r.status == 1) {
+            EXPECT_EQ("rotatree: out of memory\n", r.err);
+            outOfMemory++;
+        } else {
+            EXPECT_EQ(0, r.status) << r.err;
+            EXPECT_NE(std::string::npos, r.out.find("1 2 3 \nExit!\n"));
+        }
+    }
+    EXPECT_GT(outOfMemory, 0) << "no limit ran out of memory after the start";
+}
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,6 +80,25 @@ drain(int fd)
         text.append(buf, (size_t)n);
     }
     return text;
+}
+
+void
+redirect(int fd, const char *path)
+{
+    int to = open(path, O_WRONLY);
+    dup2(to, fd);
+    close(to);
+}
+
+void
+readerGone(int fd)
+{
+    int p[2];
+    if (pipe(p) != 0)
+        _exit(126);
+    dup2(p[1], fd);
+    close(p[0]);
+    close(p[1]);
 }
 
 Result

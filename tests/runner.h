@@ -29,6 +29,10 @@ bool readFile(const std::string &path, std::string *text);
 Result run(const std::vector<std::string> &argv, const std::string &in,
            const std::string &dir, void (*prepare)() = nullptr);
 
+// For `prepare`: fd writes to path, or to a pipe whose reader has gone.
+void redirect(int fd, const char *path);
+void readerGone(int fd);
+
 // A test that runs in a fresh directory of its own.
 class InDir : public testing::Test
 {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -39,7 +40,7 @@ freeTree(Tree *t)
     if (t != nullptr) {
         freeTree(t->left);
         freeTree(t->right);
-        delete t;
+        free(t);
     }
 }
 
