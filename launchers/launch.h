@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -31,13 +32,34 @@ struct Launcher {
     const char *lastLine; // or nullptr
 };
 
+static int outError; // errno of the first failed write to stdout
+static void (*pipeDisposition)(int); // SIGPIPE as this process found it
+
+static void
+flushOut()
+{
+    if (fflush(stdout) != 0 && outError == 0)
+        outError = errno;
+}
+
+static void
+reportOut(const Launcher &l)
+{
+    fprintf(stderr, "%s: standard output: %s\n", l.name, strerror(outError));
+}
+
 // Never returns. A child whose program could not start must not go on as a
 // second launcher, and _exit leaves the stdio buffers it inherited alone.
 [[noreturn]] static void
 becomeProgram(const Launcher &l, const Step &s, char *argv[])
 {
+    bool lost = outError != 0; // then the launcher reports it, once
     printf(s.announcement, (int)getpid(), (int)getppid());
-    fflush(stdout);
+    flushOut();
+    if (!lost && outError != 0)
+        reportOut(l);
+    // The program gets SIGPIPE as the launcher was given it.
+    signal(SIGPIPE, pipeDisposition);
     int r = execv(s.path, argv);
     int saved = errno;
     printf("%d\n", r);
@@ -46,13 +68,14 @@ becomeProgram(const Launcher &l, const Step &s, char *argv[])
     _exit(127);
 }
 
-// Returns false when no child could be made; the step is then skipped.
+// Returns true when the program ran and ended with status 0. A child that
+// can't be made is reported and its step skipped.
 static bool
 runStep(const Launcher &l, const Step &s, char *argv[])
 {
     // Unflushed lines would otherwise be copied into the child and printed
     // twice when stdout is a file or a pipe.
-    fflush(stdout);
+    flushOut();
     pid_t pid = fork();
     if (pid < 0) {
         fprintf(stderr, "%s: fork: %s\n", l.name, strerror(errno));
@@ -63,19 +86,29 @@ runStep(const Launcher &l, const Step &s, char *argv[])
 
     // This very child: one inherited from whoever started us may end first.
     int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
-        ;
-    return true;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Both steps always run; the status says whether both programs ran and
+// succeeded, and whether everything written reached stdout.
 static int
 launch(const Launcher &l, char *argv[])
 {
+    // A reader that has gone is reported as a failed write, not by a signal.
+    pipeDisposition = signal(SIGPIPE, SIG_IGN);
     printf("\n\n");
     printf(l.announcement, (int)getpid(), (int)getppid());
     bool ok = runStep(l, l.steps[0], argv);
     ok = runStep(l, l.steps[1], argv) && ok;
     if (l.lastLine != nullptr)
         fputs(l.lastLine, stdout);
-    return fflush(stdout) == 0 && ok ? 0 : 1;
+    flushOut();
+    if (outError != 0) {
+        reportOut(l);
+        ok = false;
+    }
+    return ok ? 0 : 1;
 }

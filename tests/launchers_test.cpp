@@ -86,6 +86,7 @@ struct Row {
     std::vector<std::string> argv;
     std::string out;
     std::string err;
+    int status;
 };
 
 std::ostream &
@@ -103,7 +104,7 @@ TEST_P(Launcher, ProcessTree)
     const Row &row = GetParam();
     Result r = run(row.argv, "", dir);
     ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
-    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(row.status, r.status);
     EXPECT_EQ("", mismatch(row.out, r.out, {{"T", (long)getpid()}})) << r.out;
     EXPECT_EQ(row.err, r.err);
 }
@@ -119,31 +120,34 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"p2_passes_arguments", p2Args,
             head("P2") + ran("P4 Bubble", "C1", "b.o", bracketed(p2Args)) +
                 ran("P5 Insertion", "C2", "i.o", bracketed(p2Args)),
-            ""},
+            "", 0},
         Row{"p3_passes_arguments", p3Args,
             head("P3") + ran("P6 Heap", "C1", "h.o", bracketed(p3Args)) +
                 ran("P7 Merge", "C2", "m.o", bracketed(p3Args)) + "\nEnd\n",
-            ""},
+            "", 0},
         Row{"p2_no_arguments",
             {P2SPAWN},
             head("P2") + ran("P4 Bubble", "C1", "b.o", "[" P2SPAWN "]") +
                 ran("P5 Insertion", "C2", "i.o", "[" P2SPAWN "]"),
-            ""},
+            "",
+            0},
         // The first program sleeps: the second child waits for its end.
         Row{"p2_one_after_the_other", p2Slow,
             head("P2") + ran("P4 Bubble", "C1", "b.o", bracketed(p2Slow)) +
                 ran("P5 Insertion", "C2", "i.o", bracketed(p2Slow)),
-            ""},
+            "", 0},
         // The shell's background child is inherited by p3spawn and ends
         // first; it must not be mistaken for the sleeping heap sort.
         Row{"p3_ignores_inherited_child",
             {"/bin/sh", "-c", "true & exec \"$0\" \"$@\"", P3SPAWN, "slow"},
             head("P3") + ran("P6 Heap", "C1", "h.o", bracketed(p3Slow)) +
                 ran("P7 Merge", "C2", "m.o", bracketed(p3Slow)) + "\nEnd\n",
-            ""}),
+            "",
+            0}),
     testing::PrintToStringParamName());
 
 // A missing program: its child reports -1 and ends; nothing runs twice.
+const std::vector<std::string> p2Fail = {P2SPAWN, "fail"};
 INSTANTIATE_TEST_SUITE_P(
     Missing, Launcher,
     testing::Values(
@@ -151,12 +155,19 @@ INSTANTIATE_TEST_SUITE_P(
             {P2SPAWN_GAP, "x"},
             head("P2") + ran("P4 Bubble", "C1", "b.o", "[" P2SPAWN_GAP "][x]") +
                 failed("P5 Insertion", "C2"),
-            "p2spawn: " HALF "/i.o: No such file or directory\n"},
+            "p2spawn: " HALF "/i.o: No such file or directory\n",
+            1},
         Row{"p3_first_missing",
             {P3SPAWN_GAP},
             head("P3") + failed("P6 Heap", "C1") +
                 ran("P7 Merge", "C2", "m.o", "[" P3SPAWN_GAP "]") + "\nEnd\n",
-            "p3spawn: " HALF "/h.o: No such file or directory\n"}),
+            "p3spawn: " HALF "/h.o: No such file or directory\n",
+            1},
+        // A program that fails fails the run, and the next still runs.
+        Row{"p2_first_fails", p2Fail,
+            head("P2") + ran("P4 Bubble", "C1", "b.o", bracketed(p2Fail)) +
+                ran("P5 Insertion", "C2", "i.o", bracketed(p2Fail)),
+            "", 1}),
     testing::PrintToStringParamName());
 
 // The delivered object files hold the programs' paths, and each links alone
@@ -195,12 +206,42 @@ TEST_F(InDir, ObjectFilesLinkAlone)
         ASSERT_EQ(0, built.status) << built.err;
 
         Result r = run({program}, "", dir);
-        EXPECT_EQ(0, r.status);
+        EXPECT_TRUE(r.exited);
         EXPECT_EQ(c.head, r.out.substr(0, strlen(c.head)));
         EXPECT_NE(std::string::npos,
                   r.out.find(std::string("Sort Process ") + c.first));
         EXPECT_NE(std::string::npos,
                   r.out.find(std::string("Sort Process ") + c.second));
+    }
+}
+
+// Output that can't be written is reported once, with status 1, and each
+// program still runs once.
+TEST_F(InDir, LaunchersOutputLost)
+{
+    struct Case {
+        const char *launcher;
+        void (*prepare)();
+        const char *err;
+        const char *runs;
+    } cases[] = {
+        {P2SPAWN, [] { redirect(1, "/dev/full"); },
+         "p2spawn: standard output: No space left on device\n", "b.o\ni.o\n"},
+        {P2SPAWN, [] { close(1); },
+         "p2spawn: standard output: Bad file descriptor\n", "b.o\ni.o\n"},
+        {P3SPAWN, [] { readerGone(1); },
+         "p3spawn: standard output: Broken pipe\n", "h.o\nm.o\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.err);
+        Result r = run({c.launcher}, "", dir, c.prepare);
+        ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
+        EXPECT_EQ(1, r.status);
+        EXPECT_EQ(c.err, r.err);
+        std::string runs;
+        EXPECT_TRUE(readFile(dir + "/runs", &runs));
+        EXPECT_EQ(c.runs, runs);
+        unlink((dir + "/runs").c_str());
     }
 }
 
