@@ -9,7 +9,10 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include <unistd.h>
 
 // Read as long, so that a number beyond 32 bits is refused rather than
 // wrapped. On failure nothing is stored, and the caller ends the dialogue.
@@ -54,6 +57,12 @@ main()
 
     // A reader that has gone is reported as a failed write, not by a signal.
     signal(SIGPIPE, SIG_IGN);
+    // The trace is large: to a file or a pipe it goes in large blocks. On
+    // a terminal lines go out as they end, so the trace of the values typed
+    // so far is on screen while the program waits for more.
+    static char *buffer;
+    if (!isatty(1) && (buffer = (char *)malloc(1 << 20)) != nullptr)
+        setvbuf(stdout, buffer, _IOFBF, 1 << 20);
 
     printf("Enter number of elements: ");
     if (outputLost() || !readNumber("number of elements", &n))

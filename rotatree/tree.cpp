@@ -5,8 +5,31 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 Tree *root = nullptr;
+
+// The trace lists the whole tree at every level of every insertion, so
+// listing is most of the program's work. Values are formatted here, as
+// "%d " would, into text of our own that goes to stdout in large blocks.
+struct Text {
+    char *s;
+    size_t len;
+    size_t cap;
+};
+
+// The listing of the whole tree that the trace writes; stale once a node
+// has been made.
+static Text listing;
+static bool stale = true;
+
+[[noreturn]] static void
+outOfMemory()
+{
+    fflush(stdout);
+    fputs("rotatree: out of memory\n", stderr);
+    exit(1);
+}
 
 // malloc, not new: the C++ runtime's own reserve for new may be what could
 // not be had, and its failure would abort rather than be reported.
@@ -14,12 +37,10 @@ Tree *
 newNode(int a)
 {
     Tree *t = (Tree *)malloc(sizeof *t);
-    if (t == nullptr) {
-        fflush(stdout);
-        fputs("rotatree: out of memory\n", stderr);
-        exit(1);
-    }
+    if (t == nullptr)
+        outOfMemory();
     *t = Tree{a, nullptr, nullptr};
+    stale = true;
     return t;
 }
 
@@ -73,54 +94,73 @@ balancer(Tree *top)
     return top;
 }
 
-// The trace lists the whole tree at every level of every insertion, so
-// listing is nearly all of the program's work. Values are formatted here,
-// as "%d " would, into a buffer of our own that goes to stdout in large
-// blocks, and that is emptied before inorder returns so that the order of
-// everything on stdout stays as written.
-static char listing[1 << 16];
-static size_t used;
+static const char pairs[] =
+    "00010203040506070809101112131415161718192021222324"
+    "25262728293031323334353637383940414243444546474849"
+    "50515253545556575859606162636465666768697071727374"
+    "75767778798081828384858687888990919293949596979899";
 
+// Two digits at a time, from the right, into a scratch of fixed size that
+// is then copied whole: a value and its blank are 12 bytes at most.
 static void
-putValue(int a)
+putValue(Text *t, int a)
 {
-    if (used + 12 > sizeof listing) {
-        fwrite(listing, 1, used, stdout);
-        used = 0;
+    if (t->cap - t->len < 12) {
+        size_t cap = t->cap != 0 ? t->cap * 2 : 1 << 12;
+        char *s = (char *)realloc(t->s, cap);
+        if (s == nullptr)
+            outOfMemory();
+        t->s = s;
+        t->cap = cap;
     }
-    char *p = listing + used;
-    unsigned u = (unsigned)a;
-    if (a < 0) {
-        *p++ = '-';
-        u = 0u - u;
-    }
-    char digits[10];
-    int k = 0;
-    do {
-        digits[k++] = (char)('0' + u % 10);
-        u /= 10;
-    } while (u != 0);
-    while (k > 0)
-        *p++ = digits[--k];
-    *p++ = ' ';
-    used = (size_t)(p - listing);
+    char scratch[24];
+    char *end = scratch + 12, *q = end;
+    unsigned u = a < 0 ? 0u - (unsigned)a : (unsigned)a;
+    *--q = ' ';
+    for (; u >= 100; u /= 100)
+        memcpy(q -= 2, pairs + 2 * (u % 100), 2);
+    if (u >= 10)
+        memcpy(q -= 2, pairs + 2 * u, 2);
+    else
+        *--q = (char)('0' + u);
+    if (a < 0)
+        *--q = '-';
+    memcpy(t->s + t->len, q, 12);
+    t->len += (size_t)(end - q);
 }
 
 static void
-list(Tree *top)
+list(Tree *top, Text *t)
 {
     for (; top != nullptr; top = top->right) {
-        list(top->left);
-        putValue(top->a);
+        list(top->left, t);
+        putValue(t, top->a);
     }
 }
 
 void
 inorder(Tree *top)
 {
-    list(top);
-    fwrite(listing, 1, used, stdout);
-    used = 0;
+    static Text text;
+
+    text.len = 0;
+    list(top, &text);
+    fwrite(text.s, 1, text.len, stdout);
+}
+
+// Writes what inorder(root) would. Every insertion makes its node before
+// its first trace, and after that only rotates, which never changes the
+// order of the values: so the listing made at the first trace of an
+// insertion holds for all of its levels, and is made once per insertion.
+static void
+traceListing()
+{
+    if (stale) {
+        listing.len = 0;
+        list(root, &listing);
+        stale = false;
+    }
+    fwrite(listing.s, 1, listing.len, stdout);
 }
 
 // The link is stored before the trace, so that each trace block shows the
@@ -142,7 +182,7 @@ insert(int a, Tree *&top)
     }
     top = balancer(t);
     printf("\nIn Insert!\n");
-    inorder(root);
+    traceListing();
     printf("\n\n");
 }
 

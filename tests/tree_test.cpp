@@ -221,6 +221,19 @@ TEST_F(TreeTest, TraceListsWholeTree)
               build({4}));
 }
 
+// The listing the trace writes follows the tree, even one swapped by hand
+// for nodes made before the last insertion.
+TEST_F(TreeTest, TraceFollowsTreeSwappedByHand)
+{
+    Tree *other = node(10, node(5));
+    build({1, 2});
+    std::swap(root, other);
+    EXPECT_EQ("\nIn Insert!\n5 7 10 \n\n"
+              "\nIn Insert!\n5 7 10 \n\n",
+              build({7}));
+    freeTree(other);
+}
+
 TEST_F(TreeTest, InorderFormatsLikePrintf)
 {
     build({0, -1, 2147483647, -2147483648, 10, -10, 5, 5});
