@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <tuple>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -244,6 +248,44 @@ TEST_F(ChronsortFiles, LongNames)
     std::string text;
     ASSERT_TRUE(readFile(dir + "/" + outName, &text));
     EXPECT_EQ("1/1/1 2/2/2 ", text);
+}
+
+// Sorted as a stable sort by year, month and day would: random dates, few
+// enough values that many are equal, for counts of both parities (the sort
+// makes two passes at a time) and nearly sorted files, whose earliest date
+// comes last and moves one place a pass. A day beyond 16 bits takes the
+// plain way.
+TEST_F(ChronsortFiles, SortsLikeStableSort)
+{
+    std::mt19937 random(2026);
+    std::uniform_int_distribution<int> pick(-2, 2);
+    for (int n : {2, 3, 4, 5, 16, 17, 100, 101, -40, -41, 0}) {
+        SCOPED_TRACE(n);
+        std::vector<std::tuple<int, int, int>> dates; // year, month, day
+        for (int i = 0; i < abs(n); i++)
+            if (n > 0)
+                dates.emplace_back(pick(random), pick(random), pick(random));
+            else
+                dates.emplace_back(2000, 1, i + 2);
+        if (n < 0)
+            dates.emplace_back(1999, 12, 31);
+        if (n == 0)
+            dates = {{1, 1, 70000}, {1, 1, 5}, {0, 1, -70000}, {1, 1, 5}};
+        std::string text, want;
+        for (auto [y, m, d] : dates)
+            text += std::to_string(d) + "/" + std::to_string(m) + "/" +
+                    std::to_string(y) + "\n";
+        std::stable_sort(dates.begin(), dates.end());
+        for (auto [y, m, d] : dates)
+            want += std::to_string(d) + "/" + std::to_string(m) + "/" +
+                    std::to_string(y) + " ";
+        writeFile(dir + "/in.txt", text);
+        Result r = runIn(dir, in);
+        EXPECT_EQ(0, r.status) << r.err;
+        std::string got;
+        ASSERT_TRUE(readFile(dir + "/out.txt", &got));
+        EXPECT_EQ(want, got);
+    }
 }
 
 // Standard streams closed, full or broken: the output file is still
