@@ -145,7 +145,8 @@ inorder(Tree *top)
 
     text.len = 0;
     list(top, &text);
-    fwrite(text.s, 1, text.len, stdout);
+    if (text.len != 0) // an empty tree has had no text made for it
+        fwrite(text.s, 1, text.len, stdout);
 }
 
 // Writes what inorder(root) would. Every insertion makes its node before
