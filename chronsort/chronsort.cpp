@@ -17,6 +17,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "safeio.h"
+
 struct Date {
     int day;
     int year;
@@ -64,66 +66,6 @@ flushOut()
 {
     if (fflush(stdout) != 0 && outError == 0)
         outError = errno;
-}
-
-// Text from a file or a name, fit for a message: a non-printable byte as
-// \ooo, a backslash or quote escaped, long text cut with "...", so that
-// nothing in the data can drive or flood the user's terminal.
-struct Shown {
-    char s[100];
-};
-
-static Shown
-shown(const char *text, size_t n)
-{
-    Shown r;
-    size_t k = 0;
-
-    for (size_t i = 0; i < n; i++) {
-        unsigned char c = (unsigned char)text[i];
-        char one[5];
-        int len;
-        if (c == '\\' || c == '"')
-            len = snprintf(one, sizeof one, "\\%c", c);
-        else if (isprint(c))
-            len = snprintf(one, sizeof one, "%c", c);
-        else
-            len = snprintf(one, sizeof one, "\\%03o", c);
-        if (k + (size_t)len + sizeof "..." > sizeof r.s) {
-            strcpy(r.s + k, "...");
-            return r;
-        }
-        memcpy(r.s + k, one, (size_t)len);
-        k += (size_t)len;
-    }
-    r.s[k] = '\0';
-    return r;
-}
-
-static Shown
-shown(const char *text)
-{
-    return shown(text, strlen(text));
-}
-
-// Makes sure descriptors 0, 1 and 2 are open, with /dev/null in place of a
-// closed one, so that no file opened later becomes a standard stream and
-// takes in a prompt or a message. Returns whether stdout was closed (its
-// text then goes nowhere), or -1 when /dev/null can't be opened.
-static int
-openStdStreams()
-{
-    int outClosed = 0;
-
-    for (int fd = 0; fd <= 2; fd++) {
-        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-            continue;
-        if (open("/dev/null", O_RDWR) != fd)
-            return -1;
-        if (fd == 1)
-            outClosed = 1;
-    }
-    return outClosed;
 }
 
 // Doubles an array's capacity. Returns the array, or null when memory has
