@@ -3,11 +3,14 @@
 
 #include "tree.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 Tree *root = nullptr;
+void (*onTrace)() = nullptr;
+void (*onRotate)(const Tree *top, bool right) = nullptr;
 
 // The trace lists the whole tree at every level of every insertion, so
 // listing is most of the program's work. Values are formatted here, as
@@ -23,11 +26,12 @@ struct Text {
 static Text listing;
 static bool stale = true;
 
+// Named as the program was run: rotatree, or another that uses the tree.
 [[noreturn]] static void
 outOfMemory()
 {
     fflush(stdout);
-    fputs("rotatree: out of memory\n", stderr);
+    fprintf(stderr, "%s: out of memory\n", program_invocation_short_name);
     exit(1);
 }
 
@@ -57,6 +61,8 @@ height(Tree *top)
 void
 rotateRight(Tree *&top)
 {
+    if (onRotate != nullptr)
+        onRotate(top, true);
     Tree *l = top->left;
     top->left = l->right;
     l->right = top;
@@ -66,6 +72,8 @@ rotateRight(Tree *&top)
 void
 rotateLeft(Tree *&top)
 {
+    if (onRotate != nullptr)
+        onRotate(top, false);
     Tree *r = top->right;
     top->right = r->left;
     r->left = top;
@@ -164,6 +172,14 @@ traceListing()
     fwrite(listing.s, 1, listing.len, stdout);
 }
 
+static void
+printTrace()
+{
+    printf("\nIn Insert!\n");
+    traceListing();
+    printf("\n\n");
+}
+
 // The link is stored before the trace, so that each trace block shows the
 // tree with this level's rebalancing in place. Levels trace deepest first.
 void
@@ -182,9 +198,10 @@ insert(int a, Tree *&top)
             t->left = newNode(a);
     }
     top = balancer(t);
-    printf("\nIn Insert!\n");
-    traceListing();
-    printf("\n\n");
+    if (onTrace != nullptr)
+        onTrace();
+    else
+        printTrace();
 }
 
 Tree *

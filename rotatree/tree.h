@@ -17,6 +17,15 @@ extern Tree *root;
 // malloc.
 Tree *newNode(int a);
 
+// Where insert traces, after each level's rebalancing, deepest first, it
+// prints the trace block; or, when a program that shows the tree its own
+// way has set this, calls it instead.
+extern void (*onTrace)();
+
+// Called by each rotation, when set, with the node about to turn and
+// whether it turns right (its left child rising) or left.
+extern void (*onRotate)(const Tree *top, bool right);
+
 int height(Tree *top);
 void rotateRight(Tree *&top);
 void rotateLeft(Tree *&top);
