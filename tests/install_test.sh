@@ -15,7 +15,7 @@ bad() {
 
 cmake --install "$build" --prefix "$prefix" >/dev/null || bad "cmake --install failed"
 
-for p in chronsort rotatree p2spawn p3spawn; do
+for p in chronsort rotatree rotadraw p2spawn p3spawn; do
     [ -x "$prefix/$bindir/$p" ] || bad "$bindir/$p: missing"
     page=$prefix/$mandir/man1/$p.1
     if [ -f "$page" ]; then

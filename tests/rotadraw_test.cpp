@@ -1,0 +1,253 @@
+// rotadraw end to end: golden drawings of small trees, every drawing of a
+// run read back into its shape and compared with rotatree's trace of the
+// same answers, and the web page read back the same way. A shape is written
+// a(left,right), a leaf as a, an empty subtree as "".
+
+#include "runner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+
+namespace
+{
+
+struct Row {
+    const char *name;
+    std::vector<std::string> args;
+    std::string in;
+    std::string out;
+    int status;
+    std::string err;
+};
+
+std::ostream &
+operator<<(std::ostream &os, const Row &row)
+{
+    return os << row.name;
+}
+
+class Rotadraw : public InDir, public testing::WithParamInterface<Row>
+{
+};
+
+TEST_P(Rotadraw, Drawing)
+{
+    std::vector<std::string> argv = {ROTADRAW};
+    argv.insert(argv.end(), GetParam().args.begin(), GetParam().args.end());
+    Result r = run(argv, GetParam().in, dir);
+    ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
+    EXPECT_EQ(GetParam().status, r.status);
+    EXPECT_EQ(GetParam().out, r.out);
+    EXPECT_EQ(GetParam().err, r.err);
+}
+
+const char *const usage = "usage: rotadraw [--html FILE]\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, Rotadraw,
+    testing::Values(
+        Row{"ascending_3",
+            {},
+            "3\n1 2 3\n2\n",
+            "== insert 1: the first value, the root\n1*\n"
+            "== insert 2 (step 1 of 1): no rotation\n1\n└─┐\n  2*\n"
+            "== insert 3 (step 1 of 2): no rotation\n"
+            "1\n└─┐\n  2\n  └─┐\n    3*\n"
+            "== insert 3 (step 2 of 2): rotated left at 1\n"
+            "   2*\n┌──┴──┐\n1*    3\n"
+            "== search 2: found\n  [2]\n┌──┴──┐\n1     3\n",
+            0,
+            ""},
+        // Single rotations only: the zig-zag becomes its mirror image.
+        Row{"zig_zag",
+            {},
+            "3\n1 3 2\n7\n",
+            "== insert 1: the first value, the root\n1*\n"
+            "== insert 3 (step 1 of 1): no rotation\n1\n└─┐\n  3*\n"
+            "== insert 2 (step 1 of 2): no rotation\n"
+            "1\n└────┐\n     3\n  ┌──┘\n  2*\n"
+            "== insert 2 (step 2 of 2): rotated left at 1\n"
+            "      3*\n┌─────┘\n1*\n└──┐\n   2*\n"
+            "== search 7: not found\n    [3]\n┌────┘\n1\n└─┐\n  2\n",
+            0,
+            ""},
+        Row{"extremes_and_duplicates",
+            {},
+            "3 -2147483648 -1 -1",
+            "== insert -2147483648: the first value, the root\n"
+            "-2147483648*\n"
+            "== insert -1 (step 1 of 1): no rotation\n"
+            "-2147483648\n     └───────┐\n            -1*\n"
+            "== insert -1 (step 1 of 2): no rotation\n"
+            "-2147483648\n     └───────────┐\n                -1\n"
+            "             ┌───┘\n            -1*\n"
+            // The one rotation moves all three values.
+            "== insert -1 (step 2 of 2): rotated left at -2147483648\n"
+            "                 -1*\n     ┌────────────┘\n-2147483648*\n"
+            "     └────────┐\n             -1*\n",
+            0,
+            ""}),
+    testing::PrintToStringParamName());
+
+// What was drawn before the answers fell short stays.
+INSTANTIATE_TEST_SUITE_P(
+    Errors, Rotadraw,
+    testing::Values(Row{"value_not_a_number",
+                        {},
+                        "2 1 x",
+                        "== insert 1: the first value, the root\n1*\n",
+                        1,
+                        "rotadraw: element 2: not a number\n"},
+                    Row{"values_end_early",
+                        {},
+                        "2 1",
+                        "== insert 1: the first value, the root\n1*\n",
+                        1,
+                        "rotadraw: element 2: end of input\n"},
+                    Row{"count_beyond_32_bits",
+                        {},
+                        "4294967296 1",
+                        "",
+                        1,
+                        "rotadraw: number of elements: out of range\n"},
+                    Row{"search_not_a_number",
+                        {},
+                        "0 x",
+                        "",
+                        1,
+                        "rotadraw: element to search: not a number\n"},
+                    Row{"page_unwritable",
+                        {"--html", "."},
+                        "0",
+                        "",
+                        1,
+                        "rotadraw: .: Is a directory\n"},
+                    Row{"unknown_option", {"-x"}, "0", "", 2, usage},
+                    Row{"html_without_file", {"--html"}, "0", "", 2, usage}),
+    testing::PrintToStringParamName());
+
+// A value with the column it starts at and its row.
+struct Spot {
+    long column;
+    long row;
+    int a;
+};
+
+// The shape of a picture from where its values stand, sorted by column: in
+// in-order, with their rows by depth. The root of a range is the one value
+// highest in it.
+std::string
+shape(const std::vector<Spot> &s, size_t lo, size_t hi)
+{
+    if (lo >= hi)
+        return "";
+    size_t top = lo;
+    for (size_t i = lo; i < hi; i++)
+        if (s[i].row < s[top].row)
+            top = i;
+    std::string left = shape(s, lo, top), right = shape(s, top + 1, hi);
+    std::string a = std::to_string(s[top].a);
+    return left.empty() && right.empty() ? a
+                                         : a + "(" + left + "," + right + ")";
+}
+
+// A picture read back: its shape, and its values left to right as the
+// trace lists them.
+struct Picture {
+    std::string shape;
+    std::string listing;
+    bool operator==(const Picture &p) const
+    {
+        return shape == p.shape && listing == p.listing;
+    }
+};
+
+Picture
+picture(std::vector<Spot> s)
+{
+    std::sort(s.begin(), s.end(),
+              [](const Spot &x, const Spot &y) { return x.column < y.column; });
+    Picture p = {shape(s, 0, s.size()), ""};
+    for (const Spot &v : s)
+        p.listing += std::to_string(v.a) + " ";
+    return p;
+}
+
+// The text's pictures: each begins with its heading; its values stand on
+// the rows with digits, marks around them.
+std::vector<Picture>
+textPictures(const std::string &out)
+{
+    std::vector<Picture> pictures;
+    std::vector<Spot> spots;
+    std::istringstream lines(out);
+    std::string line;
+    long row = 0;
+    const std::regex value("-?[0-9]+");
+    while (std::getline(lines, line)) {
+        if (line.rfind("== ", 0) == 0) {
+            if (row != 0 || !pictures.empty())
+                pictures.push_back(picture(spots));
+            spots.clear();
+            row = 0;
+            continue;
+        }
+        for (std::sregex_iterator m(line.begin(), line.end(), value), end;
+             m != end; ++m)
+            spots.push_back({m->position(), row, std::stoi(m->str())});
+        row++;
+    }
+    pictures.push_back(picture(spots));
+    return pictures;
+}
+
+// The page's pictures, from its values' x and y.
+std::vector<Picture>
+pagePictures(const std::string &page)
+{
+    std::vector<Picture> pictures;
+    const std::regex svg("<svg[^]*?</svg>");
+    const std::regex text("<text x=\"(-?[0-9]+)\" y=\"(-?[0-9]+)\">([^<]*)<");
+    for (std::sregex_iterator p(page.begin(), page.end(), svg), end; p != end;
+         ++p) {
+        std::vector<Spot> spots;
+        std::string svgText = p->str();
+        for (std::sregex_iterator m(svgText.begin(), svgText.end(), text);
+             m != end; ++m)
+            spots.push_back(
+                {std::stol((*m)[1]), std::stol((*m)[2]), std::stoi((*m)[3])});
+        pictures.push_back(picture(spots));
+    }
+    return pictures;
+}
+
+// One drawing after the first value, one for each of rotatree's trace
+// blocks, listing what the block lists, and one for the lookup; and the
+// page draws the same.
+TEST_F(InDir, RotadrawFollowsRotatree)
+{
+    const std::string answers = "9\n50 40 30 20 10 60 70 35 36\n36\n";
+    Result drawn = run({ROTADRAW, "--html", "page.html"}, answers, dir);
+    Result traced = run({ROTATREE}, answers, dir);
+    ASSERT_EQ(0, drawn.status) << drawn.err;
+
+    std::vector<Picture> pictures = textPictures(drawn.out);
+    std::vector<std::string> listings;
+    const std::regex block("\nIn Insert!\n([^\n]*)\n\n");
+    for (std::sregex_iterator m(traced.out.begin(), traced.out.end(), block),
+         end;
+         m != end; ++m)
+        listings.push_back((*m)[1]);
+    ASSERT_EQ(listings.size() + 2, pictures.size());
+    for (size_t i = 0; i < listings.size(); i++)
+        EXPECT_EQ(listings[i], pictures[i + 1].listing) << "drawing " << i + 2;
+    EXPECT_EQ("40(20(10,35(30,36)),60(50,70))", pictures.back().shape);
+
+    std::string page;
+    ASSERT_TRUE(readFile(dir + "/page.html", &page));
+    EXPECT_TRUE(pictures == pagePictures(page));
+}
+
+} // namespace
