@@ -228,26 +228,38 @@ pagePictures(const std::string &page)
 // page draws the same.
 TEST_F(InDir, RotadrawFollowsRotatree)
 {
-    const std::string answers = "9\n50 40 30 20 10 60 70 35 36\n36\n";
-    Result drawn = run({ROTADRAW, "--html", "page.html"}, answers, dir);
-    Result traced = run({ROTATREE}, answers, dir);
-    ASSERT_EQ(0, drawn.status) << drawn.err;
+    struct {
+        std::string answers;
+        const char *last; // the shape of the last insertion's last step
+    } runs[] = {{"9\n50 40 30 20 10 60 70 35 36\n36\n",
+                 "40(20(10,35(30,36)),60(50,70))"},
+                {"7\n1 2 3 4 5 6 7\n4\n", "4(2(1,3),6(5,7))"}};
+    for (const auto &run_ : runs) {
+        SCOPED_TRACE(run_.answers);
+        Result drawn =
+            run({ROTADRAW, "--html", "page.html"}, run_.answers, dir);
+        Result traced = run({ROTATREE}, run_.answers, dir);
+        ASSERT_EQ(0, drawn.status) << drawn.err;
 
-    std::vector<Picture> pictures = textPictures(drawn.out);
-    std::vector<std::string> listings;
-    const std::regex block("\nIn Insert!\n([^\n]*)\n\n");
-    for (std::sregex_iterator m(traced.out.begin(), traced.out.end(), block),
-         end;
-         m != end; ++m)
-        listings.push_back((*m)[1]);
-    ASSERT_EQ(listings.size() + 2, pictures.size());
-    for (size_t i = 0; i < listings.size(); i++)
-        EXPECT_EQ(listings[i], pictures[i + 1].listing) << "drawing " << i + 2;
-    EXPECT_EQ("40(20(10,35(30,36)),60(50,70))", pictures.back().shape);
+        std::vector<Picture> pictures = textPictures(drawn.out);
+        std::vector<std::string> listings;
+        const std::regex block("\nIn Insert!\n([^\n]*)\n\n");
+        for (std::sregex_iterator
+                 m(traced.out.begin(), traced.out.end(), block),
+             end;
+             m != end; ++m)
+            listings.push_back((*m)[1]);
+        ASSERT_EQ(listings.size() + 2, pictures.size());
+        for (size_t i = 0; i < listings.size(); i++)
+            EXPECT_EQ(listings[i], pictures[i + 1].listing)
+                << "drawing " << i + 2;
+        EXPECT_EQ(run_.last, pictures[pictures.size() - 2].shape);
+        EXPECT_EQ(run_.last, pictures.back().shape);
 
-    std::string page;
-    ASSERT_TRUE(readFile(dir + "/page.html", &page));
-    EXPECT_TRUE(pictures == pagePictures(page));
+        std::string page;
+        ASSERT_TRUE(readFile(dir + "/page.html", &page));
+        EXPECT_TRUE(pictures == pagePictures(page));
+    }
 }
 
 } // namespace
