@@ -1,0 +1,45 @@
+// What the rooms of chronsort share: the dates as read, and the steps of
+// the run that the dialogue calls in turn.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include <sys/stat.h>
+
+struct Date {
+    int day;
+    int year;
+    int month;
+};
+
+// The dates as read, in the order of the file.
+struct Dates {
+    Date *date;
+    size_t n;
+    size_t cap;
+};
+
+enum Outcome { WHOLE_FILE, STOPPED, READ_ERROR, NO_MEMORY };
+
+// A message on stderr as "chronsort: ...", after what stdout holds.
+__attribute__((format(printf, 1, 2))) void complain(const char *fmt, ...);
+
+// Doubles an array's capacity. Returns the array, or null when memory has
+// run out, the old array being left as it was.
+void *grow(void *p, size_t *cap, size_t size);
+
+// Reading (read.cpp): dates until the end of the file or the first text
+// that is not a number, each stop and oddity reported with name and line.
+Outcome readDates(FILE *in, const char *name, Dates *t);
+
+// Ordering (order.cpp): earliest first, equal dates in the file's order.
+void sortDates(Dates *t);
+
+// Files (files.cpp).
+FILE *openInput(const char *name);
+bool isInput(const struct stat *in, const char *name);
+bool lock(int fd, int how);
+bool writeFile(const char *name, const Dates *t);
+char *render(const Dates *t, size_t *len);
+bool rewrite(int fd, const char *text, size_t len);

@@ -1,0 +1,149 @@
+// The date reader: numbers and dates as "%d/%d/%d" reads them, with the
+// line each stands on, so that every stop and oddity can be reported where
+// it is.
+
+#include "chronsort.h"
+#include "safeio.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+// A file being read, and where reading stands in it.
+struct Reader {
+    FILE *in;
+    long line;     // line ends read so far, plus 1
+    long at;       // line of the last number, or of the text that was not one
+    long dateLine; // line of the last date's first number
+    int sign;      // a sign read before text that is not a number, or 0
+};
+
+void *
+grow(void *p, size_t *cap, size_t size)
+{
+    size_t n = *cap != 0 ? *cap * 2 : 64;
+    if (n > SIZE_MAX / size)
+        return nullptr;
+    p = realloc(p, n * size);
+    if (p != nullptr)
+        *cap = n;
+    return p;
+}
+
+// One number as "%d" reads it: white space, then an optional sign and
+// decimal digits. Beyond 32 bits it saturates rather than wraps, so that a
+// huge year still sorts after every ordinary one. Returns false when no
+// digit comes; a sign read before that is kept in r->sign.
+static bool
+readNumber(Reader *r, int *v, bool *clipped)
+{
+    int c;
+
+    while ((c = getc(r->in)) != EOF && isspace(c))
+        if (c == '\n')
+            r->line++;
+    r->at = r->line;
+    r->sign = 0;
+    if (c == '+' || c == '-') {
+        r->sign = c;
+        c = getc(r->in);
+    }
+    if (c == EOF || !isdigit(c)) {
+        if (c != EOF)
+            ungetc(c, r->in);
+        return false;
+    }
+    long long x = 0;
+    do
+        if (x <= INT_MAX + 1LL)
+            x = x * 10 + (c - '0');
+    while ((c = getc(r->in)) != EOF && isdigit(c));
+    if (c != EOF)
+        ungetc(c, r->in);
+    if (r->sign == '-')
+        x = -x;
+    if (x < INT_MIN || x > INT_MAX)
+        *clipped = true;
+    *v = x < INT_MIN ? INT_MIN : x > INT_MAX ? INT_MAX : (int)x;
+    return true;
+}
+
+// One date as "%d/%d/%d" reads it, each slash directly after the number
+// before it. Returns how many numbers it read; the fields it didn't read are
+// 0, so a date cut short is written with 0 for what it lacks.
+static int
+readDate(Reader *r, Date *d, bool *clipped)
+{
+    int *field[3] = {&d->day, &d->month, &d->year};
+
+    *d = Date{0, 0, 0};
+    for (int k = 0; k < 3; k++) {
+        if (k > 0) {
+            int c = getc(r->in);
+            if (c != '/') {
+                if (c != EOF)
+                    ungetc(c, r->in);
+                return k;
+            }
+        }
+        if (!readNumber(r, field[k], clipped))
+            return k;
+        if (k == 0)
+            r->dateLine = r->at;
+    }
+    return 3;
+}
+
+// Reading has stopped at text that is not a date. Say where, so that the
+// text left unread is never a silent loss. A sign already read belongs to
+// that text too.
+static void
+reportStop(Reader *r, const char *name)
+{
+    char text[sizeof(Shown)]; // more than can be shown, so a cut is marked
+    size_t n = 0;
+    int c;
+
+    if (r->sign != 0)
+        text[n++] = (char)r->sign;
+    while (n < sizeof text && (c = getc(r->in)) != EOF && !isspace(c))
+        text[n++] = (char)c;
+    complain("%s:%ld: \"%s\": not a date; the rest of the file is ignored",
+             shown(name).s, r->at, shown(text, n).s);
+}
+
+// Reads dates until the end of the file or the first text that is not a
+// number. A date cut short still counts.
+Outcome
+readDates(FILE *in, const char *name, Dates *t)
+{
+    Reader r = {in, 1, 1, 1, 0};
+
+    for (;;) {
+        Date d;
+        bool clipped = false;
+        int got = readDate(&r, &d, &clipped);
+        if (ferror(in))
+            return READ_ERROR;
+        if (got == 0) {
+            if (feof(in) && r.sign == 0)
+                return WHOLE_FILE;
+            reportStop(&r, name);
+            return ferror(in) ? READ_ERROR : STOPPED;
+        }
+        if (clipped)
+            complain("%s:%ld: number out of range, read as %d/%d/%d",
+                     shown(name).s, r.dateLine, d.day, d.month, d.year);
+        else if (got < 3)
+            complain("%s:%ld: incomplete date, read as %d/%d/%d", shown(name).s,
+                     r.dateLine, d.day, d.month, d.year);
+        if (t->n == t->cap) {
+            Date *more = (Date *)grow(t->date, &t->cap, sizeof *t->date);
+            if (more == nullptr)
+                return NO_MEMORY;
+            t->date = more;
+        }
+        t->date[t->n++] = d;
+    }
+}
