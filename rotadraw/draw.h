@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "memory.h"
 #include "tree.h"
 
 enum Mark {
@@ -47,6 +48,3 @@ void writeText(FILE *out, const char *heading, const Layout *l, bool colour);
 void pageStart(FILE *page);
 void pageStep(FILE *page, const char *heading, const Layout *l);
 void pageEnd(FILE *page);
-
-// Ends the program with a message: nothing can be drawn without memory.
-[[noreturn]] void outOfMemory();

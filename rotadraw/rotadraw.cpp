@@ -68,14 +68,6 @@ add(Line *l, const char *fmt, ...)
     l->len += (size_t)n;
 }
 
-void
-outOfMemory()
-{
-    fflush(stdout);
-    fputs("rotadraw: out of memory\n", stderr);
-    exit(1);
-}
-
 // Draws the layout in `now` under the heading, and keeps it as the one the
 // next picture is compared with.
 static void

@@ -2,6 +2,7 @@
 // its trace, lookup and the in-order listing.
 
 #include "tree.h"
+#include "memory.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -25,15 +26,6 @@ struct Text {
 // has been made.
 static Text listing;
 static bool stale = true;
-
-// Named as the program was run: rotatree, or another that uses the tree.
-[[noreturn]] static void
-outOfMemory()
-{
-    fflush(stdout);
-    fprintf(stderr, "%s: out of memory\n", program_invocation_short_name);
-    exit(1);
-}
 
 // malloc, not new: the C++ runtime's own reserve for new may be what could
 // not be had, and its failure would abort rather than be reported.
