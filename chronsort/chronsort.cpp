@@ -12,8 +12,10 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include <sys/file.h>
+#include <unistd.h>
 
 // The run's state lives until the program ends.
 static Dates table;
@@ -73,27 +75,89 @@ readWord()
     return w;
 }
 
-// Reads, sorts and writes the dates. The input is locked for the whole run
-// so that two runs on one file take turns: shared while it is only read,
-// exclusive when it will be rewritten, from before the first date is read.
-static bool
-sortFile(FILE *in)
-{
-    struct stat st;
+// A long sort shows how far it has come, on one line of stderr kept up to
+// date in place: only on a terminal, only once it has run for a second, and
+// a few times a second at most, since the clock is read once a pass.
+static struct {
+    bool on;        // stderr is a terminal
+    bool below;     // stdout's prompts left the cursor mid-line
+    timespec start; // when the sort began
+    double next;    // seconds after the start when to show it again
+    int width;      // of the line shown, or 0
+} progress;
 
-    if (fstat(fileno(in), &st) != 0) {
-        complain("%s: %s", shown(inName).s, strerror(errno));
-        return false;
-    }
-    bool inPlace = isInput(&st, outName);
-    if (S_ISREG(st.st_mode) && !lock(fileno(in), inPlace ? LOCK_EX : LOCK_SH)) {
+static double
+since(const timespec &t)
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (double)(now.tv_sec - t.tv_sec) + (now.tv_nsec - t.tv_nsec) / 1e9;
+}
+
+// Pass p costs n - 1 - p comparisons: the share of the work is that of the
+// comparisons made, of the most the sort can make.
+static void
+showProgress(size_t done, size_t most)
+{
+    double t = since(progress.start);
+    if (!progress.on || t < progress.next)
+        return;
+    progress.next = t + 0.25;
+    double share = 1 - (double)(most - done) * (most - done + 1) /
+                           ((double)most * (most + 1));
+    const char *lead = progress.width == 0 && progress.below ? "\n" : "\r";
+    int w = fprintf(stderr,
+                    "%schronsort: sorting %zu dates: pass %zu of at most "
+                    "%zu (%.0f%%)",
+                    lead, most + 1, done, most, 100 * share);
+    progress.width = w - 1;
+    fflush(stderr);
+}
+
+static void
+clearProgress()
+{
+    if (progress.width > 0)
+        fprintf(stderr, "\r%*s\r", progress.width, "");
+    progress.width = 0;
+}
+
+static void
+sortTable()
+{
+    progress.on = isatty(2);
+    // Answers that came from a pipe were not echoed: the cursor stands
+    // after the last prompt, and the line below is the progress's own.
+    progress.below = isatty(1) && !isatty(0);
+    progress.next = 1;
+    clock_gettime(CLOCK_MONOTONIC, &progress.start);
+    sortDates(&table, showProgress);
+    clearProgress();
+}
+
+// Reads the dates. A regular input is locked while it is read, so that runs
+// on one file take turns: shared when it is only read, and then released
+// at once, so that no run waits for another's output while it holds its own
+// input; exclusive until the run ends when it is also the output, and then
+// `st` is what it must still be when the dates go back into it.
+static bool
+readInput(FILE *in, bool inPlace, struct stat *st)
+{
+    int fd = fileno(in);
+    bool regular = S_ISREG(st->st_mode);
+
+    if (regular && !lock(fd, inPlace ? LOCK_EX : LOCK_SH, inName)) {
         complain("%s: cannot lock: %s", shown(inName).s, strerror(errno));
         return false;
     }
-
-    // Every date is read before the output is opened: opening it empties
-    // it, and it may be the input file itself.
-    switch (readDates(in, inName, &table)) {
+    if (inPlace && fstat(fd, st) != 0) {
+        complain("%s: %s", shown(inName).s, strerror(errno));
+        return false;
+    }
+    Outcome got = readDates(in, inName, &table);
+    if (regular && !inPlace)
+        flock(fd, LOCK_UN);
+    switch (got) {
     case READ_ERROR:
         complain("%s: %s", shown(inName).s, strerror(errno));
         return false;
@@ -101,22 +165,35 @@ sortFile(FILE *in)
         complain("out of memory");
         return false;
     case STOPPED:
-        if (inPlace) {
-            complain("%s: is the input file, whose unread text would be "
-                     "lost; nothing written",
-                     shown(outName).s);
-            return false;
-        }
-        break;
     case WHOLE_FILE:
         break;
     }
-    sortDates(&table);
+    // Rewritten, the text after the dates, or what a date cut short or out
+    // of range really said, would be lost.
+    const char *loss = got == STOPPED ? "whose unread text would be lost"
+                       : table.partial
+                           ? "and dates in it could not be read whole"
+                           : nullptr;
+    if (inPlace && loss != nullptr) {
+        complain("%s: is the input file, %s; nothing written", shown(outName).s,
+                 loss);
+        return false;
+    }
+    return true;
+}
 
-    if (!inPlace) {
-        if (writeFile(outName, &table))
-            return true;
-        complain("%s: %s", shown(outName).s, strerror(errno));
+// The input rewritten with its dates sorted, unless something else wrote
+// to it since it was read: that text would be lost.
+static bool
+rewriteInput(FILE *in, const struct stat *asRead)
+{
+    if (!unchanged(fileno(in), asRead)) {
+        if (errno != 0)
+            complain("%s: %s", shown(outName).s, strerror(errno));
+        else
+            complain("%s: changed by another program while it was sorted; "
+                     "nothing written",
+                     shown(outName).s);
         return false;
     }
     size_t len;
@@ -130,6 +207,36 @@ sortFile(FILE *in)
         complain("%s: %s", shown(outName).s, strerror(errno));
     free(text);
     return ok;
+}
+
+// Every date is read before the output is opened: it may be the input file
+// itself, and then it is rewritten in place. Only a regular file can be: a
+// FIFO or a device would take in its own dates, or block for ever.
+static bool
+sortFile(FILE *in)
+{
+    struct stat st;
+
+    if (fstat(fileno(in), &st) != 0) {
+        complain("%s: %s", shown(inName).s, strerror(errno));
+        return false;
+    }
+    bool inPlace = isFile(&st, outName);
+    if (inPlace && !S_ISREG(st.st_mode)) {
+        complain("%s: is the input file, and not a regular file that can be "
+                 "rewritten in place; nothing written",
+                 shown(outName).s);
+        return false;
+    }
+    if (!readInput(in, inPlace, &st))
+        return false;
+    sortTable();
+    if (inPlace)
+        return rewriteInput(in, &st);
+    if (writeFile(outName, &table))
+        return true;
+    complain("%s: %s", shown(outName).s, strerror(errno));
+    return false;
 }
 
 // A name that can't be read ends the run before anything is written.

@@ -18,6 +18,7 @@ struct Dates {
     Date *date;
     size_t n;
     size_t cap;
+    size_t partial; // how many were cut short or out of range
 };
 
 enum Outcome { WHOLE_FILE, STOPPED, READ_ERROR, NO_MEMORY };
@@ -34,12 +35,17 @@ void *grow(void *p, size_t *cap, size_t size);
 Outcome readDates(FILE *in, const char *name, Dates *t);
 
 // Ordering (order.cpp): earliest first, equal dates in the file's order.
-void sortDates(Dates *t);
+// A long sort tells `passes` after each pass how many it has made, and
+// the most it can take.
+typedef void (*Passes)(size_t done, size_t most);
+void sortDates(Dates *t, Passes passes);
 
-// Files (files.cpp).
+// Files (files.cpp). Each returns whether it succeeded, errno saying why
+// not; a file that changed has errno 0.
 FILE *openInput(const char *name);
-bool isInput(const struct stat *in, const char *name);
-bool lock(int fd, int how);
+bool isFile(const struct stat *in, const char *name);
+bool unchanged(int fd, const struct stat *was);
+bool lock(int fd, int how, const char *name);
 bool writeFile(const char *name, const Dates *t);
 char *render(const Dates *t, size_t *len);
 bool rewrite(int fd, const char *text, size_t len);

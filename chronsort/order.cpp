@@ -21,7 +21,7 @@ later(const Date &x, const Date &y)
 // exchanged, so equal dates keep their order from the file; a pass that
 // exchanges nothing finds the dates in order, and ends the sort.
 static void
-sortPlain(Dates *t)
+sortPlain(Dates *t, Passes passes)
 {
     size_t n = t->n;
     Date temp;
@@ -37,6 +37,7 @@ sortPlain(Dates *t)
             }
         if (!exchanged)
             break;
+        passes(p + 1, n - 1);
     }
 }
 
@@ -79,7 +80,7 @@ dateOf(Key k)
 // Equal keys are never exchanged. A pass that exchanges nothing finds the
 // keys in order, and ends the sort.
 static void
-sortKeys(Key *k, size_t n)
+sortKeys(Key *k, size_t n, Passes passes)
 {
     for (size_t p = 0; p + 1 < n; p += 2) {
         size_t end = n - p; // the first pass's; the second's is end - 1
@@ -102,6 +103,7 @@ sortKeys(Key *k, size_t n)
         k[end - 1] = a;
         if (!exchanged)
             break;
+        passes(p + 2 < n ? p + 2 : n - 1, n - 1);
     }
 }
 
@@ -110,7 +112,7 @@ sortKeys(Key *k, size_t n)
 // Dates without keys, or keys without the memory for them, are sorted
 // plainly.
 void
-sortDates(Dates *t)
+sortDates(Dates *t, Passes passes)
 {
     size_t n = t->n;
     bool keyed = n > 1 && n <= SIZE_MAX / sizeof(Key);
@@ -119,12 +121,12 @@ sortDates(Dates *t)
         keyed = hasKey(t->date[i]);
     Key *k = keyed ? (Key *)malloc(n * sizeof *k) : nullptr;
     if (k == nullptr) {
-        sortPlain(t);
+        sortPlain(t, passes);
         return;
     }
     for (size_t i = 0; i < n; i++)
         k[i] = keyOf(t->date[i]);
-    sortKeys(k, n);
+    sortKeys(k, n, passes);
     for (size_t i = 0; i < n; i++)
         t->date[i] = dateOf(k[i]);
     free(k);

@@ -113,6 +113,27 @@ reportStop(Reader *r, const char *name)
              shown(name).s, r->at, shown(text, n).s);
 }
 
+// A date not read whole is reported, but a file of thousands of them
+// would bury the terminal: the first few are, then how many more there
+// were.
+enum { SHOWN_PARTIAL = 10 };
+
+static void
+reportPartial(const Reader *r, const Date &d, bool clipped, const char *name)
+{
+    const char *what = clipped ? "number out of range" : "incomplete date";
+    complain("%s:%ld: %s, read as %d/%d/%d", shown(name).s, r->dateLine, what,
+             d.day, d.month, d.year);
+}
+
+static void
+reportMore(const Dates *t, const char *name)
+{
+    if (t->partial > SHOWN_PARTIAL)
+        complain("%s: %zu more dates not read whole", shown(name).s,
+                 t->partial - SHOWN_PARTIAL);
+}
+
 // Reads dates until the end of the file or the first text that is not a
 // number. A date cut short still counts.
 Outcome
@@ -127,17 +148,14 @@ readDates(FILE *in, const char *name, Dates *t)
         if (ferror(in))
             return READ_ERROR;
         if (got == 0) {
+            reportMore(t, name);
             if (feof(in) && r.sign == 0)
                 return WHOLE_FILE;
             reportStop(&r, name);
             return ferror(in) ? READ_ERROR : STOPPED;
         }
-        if (clipped)
-            complain("%s:%ld: number out of range, read as %d/%d/%d",
-                     shown(name).s, r.dateLine, d.day, d.month, d.year);
-        else if (got < 3)
-            complain("%s:%ld: incomplete date, read as %d/%d/%d", shown(name).s,
-                     r.dateLine, d.day, d.month, d.year);
+        if ((clipped || got < 3) && ++t->partial <= SHOWN_PARTIAL)
+            reportPartial(&r, d, clipped, name);
         if (t->n == t->cap) {
             Date *more = (Date *)grow(t->date, &t->cap, sizeof *t->date);
             if (more == nullptr)

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <random>
+#include <regex>
 #include <tuple>
 
 #include <sys/resource.h>
@@ -111,6 +112,25 @@ INSTANTIATE_TEST_SUITE_P(
             days(1, 300, " ", " "), 0, ""}),
     testing::PrintToStringParamName());
 
+// Twelve dates cut short, one a line from 12/1 down to 1/1: ten are
+// reported, then how many more there were.
+Row
+manyCutShort()
+{
+    std::string input, err;
+    for (int d = 12; d > 0; d--) {
+        input += std::to_string(d) + "/1\n";
+        if (d > 2)
+            err += "chronsort: in.txt:" + std::to_string(13 - d) +
+                   ": incomplete date, read as " + std::to_string(d) + "/1/0\n";
+    }
+    err += "chronsort: in.txt: 2 more dates not read whole\n";
+    std::string file;
+    for (int d = 1; d <= 12; d++)
+        file += std::to_string(d) + "/1/0 ";
+    return Row{"warnings_capped", in, input, done, file, 0, err};
+}
+
 // Text that is not a date ends the reading; what was read is still sorted.
 INSTANTIATE_TEST_SUITE_P(
     OddInput, Chronsort,
@@ -152,7 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"lines_counted_inside_dates", in, "1/\n2/\n2000\nword", done,
             "1/2/2000 ", 0,
             "chronsort: in.txt:4: \"word\": not a date; the rest of the "
-            "file is ignored\n"}),
+            "file is ignored\n"},
+        manyCutShort()),
     testing::PrintToStringParamName());
 
 // Failures: a message on stderr, status 1, never "Done!!".
@@ -223,6 +244,29 @@ TEST_F(ChronsortFiles, SortsInPlace)
         }
     }
 }
+
+// Sorted in place, text that was not read, or not read whole, would be lost:
+// the file stays as it is.
+INSTANTIATE_TEST_SUITE_P(
+    InPlace, Chronsort,
+    testing::Values(
+        Row{"out_of_range", "in.txt in.txt", "3/3/3 1/1/99999999999",
+            askIn + askOut, noFile, 1,
+            "chronsort: in.txt:1: number out of range, read as "
+            "1/1/2147483647\n"
+            "chronsort: in.txt: is the input file, and dates in it could not "
+            "be read whole; nothing written\n"},
+        Row{"sign_without_number", "in.txt in.txt", "3/3/3 1/2/-",
+            askIn + askOut, noFile, 1,
+            "chronsort: in.txt:1: incomplete date, read as 1/2/0\n"
+            "chronsort: in.txt: is the input file, and dates in it could not "
+            "be read whole; nothing written\n"},
+        Row{"cut_short", "in.txt in.txt", "5/5/5 1/2", askIn + askOut, noFile,
+            1,
+            "chronsort: in.txt:1: incomplete date, read as 1/2/0\n"
+            "chronsort: in.txt: is the input file, and dates in it could not "
+            "be read whole; nothing written\n"}),
+    testing::PrintToStringParamName());
 
 // Sorting in place would destroy the text after the dates that were read.
 TEST_F(ChronsortFiles, KeepsInputWithUnreadText)
@@ -361,15 +405,17 @@ TEST_F(ChronsortFiles, OutOfMemory)
     EXPECT_TRUE(text == dates);
 }
 
-// Sorted in place, 1024 dates cut short grow from 4 bytes each to 6, more
-// than the 4 KiB disk holds: the file must keep its text.
+// The dates fill the 4 KiB disk to its last byte; sorted in place they
+// gain the blank after the last one, one byte more than the disk holds:
+// the file must keep its text.
 TEST_F(ChronsortFiles, InPlaceOnFullDisk)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "mounts a small tmpfs: needs root";
-    std::string dates;
-    for (int i = 0; i < 1024; i++)
-        dates += "1/1 ";
+    std::string dates = "10/1/1 10/1/1 10/1/1 10/1/1 10/1/1";
+    while (dates.size() < 4096)
+        dates.insert(0, "1/1/1 ");
+    ASSERT_EQ(4096u, dates.size());
     writeFile(dir + "/orig.txt", dates);
     const char *script =
         "mkdir disk && mount -t tmpfs -o size=4k tmpfs disk || exit 77\n"
@@ -389,7 +435,8 @@ TEST_F(ChronsortFiles, InPlaceOnFullDisk)
     EXPECT_TRUE(text == dates) << text.substr(0, 40);
 }
 
-// Two runs sorting one file in place at the same time take turns.
+// Two runs sorting one file in place at the same time take turns; the one
+// that waits may say so, and says nothing else.
 TEST_F(ChronsortFiles, ConcurrentRunsKeepEveryDate)
 {
     writeFile(dir + "/orig.txt", days(3000, 1, " ", ""));
@@ -397,9 +444,12 @@ TEST_F(ChronsortFiles, ConcurrentRunsKeepEveryDate)
     writeFile(dir + "/answers", "in.txt in.txt");
     const char *script =
         "for i in $(seq 60); do cp orig.txt in.txt\n"
-        "  \"$0\" <answers >/dev/null & \"$0\" <answers >/dev/null; wait\n"
+        "  \"$0\" <answers >/dev/null 2>>errs &\n"
+        "  \"$0\" <answers >/dev/null 2>>errs; wait\n"
         "  cmp -s in.txt want.txt || { echo \"trial $i\"; exit 1; }\n"
-        "done";
+        "done\n"
+        "! grep -v ': waiting for another run or program to release the "
+        "file$' errs >&2";
     Result r = run({"/bin/sh", "-c", script, CHRONSORT}, "", dir);
     EXPECT_EQ(0, r.status) << r.out;
     EXPECT_EQ("", r.err);
@@ -418,3 +468,104 @@ TEST_F(ChronsortFiles, ReadsFifo)
 }
 
 } // namespace
+
+// Runs a shell script in the test's directory, $0 being chronsort. The
+// script has a sort of 80000 dates at hand (big.txt, longest in reverse
+// order: about a second), and `held FILE` waits until a run holds FILE
+// locked (without trying the lock, which the run would see taken).
+Result
+script(const std::string &dir, const std::string &body)
+{
+    const std::string prelude =
+        "awk 'BEGIN { for (y = 80000; y > 0; y--) printf \"1/1/%d \", y }' "
+        ">big.txt\n"
+        "held() {\n"
+        "  i=$(stat -c %i \"$1\")\n"
+        "  until grep -q \":$i \" /proc/locks; do sleep 0.01; done\n"
+        "}\n";
+    return run({"/bin/sh", "-c", prelude + body, CHRONSORT}, "", dir);
+}
+
+class ChronsortShared : public InDir
+{
+};
+
+// Text appended without the lock while the file is sorted in place: the
+// run refuses, and the file keeps every byte.
+TEST_F(ChronsortShared, AppendWhileSortingInPlace)
+{
+    Result r = script(dir, "cp big.txt orig.txt\n"
+                           "printf 'big.txt big.txt' | \"$0\" >/dev/null &\n"
+                           "held big.txt; sleep 0.2; echo 9/9/9 >>big.txt\n"
+                           "wait $!; s=$?\n"
+                           "echo 9/9/9 >>orig.txt; cmp -s big.txt orig.txt "
+                           "&& exit $s");
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("chronsort: big.txt: changed by another program while it was "
+              "sorted; nothing written\n",
+              r.err);
+}
+
+// A second run's output onto a file being sorted in place waits for the
+// first, and its dates are what the file holds at the end. Two runs that
+// each write the other's input, both holding a shared lock while they
+// sort, wait for nothing.
+TEST_F(ChronsortShared, OutputWaitsForTheRunOnIt)
+{
+    Result r = script(
+        dir,
+        "printf '5/5/5 4/4/4' >small.txt; cp big.txt a.txt\n"
+        "printf 'big.txt big.txt' | \"$0\" >/dev/null & a=$!\n"
+        "held big.txt; printf 'small.txt big.txt' | \"$0\" >/dev/null\n"
+        "wait $a || exit 1; cat big.txt; echo\n"
+        "cp a.txt b.txt\n"
+        "printf 'a.txt b.txt' | timeout 20 \"$0\" >/dev/null 2>&1 & x=$!\n"
+        "printf 'b.txt a.txt' | timeout 20 \"$0\" >/dev/null 2>&1 || exit 2\n"
+        "wait $x || exit 3");
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("4/4/4 5/5/5 \n", r.out);
+    EXPECT_EQ("chronsort: big.txt: waiting for another run or program to "
+              "release the file\n",
+              r.err);
+}
+
+// A lock held by another program: the run says that it waits, then goes on.
+TEST_F(ChronsortShared, SaysWhenItWaits)
+{
+    writeFile(dir + "/in.txt", "2/2/2 1/1/1");
+    Result r = script(dir, "flock -x in.txt sleep 0.5 & held in.txt\n"
+                           "printf 'in.txt out.txt' | \"$0\" >/dev/null\n"
+                           "cat out.txt");
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("1/1/1 2/2/2 ", r.out);
+    EXPECT_EQ("chronsort: in.txt: waiting for another run or program to "
+              "release the file\n",
+              r.err);
+}
+
+// The same FIFO as input and output would take in the dates itself.
+TEST_F(ChronsortShared, SameFifoRefused)
+{
+    Result r = script(dir, "mkfifo fifo; printf '2/2/2 1/1/1' >fifo &\n"
+                           "printf 'fifo fifo' | timeout 10 \"$0\" >/dev/null");
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("chronsort: fifo: is the input file, and not a regular file "
+              "that can be rewritten in place; nothing written\n",
+              r.err);
+}
+
+// A long sort shows its progress on a terminal, on one line that is cleared
+// at the end; on a file, never.
+TEST_F(ChronsortShared, ProgressOnTerminalOnly)
+{
+    Result r = script(
+        dir, "printf 'big.txt out.txt' | \"$0\" >/dev/null 2>err.txt\n"
+             "[ -s err.txt ] && exit 1\n"
+             "script -qec \"printf 'big.txt out.txt' | '$0'\" /dev/null | "
+             "tr '\\r' '\\n' | grep -a -e '^chronsort' -e '^ *$' -e Done");
+    EXPECT_EQ(0, r.status);
+    std::regex shown("chronsort: sorting 80000 dates: pass [0-9]+ of at most "
+                     "79999 \\([0-9]+%\\)\n");
+    EXPECT_TRUE(std::regex_search(r.out, shown)) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\n *\nDone!!"))) << r.out;
+}
