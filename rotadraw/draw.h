@@ -1,6 +1,7 @@
-// Where each node of a tree goes in a picture, worked out once: its column
-// is its place in the in-order listing, its row its depth. Two writers draw
-// that layout, as text and as an SVG picture in a web page.
+// rotadraw's rooms: the run (what each step did, from the tree module's
+// hooks), the layout (where each node goes in a picture: its column is its
+// place in the in-order listing, its row its depth), and two writers, the
+// text drawing and the web page.
 #pragma once
 
 #include <cstddef>
@@ -11,16 +12,14 @@
 
 enum Mark {
     UNMARKED,
-    MOVED, // new, or its parent changed in this step
+    MOVED, // new, or moved by a rotation in this step
     PATH,  // on the lookup's way down
 };
 
 struct Place {
     int a;
-    int depth;        // 0 for the root
-    int left, right;  // the children's places, or -1
-    const Tree *node; // what the place shows, and its parent: to see
-    const Tree *up;   // what moved from one picture to the next
+    int depth;       // 0 for the root
+    int left, right; // the children's places, or -1
     Mark mark;
 };
 
@@ -32,19 +31,58 @@ struct Layout {
     int rows;
 };
 
-// Lays out the tree below top, replacing what l held.
-void layOut(const Tree *top, Layout *l);
+// A growing array of pointers, for the nodes a step marks.
+struct Nodes {
+    const Tree **at;
+    size_t n;
+    size_t cap;
+};
 
-// Marks what moved since `before`, the tree's last layout: the nodes whose
-// parent changed, and the node that is new.
-void markMoved(Layout *l, const Layout *before);
+// Which steps the text draws: every one, or only these (and the lookup).
+enum Show {
+    SHOW_ALL = 0,
+    SHOW_ROTATIONS = 1, // the first value's, and those that rotate
+    SHOW_LAST = 2,      // the tree after the last insertion
+};
 
-// Writes the heading line and the drawing. With colour, marks are colours
-// of the terminal's; without, plain characters: a moved node's value is
-// followed by *, and one on the path stands in [ ].
-void writeText(FILE *out, const char *heading, const Layout *l, bool colour);
+// Where the run is drawn, as the options and the surroundings ask.
+struct Drawing {
+    FILE *text;    // stdout, or null once it has failed
+    int textError; // why it failed
+    bool colour;
+    int width; // of the terminal, or 0
+    int show;
+    FILE *page; // or null
+};
 
-// The web page: its start, one picture per step, and its end.
+extern Drawing drawing;
+
+// The run (steps.cpp). A step is the first value's, one level of an
+// insertion (where rotatree prints a trace block), or the lookup. Values
+// go in and are looked up with the tree module's own code; its hooks tell
+// what each step did.
+void startRun();
+void insertValue(int a);
+void endInsertions();
+void lookUp(int a);
+void noteFailure(const char *why);
+void writeSummary(FILE *out);
+
+// The layout (layout.cpp). Lays out the tree below top, replacing what l
+// held, with the nodes in `marked` marked as `mark`.
+void layOut(const Tree *top, Layout *l, Nodes *marked, Mark mark);
+void addNode(Nodes *s, const Tree *t);
+
+// The text (text.cpp). Writes the heading line and the drawing. With colour,
+// marks are colours of the terminal's; without, plain characters: a moved
+// node's value is followed by *, and one on the path stands in [ ]. Rows wider
+// than `width` columns (0: no limit) are cut at it, and the cut marked.
+void writeText(FILE *out, const char *heading, const Layout *l, bool colour,
+               int width);
+
+// The web page (page.cpp): its start, the run as data line by line, and its end
+// with the script that draws it.
 void pageStart(FILE *page);
-void pageStep(FILE *page, const char *heading, const Layout *l);
+void pageLine(FILE *page, const char *fmt, ...)
+    __attribute__((format(printf, 2, 3)));
 void pageEnd(FILE *page);

@@ -1,15 +1,37 @@
-// Lays a tree out: places in in-order, each with its depth and children.
+// Lays a tree out: places in in-order, each with its depth and children,
+// and marked when its node is one of those a step marks.
 
 #include "draw.h"
 
 #include <cstdlib>
 
+void
+addNode(Nodes *s, const Tree *t)
+{
+    if (s->n == s->cap) {
+        size_t cap = s->cap != 0 ? s->cap * 2 : 16;
+        const Tree **more = (const Tree **)realloc(s->at, cap * sizeof *more);
+        if (more == nullptr)
+            outOfMemory();
+        s->at = more;
+        s->cap = cap;
+    }
+    s->at[s->n++] = t;
+}
+
 static int
-lay(const Tree *t, const Tree *up, int depth, Layout *l)
+byAddress(const void *x, const void *y)
+{
+    const Tree *a = *(const Tree *const *)x, *b = *(const Tree *const *)y;
+    return a < b ? -1 : a > b;
+}
+
+static int
+lay(const Tree *t, int depth, Layout *l, const Nodes *marked, Mark mark)
 {
     if (t == nullptr)
         return -1;
-    int left = lay(t->left, t, depth + 1, l);
+    int left = lay(t->left, depth + 1, l, marked, mark);
     if (l->n == l->cap) {
         size_t cap = l->cap != 0 ? l->cap * 2 : 64;
         Place *more = (Place *)realloc(l->place, cap * sizeof *more);
@@ -21,34 +43,18 @@ lay(const Tree *t, const Tree *up, int depth, Layout *l)
     int i = (int)l->n++;
     if (depth + 1 > l->rows)
         l->rows = depth + 1;
-    int right = lay(t->right, t, depth + 1, l);
-    l->place[i] = Place{t->a, depth, left, right, t, up, UNMARKED};
+    int right = lay(t->right, depth + 1, l, marked, mark);
+    bool on = marked->n != 0 &&
+              bsearch(&t, marked->at, marked->n, sizeof *marked->at, byAddress);
+    l->place[i] = Place{t->a, depth, left, right, on ? mark : UNMARKED};
     return i;
 }
 
 void
-layOut(const Tree *top, Layout *l)
+layOut(const Tree *top, Layout *l, Nodes *marked, Mark mark)
 {
+    qsort(marked->at, marked->n, sizeof *marked->at, byAddress);
     l->n = 0;
     l->rows = 0;
-    lay(top, nullptr, 0, l);
-}
-
-// Rotations keep the in-order listing, and a step adds at most one node to
-// it: so the two layouts line up place by place, but for the new node.
-void
-markMoved(Layout *l, const Layout *before)
-{
-    size_t j = 0;
-
-    for (size_t i = 0; i < l->n; i++) {
-        Place &p = l->place[i];
-        if (j < before->n && before->place[j].node == p.node) {
-            if (before->place[j].up != p.up)
-                p.mark = MOVED;
-            j++;
-        } else {
-            p.mark = MOVED;
-        }
-    }
+    lay(top, 0, l, marked, mark);
 }

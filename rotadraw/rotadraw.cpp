@@ -2,7 +2,7 @@
 // and one more to look up) and draws the tree that rotatree builds from
 // them at every step: after the first value, after each level's
 // rebalancing of each insertion, and the lookup's way down. As text on
-// stdout, and with --html FILE as a web page too.
+// stdout, and with --html FILE as a web page that replays the run.
 
 #include "draw.h"
 #include "safeio.h"
@@ -11,140 +11,44 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-static const char usage[] = "usage: rotadraw [--html FILE]\n";
+static const char usage[] =
+    "usage: rotadraw [--rotations] [--last] [--summary] [--html FILE]\n";
 
 static const char help[] =
     "Reads a count, that many integers and one more to look up, as rotatree\n"
     "does, and draws the search tree they make at every step of every\n"
     "insertion, then the lookup's way down.\n"
     "\n"
-    "  --html FILE  also write the drawings as a web page to FILE\n"
+    "  --rotations  draw only the first value, the steps that rotate and\n"
+    "               the lookup\n"
+    "  --last       draw only the tree after the last insertion, and the\n"
+    "               lookup\n"
+    "  --summary    end with the run's values, rotations and heights\n"
+    "  --html FILE  also write the whole run to FILE as a web page that\n"
+    "               replays it, step by step\n"
     "  --help       print this and exit\n";
 
-static FILE *page;
-static const char *pageName;
-static bool colour;      // marks as colours, for a terminal
 static bool interactive; // prompts, on stderr, for a terminal
-static Layout now, before;
-
-// A line of text of any length.
-struct Line {
-    char *s;
-    size_t len;
-    size_t cap;
-};
-
-// The insertion under way: its value, the levels insert will trace, the
-// last that has, and the rotations since.
-static int value, levels, level;
-static Line turns;
-static Line heading;
-
-__attribute__((format(printf, 2, 3))) static void
-add(Line *l, const char *fmt, ...)
-{
-    va_list ap;
-
-    va_start(ap, fmt);
-    int n = vsnprintf(nullptr, 0, fmt, ap);
-    va_end(ap);
-    if (l->len + (size_t)n + 1 > l->cap) {
-        size_t cap = (l->len + (size_t)n + 1) * 2;
-        char *s = (char *)realloc(l->s, cap);
-        if (s == nullptr)
-            outOfMemory();
-        l->s = s;
-        l->cap = cap;
-    }
-    va_start(ap, fmt);
-    vsnprintf(l->s + l->len, l->cap - l->len, fmt, ap);
-    va_end(ap);
-    l->len += (size_t)n;
-}
-
-// Draws the layout in `now` under the heading, and keeps it as the one the
-// next picture is compared with.
-static void
-show()
-{
-    writeText(stdout, heading.s, &now, colour);
-    if (page != nullptr)
-        pageStep(page, heading.s, &now);
-    Layout last = before;
-    before = now;
-    now = last;
-    heading.len = 0;
-}
-
-static void
-noteRotation(const Tree *top, bool right)
-{
-    add(&turns, "%s%s at %d", turns.len != 0 ? ", " : "rotated ",
-        right ? "right" : "left", top->a);
-}
-
-// Where insert would print a trace block.
-static void
-drawStep()
-{
-    layOut(root, &now);
-    markMoved(&now, &before);
-    add(&heading, "== insert %d (step %d of %d): %s", value, ++level, levels,
-        turns.len != 0 ? turns.s : "no rotation");
-    turns.len = 0;
-    show();
-}
-
-// The levels insert will trace: one per node on its way down.
-static int
-levelsFor(int a)
-{
-    int k = 0;
-    for (const Tree *t = root; t != nullptr; t = t->a < a ? t->right : t->left)
-        k++;
-    return k;
-}
-
-static void
-drawInsert(int a)
-{
-    if (root == nullptr) {
-        root = newNode(a);
-        layOut(root, &now);
-        markMoved(&now, &before);
-        add(&heading, "== insert %d: the first value, the root", a);
-        show();
-        return;
-    }
-    value = a;
-    levels = levelsFor(a);
-    level = 0;
-    insert(a, root);
-}
-
-// The way search takes down to a, marked, and what it found.
-static void
-drawSearch(int a)
-{
-    const Tree *found = search(a, root);
-    layOut(root, &now);
-    for (const Tree *t = root; t != nullptr; t = t == found ? nullptr
-                                                 : t->a < a ? t->right
-                                                            : t->left)
-        for (size_t i = 0; i < now.n; i++)
-            if (now.place[i].node == t)
-                now.place[i].mark = PATH;
-    add(&heading, "== search %d: %s", a, found ? "found" : "not found");
-    show();
-}
 
 enum Got { GOT, ENDED, FAILED };
+
+// Says why the answers fell short, here and in the page.
+static void
+fail(const char *what, const char *why)
+{
+    fflush(stdout);
+    fprintf(stderr, "rotadraw: %s: %s\n", what, why);
+    char said[96];
+    snprintf(said, sizeof said, "%s: %s", what, why);
+    noteFailure(said);
+}
 
 // As rotatree reads a number: as long, so that one beyond 32 bits is
 // refused rather than wrapped. The end of the input is for the caller to
@@ -163,26 +67,23 @@ readNumber(const char *prompt, const char *what, int *a)
     }
     if (r == EOF && !ferror(stdin))
         return ENDED;
-    const char *why = r == 1   ? "out of range"
-                      : r == 0 ? "not a number"
-                               : strerror(errno);
-    fflush(stdout);
-    fprintf(stderr, "rotadraw: %s: %s\n", what, why);
+    fail(what, r == 1   ? "out of range"
+               : r == 0 ? "not a number"
+                        : strerror(errno));
     return FAILED;
 }
 
 static bool
 ended(Got got, const char *what)
 {
-    if (got == ENDED) {
-        fflush(stdout);
-        fprintf(stderr, "rotadraw: %s: end of input\n", what);
-    }
+    if (got == ENDED)
+        fail(what, "end of input");
     return got != GOT;
 }
 
 // Reads and draws; false when the answers fall short. The lookup's value
-// may be left out.
+// may be left out. Once the text is lost, the answers are still read for
+// the page; without one, there is nothing left to do.
 static bool
 drawAnswers()
 {
@@ -195,68 +96,153 @@ drawAnswers()
         return false;
     for (int i = 0; i < n; i++) {
         snprintf(what, sizeof what, "element %d", i + 1);
-        if (ended(readNumber(nullptr, what, &a), what))
+        if (ended(readNumber(nullptr, what, &a), what)) {
+            endInsertions();
             return false;
-        drawInsert(a);
-        if (ferror(stdout))
-            return false; // said in main
+        }
+        insertValue(a);
+        if (drawing.text == nullptr && drawing.page == nullptr)
+            return false;
     }
+    endInsertions();
     Got got = readNumber("Enter element to search: ", "element to search", &a);
     if (got == GOT)
-        drawSearch(a);
+        lookUp(a);
     return got != FAILED;
 }
 
-int
-main(int argc, char *argv[])
+// A page written over standard input would empty the answers before they
+// are read, and one written to standard output would be mixed with the
+// drawings. A device such as /dev/null may be both.
+static const char *
+streamNamed(const char *name)
 {
-    for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--help") == 0) {
-            fputs(usage, stdout);
-            fputs(help, stdout);
-            return fflush(stdout) == 0 ? 0 : 1;
-        }
-        if (strcmp(argv[i], "--html") == 0 && i + 1 < argc)
-            pageName = argv[++i];
-        else if (strncmp(argv[i], "--html=", 7) == 0)
-            pageName = argv[i] + 7;
-        else {
-            fputs(usage, stderr);
-            return 2;
-        }
-    }
-    int outClosed = openStdStreams();
-    if (outClosed < 0)
-        return 1;
-    // A reader that has gone is reported as a failed write, not by a signal.
-    signal(SIGPIPE, SIG_IGN);
-    if (pageName != nullptr && (page = fopen(pageName, "w")) == nullptr) {
-        fprintf(stderr, "rotadraw: %s: %s\n", shown(pageName).s,
-                strerror(errno));
-        return 1;
-    }
-    colour = isatty(1) && getenv("NO_COLOR") == nullptr;
-    interactive = isatty(0);
-    onTrace = drawStep;
-    onRotate = noteRotation;
-    if (page != nullptr)
-        pageStart(page);
+    struct stat page, st;
 
-    // What was drawn before the answers fell short stays, on both.
-    int status = drawAnswers() ? 0 : 1;
-    if (page != nullptr) {
-        pageEnd(page);
-        int saved = ferror(page) ? errno : 0;
-        if (fclose(page) != 0 || saved != 0) {
+    if (stat(name, &page) != 0 || S_ISCHR(page.st_mode))
+        return nullptr;
+    if (fstat(0, &st) == 0 && st.st_dev == page.st_dev &&
+        st.st_ino == page.st_ino)
+        return "standard input";
+    if (fstat(1, &st) == 0 && st.st_dev == page.st_dev &&
+        st.st_ino == page.st_ino)
+        return "standard output";
+    return nullptr;
+}
+
+static FILE *
+openPage(const char *name)
+{
+    const char *stream = streamNamed(name);
+    if (stream != nullptr) {
+        fprintf(stderr, "rotadraw: %s: is %s; nothing written\n", shown(name).s,
+                stream);
+        return nullptr;
+    }
+    FILE *page = fopen(name, "w");
+    if (page == nullptr)
+        fprintf(stderr, "rotadraw: %s: %s\n", shown(name).s, strerror(errno));
+    return page;
+}
+
+// Colour only for a terminal that shows it, and a user who hasn't said
+// no; rows are cut to a terminal's width.
+static void
+setUpText()
+{
+    const char *term = getenv("TERM"), *noColour = getenv("NO_COLOR");
+    bool tty = isatty(1);
+    drawing.text = stdout;
+    drawing.colour = tty && (term == nullptr || strcmp(term, "dumb") != 0) &&
+                     (noColour == nullptr || noColour[0] == '\0');
+    struct winsize ws;
+    drawing.width = tty && ioctl(1, TIOCGWINSZ, &ws) == 0 ? ws.ws_col : 0;
+}
+
+// The page is written whole even when the text is lost. A reader that has
+// gone (| head) was done reading: that ends the text quietly.
+static int
+finish(int status, const char *pageName, bool outClosed)
+{
+    if (drawing.page != nullptr) {
+        pageEnd(drawing.page);
+        int saved = ferror(drawing.page) ? errno : 0;
+        if (fclose(drawing.page) != 0 || saved != 0) {
             fprintf(stderr, "rotadraw: %s: %s\n", shown(pageName).s,
                     strerror(saved != 0 ? saved : errno));
             status = 1;
         }
     }
-    if (fflush(stdout) != 0 || ferror(stdout) || outClosed) {
-        fprintf(stderr, "rotadraw: standard output: %s\n",
-                strerror(outClosed ? EBADF : errno));
+    if (drawing.textError == 0 && (fflush(stdout) != 0 || ferror(stdout)))
+        drawing.textError = errno;
+    if (outClosed && drawing.textError == 0)
+        drawing.textError = EBADF;
+    if (drawing.textError != 0) {
+        if (drawing.textError != EPIPE)
+            fprintf(stderr, "rotadraw: standard output: %s\n",
+                    strerror(drawing.textError));
         status = 1;
     }
     return status;
+}
+
+// Options come first; there are no operands, and after "--" nothing
+// more. Returns -1 to go on, or the status to end with.
+static int
+parseOptions(int argc, char *argv[], const char **pageName, bool *summary)
+{
+    for (int i = 1; i < argc; i++) {
+        const char *o = argv[i];
+        if (strcmp(o, "--") == 0 && i + 1 == argc)
+            return -1;
+        if (strcmp(o, "--help") == 0) {
+            fputs(usage, stdout);
+            fputs(help, stdout);
+            return fflush(stdout) == 0 ? 0 : 1;
+        }
+        if (strcmp(o, "--html") == 0 && i + 1 < argc)
+            *pageName = argv[++i];
+        else if (strncmp(o, "--html=", 7) == 0 && o[7] != '\0')
+            *pageName = o + 7;
+        else if (strcmp(o, "--rotations") == 0)
+            drawing.show |= SHOW_ROTATIONS;
+        else if (strcmp(o, "--last") == 0)
+            drawing.show |= SHOW_LAST;
+        else if (strcmp(o, "--summary") == 0)
+            *summary = true;
+        else {
+            fputs(usage, stderr);
+            return 2;
+        }
+    }
+    return -1;
+}
+
+int
+main(int argc, char *argv[])
+{
+    const char *pageName = nullptr;
+    bool summary = false;
+
+    int status = parseOptions(argc, argv, &pageName, &summary);
+    if (status >= 0)
+        return status;
+    int outClosed = openStdStreams();
+    if (outClosed < 0)
+        return 1;
+    // A reader that has gone is reported as a failed write, not by a signal.
+    signal(SIGPIPE, SIG_IGN);
+    if (pageName != nullptr && (drawing.page = openPage(pageName)) == nullptr)
+        return 1;
+    setUpText();
+    interactive = isatty(0);
+    startRun();
+    if (drawing.page != nullptr)
+        pageStart(drawing.page);
+
+    // What was drawn before the answers fell short stays, on both.
+    status = drawAnswers() ? 0 : 1;
+    if (status == 0 && summary && drawing.text != nullptr)
+        writeSummary(stdout);
+    return finish(status, pageName, outClosed);
 }

@@ -13,6 +13,63 @@ static const char *const cellText[] = {" ", "─", "┌", "┐", "┴", "┘", "
 
 static const char *const colourOf[] = {"", "\033[1;33m", "\033[1;36m"};
 
+// One row of the drawing, made whole before it is written.
+struct Row {
+    char *s;
+    size_t len;
+    size_t cap;
+};
+
+static void
+put(Row *r, const char *s, size_t n)
+{
+    if (r->len + n > r->cap) {
+        size_t cap = (r->len + n) * 2;
+        char *more = (char *)realloc(r->s, cap);
+        if (more == nullptr)
+            outOfMemory();
+        r->s = more;
+        r->cap = cap;
+    }
+    memcpy(r->s + r->len, s, n);
+    r->len += n;
+}
+
+static void
+putBlanks(Row *r, int n)
+{
+    for (; n > 0; n--)
+        put(r, " ", 1);
+}
+
+// A row wider than the terminal would wrap and break the edges: it is cut,
+// and its last column shows the cut. Colours take no columns, and each
+// character of UTF-8 takes one.
+static void
+writeRow(FILE *out, const Row *r, int width, bool colour)
+{
+    int columns = 0;
+    size_t last = 0; // where the last column that fits starts
+    for (size_t i = 0; width > 0 && i < r->len; i++) {
+        if (r->s[i] == '\033') {
+            while (i + 1 < r->len && r->s[i] != 'm')
+                i++;
+            continue;
+        }
+        if (((unsigned char)r->s[i] & 0xc0) == 0x80)
+            continue;
+        if (++columns == width)
+            last = i;
+        if (columns > width) {
+            fwrite(r->s, 1, last, out);
+            fputs(colour ? "\033[0m…\n" : "…\n", out);
+            return;
+        }
+    }
+    fwrite(r->s, 1, r->len, out);
+    fputc('\n', out);
+}
+
 // A value with its plain mark: 13 bytes at most.
 static int
 label(char *s, const Place &p, bool colour)
@@ -24,7 +81,7 @@ label(char *s, const Place &p, bool colour)
 }
 
 static void
-valueRow(FILE *out, const Layout *l, int depth, const int *x, bool colour)
+valueRow(Row *r, const Layout *l, int depth, const int *x, bool colour)
 {
     int at = 0;
     for (size_t i = 0; i < l->n; i++) {
@@ -33,20 +90,22 @@ valueRow(FILE *out, const Layout *l, int depth, const int *x, bool colour)
             continue;
         char s[16];
         int w = label(s, p, colour);
-        fprintf(out, "%*s", x[i] - at, "");
-        if (colour && p.mark != UNMARKED)
-            fprintf(out, "%s%s\033[0m", colourOf[p.mark], s);
-        else
-            fputs(s, out);
+        putBlanks(r, x[i] - at);
+        if (colour && p.mark != UNMARKED) {
+            put(r, colourOf[p.mark], strlen(colourOf[p.mark]));
+            put(r, s, (size_t)w);
+            put(r, "\033[0m", 4);
+        } else {
+            put(r, s, (size_t)w);
+        }
         at = x[i] + w;
     }
-    fputc('\n', out);
 }
 
 // The edges from the nodes of one depth down to their children: a line
 // from the left child's column to the right child's, joined to the parent's.
 static void
-edgeRow(FILE *out, const Layout *l, int depth, const int *mid, Cell *cells)
+edgeRow(Row *r, const Layout *l, int depth, const int *mid, Cell *cells)
 {
     int width = 0;
     for (size_t i = 0; i < l->n; i++) {
@@ -67,12 +126,12 @@ edgeRow(FILE *out, const Layout *l, int depth, const int *mid, Cell *cells)
         width = to + 1;
     }
     for (int c = 0; c < width; c++)
-        fputs(cellText[cells[c]], out);
-    fputc('\n', out);
+        put(r, cellText[cells[c]], strlen(cellText[cells[c]]));
 }
 
 void
-writeText(FILE *out, const char *heading, const Layout *l, bool colour)
+writeText(FILE *out, const char *heading, const Layout *l, bool colour,
+          int width)
 {
     fprintf(out, "%s\n", heading);
     if (l->n == 0)
@@ -96,10 +155,16 @@ writeText(FILE *out, const char *heading, const Layout *l, bool colour)
     Cell *cells = (Cell *)malloc((size_t)at * sizeof *cells);
     if (cells == nullptr)
         outOfMemory();
+    static Row row;
     for (int d = 0; d < l->rows; d++) {
-        valueRow(out, l, d, x, colour);
-        if (d + 1 < l->rows)
-            edgeRow(out, l, d, mid, cells);
+        row.len = 0;
+        valueRow(&row, l, d, x, colour);
+        writeRow(out, &row, width, colour);
+        if (d + 1 < l->rows) {
+            row.len = 0;
+            edgeRow(&row, l, d, mid, cells);
+            writeRow(out, &row, width, colour);
+        }
     }
     free(cells);
     free(x);

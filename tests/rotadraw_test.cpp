@@ -43,7 +43,8 @@ TEST_P(Rotadraw, Drawing)
     EXPECT_EQ(GetParam().err, r.err);
 }
 
-const char *const usage = "usage: rotadraw [--html FILE]\n";
+const char *const usage =
+    "usage: rotadraw [--rotations] [--last] [--summary] [--html FILE]\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, Rotadraw,
@@ -88,44 +89,72 @@ INSTANTIATE_TEST_SUITE_P(
             "                 -1*\n     ┌────────────┘\n-2147483648*\n"
             "     └────────┐\n             -1*\n",
             0,
-            ""}),
+            ""},
+        // Only some steps, the lookup always; "--" ends the options.
+        Row{"rotations",
+            {"--rotations", "--"},
+            "4\n1 2 3 4\n9\n",
+            "== insert 1: the first value, the root\n1*\n"
+            "== insert 3 (step 2 of 2): rotated left at 1\n"
+            "   2*\n┌──┴──┐\n1*    3\n"
+            "== search 9: not found\n  [2]\n┌──┴───┐\n1     [3]\n"
+            "       └───┐\n          [4]\n",
+            0,
+            ""},
+        Row{"last",
+            {"--last"},
+            "4\n1 2 3 4\n",
+            "== insert 4 (step 2 of 2): no rotation\n"
+            "  2\n┌─┴─┐\n1   3\n    └─┐\n      4\n",
+            0,
+            ""},
+        // An answer that falls short still leaves the tree so far.
+        Row{"last_cut_short",
+            {"--last"},
+            "3\n5 1 x",
+            "== insert 1 (step 1 of 1): no rotation\n   5\n┌──┘\n1*\n",
+            1,
+            "rotadraw: element 3: not a number\n"}),
     testing::PrintToStringParamName());
 
 // What was drawn before the answers fell short stays.
 INSTANTIATE_TEST_SUITE_P(
     Errors, Rotadraw,
-    testing::Values(Row{"value_not_a_number",
-                        {},
-                        "2 1 x",
-                        "== insert 1: the first value, the root\n1*\n",
-                        1,
-                        "rotadraw: element 2: not a number\n"},
-                    Row{"values_end_early",
-                        {},
-                        "2 1",
-                        "== insert 1: the first value, the root\n1*\n",
-                        1,
-                        "rotadraw: element 2: end of input\n"},
-                    Row{"count_beyond_32_bits",
-                        {},
-                        "4294967296 1",
-                        "",
-                        1,
-                        "rotadraw: number of elements: out of range\n"},
-                    Row{"search_not_a_number",
-                        {},
-                        "0 x",
-                        "",
-                        1,
-                        "rotadraw: element to search: not a number\n"},
-                    Row{"page_unwritable",
-                        {"--html", "."},
-                        "0",
-                        "",
-                        1,
-                        "rotadraw: .: Is a directory\n"},
-                    Row{"unknown_option", {"-x"}, "0", "", 2, usage},
-                    Row{"html_without_file", {"--html"}, "0", "", 2, usage}),
+    testing::Values(
+        Row{"value_not_a_number",
+            {},
+            "2 1 x",
+            "== insert 1: the first value, the root\n1*\n",
+            1,
+            "rotadraw: element 2: not a number\n"},
+        Row{"values_end_early",
+            {},
+            "2 1",
+            "== insert 1: the first value, the root\n1*\n",
+            1,
+            "rotadraw: element 2: end of input\n"},
+        Row{"count_beyond_32_bits",
+            {},
+            "4294967296 1",
+            "",
+            1,
+            "rotadraw: number of elements: out of range\n"},
+        Row{"search_not_a_number",
+            {},
+            "0 x",
+            "",
+            1,
+            "rotadraw: element to search: not a number\n"},
+        Row{"page_unwritable",
+            {"--html", "."},
+            "0",
+            "",
+            1,
+            "rotadraw: .: Is a directory\n"},
+        Row{"unknown_option", {"-x"}, "0", "", 2, usage},
+        Row{"html_without_file", {"--html"}, "0", "", 2, usage},
+        Row{"html_empty_name", {"--html="}, "0", "", 2, usage},
+        Row{"operand_after_dashes", {"--", "x"}, "0", "", 2, usage}),
     testing::PrintToStringParamName());
 
 // A value with the column it starts at and its row.
@@ -203,29 +232,9 @@ textPictures(const std::string &out)
     return pictures;
 }
 
-// The page's pictures, from its values' x and y.
-std::vector<Picture>
-pagePictures(const std::string &page)
-{
-    std::vector<Picture> pictures;
-    const std::regex svg("<svg[^]*?</svg>");
-    const std::regex text("<text x=\"(-?[0-9]+)\" y=\"(-?[0-9]+)\">([^<]*)<");
-    for (std::sregex_iterator p(page.begin(), page.end(), svg), end; p != end;
-         ++p) {
-        std::vector<Spot> spots;
-        std::string svgText = p->str();
-        for (std::sregex_iterator m(svgText.begin(), svgText.end(), text);
-             m != end; ++m)
-            spots.push_back(
-                {std::stol((*m)[1]), std::stol((*m)[2]), std::stoi((*m)[3])});
-        pictures.push_back(picture(spots));
-    }
-    return pictures;
-}
-
 // One drawing after the first value, one for each of rotatree's trace
-// blocks, listing what the block lists, and one for the lookup; and the
-// page draws the same.
+// blocks, listing what the block lists, and one for the lookup. (What the
+// page draws is read off the screen by page_test.py.)
 TEST_F(InDir, RotadrawFollowsRotatree)
 {
     struct {
@@ -236,8 +245,7 @@ TEST_F(InDir, RotadrawFollowsRotatree)
                 {"7\n1 2 3 4 5 6 7\n4\n", "4(2(1,3),6(5,7))"}};
     for (const auto &run_ : runs) {
         SCOPED_TRACE(run_.answers);
-        Result drawn =
-            run({ROTADRAW, "--html", "page.html"}, run_.answers, dir);
+        Result drawn = run({ROTADRAW}, run_.answers, dir);
         Result traced = run({ROTATREE}, run_.answers, dir);
         ASSERT_EQ(0, drawn.status) << drawn.err;
 
@@ -255,11 +263,104 @@ TEST_F(InDir, RotadrawFollowsRotatree)
                 << "drawing " << i + 2;
         EXPECT_EQ(run_.last, pictures[pictures.size() - 2].shape);
         EXPECT_EQ(run_.last, pictures.back().shape);
-
-        std::string page;
-        ASSERT_TRUE(readFile(dir + "/page.html", &page));
-        EXPECT_TRUE(pictures == pagePictures(page));
     }
+}
+
+} // namespace
+
+namespace
+{
+
+// Runs a shell script in the test's directory, $0 being rotadraw, with the
+// answers of a long run (200 shuffled values) in long.txt.
+Result
+script(const std::string &dir, const std::string &body)
+{
+    const std::string prelude =
+        "{ echo 200; seq 200 | awk 'BEGIN { srand(7) } { print rand(), $0 }' "
+        "| sort | cut -d' ' -f2; echo 1; } >long.txt\n";
+    return run({"/bin/sh", "-c", prelude + body, ROTADRAW}, "", dir);
+}
+
+// Lost text doesn't cost the page: it is the page of a run whose output
+// works, byte for byte. A reader that has gone ends the text quietly.
+TEST_F(InDir, PageWholeWhenOutputFails)
+{
+    Result r = script(dir, "\"$0\" --html ok.html <long.txt >/dev/null\n"
+                           "\"$0\" --html full.html <long.txt >/dev/full\n"
+                           "echo $?\n"
+                           "\"$0\" --html gone.html <long.txt | head -c 1\n"
+                           "echo \" $?\"\n"
+                           "cmp ok.html full.html && cmp ok.html gone.html");
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("1\n= 0\n", r.out);
+    EXPECT_EQ("rotadraw: standard output: No space left on device\n", r.err);
+}
+
+// A page named as the answers or the text would empty or garble them.
+TEST_F(InDir, PageNotAStandardStream)
+{
+    Result r = script(dir, "printf '1 5' >ans.txt; cp ans.txt before.txt\n"
+                           "\"$0\" --html ans.txt <ans.txt; echo $?\n"
+                           "\"$0\" --html=out.txt <ans.txt >out.txt; echo $?\n"
+                           "cmp ans.txt before.txt && [ ! -s out.txt ]");
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("1\n1\n", r.out);
+    EXPECT_EQ("rotadraw: ans.txt: is standard input; nothing written\n"
+              "rotadraw: out.txt: is standard output; nothing written\n",
+              r.err);
+}
+
+// The first n columns of a row, each character of UTF-8 one column.
+std::string
+columns(const std::string &row, size_t n)
+{
+    size_t i = 0;
+    for (size_t c = 0; i < row.size(); i++)
+        if (((unsigned char)row[i] & 0xc0) != 0x80 && c++ == n)
+            break;
+    return row.substr(0, i);
+}
+
+// On a terminal: colour unless TERM is dumb or NO_COLOR is set and not
+// empty, and each row wider than the terminal cut at its edge, the cut
+// marked; a pipe gets the rows whole.
+TEST_F(InDir, OnATerminal)
+{
+    Result r = script(
+        dir, "for env in TERM=xterm NO_COLOR= NO_COLOR=1 TERM=dumb; do\n"
+             "  env $env script -qec \"stty cols 30; '$0' --last <long.txt\" "
+             "/dev/null >tty.txt\n"
+             "  grep -c \"$(printf '\\033')\" tty.txt\n"
+             "done\n"
+             "\"$0\" --last <long.txt | tr -d '\\r' >whole.txt");
+    EXPECT_EQ(0, r.status);
+    std::istringstream counts(r.out);
+    int xterm, empty, set, dumb;
+    counts >> xterm >> empty >> set >> dumb;
+    EXPECT_GT(xterm, 0);
+    EXPECT_GT(empty, 0);
+    EXPECT_EQ(0, set);
+    EXPECT_EQ(0, dumb);
+
+    std::string tty, whole;
+    ASSERT_TRUE(readFile(dir + "/tty.txt", &tty));
+    ASSERT_TRUE(readFile(dir + "/whole.txt", &whole));
+    std::istringstream cut(tty), rows(whole);
+    std::string got, want;
+    int cuts = 0;
+    std::getline(rows, want); // the heading, left to the terminal to wrap
+    std::getline(cut, got);
+    while (std::getline(rows, want) && std::getline(cut, got)) {
+        got.erase(got.find_last_not_of('\r') + 1);
+        if (columns(want, 30) == want) {
+            EXPECT_EQ(want, got);
+        } else {
+            EXPECT_EQ(columns(want, 29) + "…", got);
+            cuts++;
+        }
+    }
+    EXPECT_GT(cuts, 5);
 }
 
 } // namespace

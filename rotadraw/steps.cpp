@@ -1,0 +1,333 @@
+// The run, step by step. Values go in and are looked up with the tree
+// module's own code, whose hooks tell what each step did: the text draws
+// the steps it is asked for, and the page gets every step as data, which
+// its script replays.
+
+#include "draw.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+Drawing drawing;
+
+// A line of text of any length.
+struct Line {
+    char *s;
+    size_t len;
+    size_t cap;
+};
+
+__attribute__((format(printf, 2, 3))) static void
+add(Line *l, const char *fmt, ...)
+{
+    va_list ap;
+
+    va_start(ap, fmt);
+    int n = vsnprintf(nullptr, 0, fmt, ap);
+    va_end(ap);
+    if (l->len + (size_t)n + 1 > l->cap) {
+        size_t cap = (l->len + (size_t)n + 1) * 2;
+        char *s = (char *)realloc(l->s, cap);
+        if (s == nullptr)
+            outOfMemory();
+        l->s = s;
+        l->cap = cap;
+    }
+    va_start(ap, fmt);
+    vsnprintf(l->s + l->len, l->cap - l->len, fmt, ap);
+    va_end(ap);
+    l->len += (size_t)n;
+}
+
+// Nodes are numbered as they are made, which is the order of the values:
+// the page names a rotation's node by its number. A node's number is found
+// from its address, in a table of open addressing at most half full.
+struct Numbers {
+    const Tree **key;
+    int *number;
+    size_t cap; // a power of two
+    size_t n;
+};
+
+static Numbers numbers;
+
+static size_t
+slot(const Numbers *m, const Tree *t)
+{
+    uint64_t h = (uint64_t)(uintptr_t)t * 0x9e3779b97f4a7c15u;
+    size_t i = (size_t)(h >> 32) & (m->cap - 1);
+    while (m->key[i] != nullptr && m->key[i] != t)
+        i = (i + 1) & (m->cap - 1);
+    return i;
+}
+
+static void
+setNumber(Numbers *m, const Tree *t, int number)
+{
+    if (2 * (m->n + 1) > m->cap) {
+        Numbers bigger = {nullptr, nullptr, m->cap != 0 ? 2 * m->cap : 64, 0};
+        bigger.key = (const Tree **)calloc(bigger.cap, sizeof *bigger.key);
+        bigger.number = (int *)malloc(bigger.cap * sizeof *bigger.number);
+        if (bigger.key == nullptr || bigger.number == nullptr)
+            outOfMemory();
+        for (size_t i = 0; i < m->cap; i++)
+            if (m->key[i] != nullptr)
+                setNumber(&bigger, m->key[i], m->number[i]);
+        free(m->key);
+        free(m->number);
+        *m = bigger;
+    }
+    size_t i = slot(m, t);
+    m->n += m->key[i] == nullptr;
+    m->key[i] = t;
+    m->number[i] = number;
+}
+
+static int
+numberOf(const Tree *t)
+{
+    return numbers.number[slot(&numbers, t)];
+}
+
+// The insertion under way and the step under way in it.
+static struct {
+    int value;
+    int node;            // the number its node will have
+    const Tree *parent;  // where the node hangs when it is made,
+    bool right;          // and on which side
+    bool pending;        // its node is made but not yet numbered
+    int levels, level;   // the levels it traces, and the last that has
+    Line turns;          // the step's rotations, in words
+    Line data;           // the insertion as the page holds it
+    Nodes moved, before; // made or moved by this step, and the last
+    Line heading, lastHeading;
+    bool lastDrawn; // the last step was drawn
+    long rotations;
+    int *plainDepth; // by node: its depth had no node ever rotated
+    size_t plainCap;
+    int plainHeight;
+} run;
+
+static Layout now;
+
+// A step's heading and its drawing, when the text is still wanted.
+static void
+drawText(const Line *heading, Nodes *marked, Mark mark)
+{
+    if (drawing.text == nullptr)
+        return;
+    layOut(root, &now, marked, mark);
+    writeText(drawing.text, heading->s, &now, drawing.colour, drawing.width);
+    if (ferror(drawing.text)) {
+        drawing.textError = errno;
+        drawing.text = nullptr;
+    }
+}
+
+// The step has been drawn or passed over: it becomes the last, which the
+// end of the insertions may still draw.
+static void
+endStep(bool drawn)
+{
+    Line heading = run.lastHeading;
+    run.lastHeading = run.heading;
+    run.heading = heading;
+    run.heading.len = 0;
+    Nodes moved = run.before;
+    run.before = run.moved;
+    run.moved = moved;
+    run.moved.n = 0;
+    run.turns.len = 0;
+    run.lastDrawn = drawn;
+}
+
+// The node the insertion made: the first hook of an insertion comes before
+// any rotation, so it still hangs where it was made.
+static void
+numberNew()
+{
+    if (!run.pending)
+        return;
+    const Tree *t = run.right ? run.parent->right : run.parent->left;
+    setNumber(&numbers, t, run.node);
+    addNode(&run.moved, t);
+    run.pending = false;
+}
+
+// The node turned, the child that rises in its place, and the grandchild
+// that crosses from one to the other all move.
+static void
+noteRotation(const Tree *top, bool right)
+{
+    numberNew();
+    const Tree *rises = right ? top->left : top->right;
+    const Tree *crosses = right ? rises->right : rises->left;
+    addNode(&run.moved, top);
+    addNode(&run.moved, rises);
+    if (crosses != nullptr)
+        addNode(&run.moved, crosses);
+    add(&run.turns, "%s%s at %d", run.turns.len != 0 ? ", " : "rotated ",
+        right ? "right" : "left", top->a);
+    add(&run.data, " %d%c%d", run.level + 1, right ? 'r' : 'l', numberOf(top));
+    run.rotations++;
+}
+
+// Where insert would print a trace block.
+static void
+traceStep()
+{
+    numberNew();
+    run.level++;
+    bool rotated = run.turns.len != 0;
+    add(&run.heading, "== insert %d (step %d of %d): %s", run.value, run.level,
+        run.levels, rotated ? run.turns.s : "no rotation");
+    bool draw = drawing.show == SHOW_ALL ||
+                ((drawing.show & SHOW_ROTATIONS) && rotated);
+    if (draw)
+        drawText(&run.heading, &run.moved, MOVED);
+    endStep(draw);
+}
+
+void
+startRun()
+{
+    onTrace = traceStep;
+    onRotate = noteRotation;
+}
+
+static void
+setPlainDepth(int node, int depth)
+{
+    if ((size_t)node >= run.plainCap) {
+        size_t cap = run.plainCap != 0 ? 2 * run.plainCap : 64;
+        int *more = (int *)realloc(run.plainDepth, cap * sizeof *more);
+        if (more == nullptr)
+            outOfMemory();
+        run.plainDepth = more;
+        run.plainCap = cap;
+    }
+    run.plainDepth[node] = depth;
+    if (depth > run.plainHeight)
+        run.plainHeight = depth;
+}
+
+static void
+insertFirst(int a)
+{
+    root = newNode(a);
+    setNumber(&numbers, root, 0);
+    setPlainDepth(0, 1);
+    addNode(&run.moved, root);
+    add(&run.heading, "== insert %d: the first value, the root", a);
+    bool draw = drawing.show != SHOW_LAST;
+    if (draw)
+        drawText(&run.heading, &run.moved, MOVED);
+    endStep(draw);
+    if (drawing.page != nullptr)
+        pageLine(drawing.page, "%d 0\n", a);
+}
+
+// The way insert will go down: its levels, where the node will hang, and
+// its neighbours in the in-order listing. Rotations keep that order, and a
+// value goes in after every smaller one and before every equal one with or
+// without them: so a tree that never rotates would hang the node below the
+// deeper of the same two neighbours.
+void
+insertValue(int a)
+{
+    if (root == nullptr) {
+        insertFirst(a);
+        return;
+    }
+    const Tree *before = nullptr, *after = nullptr;
+    run.levels = 0;
+    for (const Tree *t = root; t != nullptr;) {
+        run.levels++;
+        run.parent = t;
+        run.right = t->a < a;
+        if (run.right)
+            before = t;
+        else
+            after = t;
+        t = run.right ? t->right : t->left;
+    }
+    int depth = 0;
+    if (before != nullptr)
+        depth = run.plainDepth[numberOf(before)];
+    if (after != nullptr && run.plainDepth[numberOf(after)] > depth)
+        depth = run.plainDepth[numberOf(after)];
+    run.value = a;
+    run.node = (int)numbers.n;
+    run.pending = true;
+    run.level = 0;
+    run.data.len = 0;
+    add(&run.data, "%d %d", a, run.levels);
+    setPlainDepth(run.node, depth + 1);
+    insert(a, root);
+    if (drawing.page != nullptr)
+        pageLine(drawing.page, "%s\n", run.data.s);
+}
+
+// With --last, the tree after the last insertion: drawn once the answers
+// have ended, whether they were all there or not.
+void
+endInsertions()
+{
+    if ((drawing.show & SHOW_LAST) && !run.lastDrawn && root != nullptr) {
+        drawText(&run.lastHeading, &run.before, MOVED);
+        run.lastDrawn = true;
+    }
+}
+
+// The way search takes down to a, marked, and what it found.
+void
+lookUp(int a)
+{
+    const Tree *found = search(a, root);
+    Line data = {nullptr, 0, 0};
+    Nodes way = {nullptr, 0, 0};
+
+    add(&data, "? %d %d", a, found != nullptr);
+    for (const Tree *t = root; t != nullptr;) {
+        addNode(&way, t);
+        add(&data, " %d", numberOf(t));
+        t = t == found ? nullptr : t->a < a ? t->right : t->left;
+    }
+    Line heading = {nullptr, 0, 0};
+    add(&heading, "== search %d: %s", a, found ? "found" : "not found");
+    drawText(&heading, &way, PATH);
+    if (drawing.page != nullptr)
+        pageLine(drawing.page, "%s\n", data.s);
+    free(heading.s);
+    free(way.at);
+    free(data.s);
+}
+
+// The page says why the answers fell short, as the message does.
+void
+noteFailure(const char *why)
+{
+    if (drawing.page != nullptr)
+        pageLine(drawing.page, "! %s\n", why);
+}
+
+static int
+leastHeight(long n)
+{
+    int h = 0;
+    while ((1L << h) - 1 < n)
+        h++;
+    return h;
+}
+
+void
+writeSummary(FILE *out)
+{
+    long n = (long)numbers.n;
+    fprintf(out, "== summary\nvalues: %ld, rotations: %ld\n", n, run.rotations);
+    fprintf(out, "height: %d (least possible %d; without rotations %d)\n",
+            height(root), leastHeight(n), run.plainHeight);
+}

@@ -1,0 +1,170 @@
+"""rotadraw's page in a real browser (Chromium, driven by Selenium): what it
+draws at each step is read off the screen, from where its values stand, and
+compared with rotadraw's text drawing of the same step.
+
+Usage: page_test.py ROTADRAW ROTATREE   (exits 77 when there is no browser)
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+try:
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+except ImportError:
+    print("no selenium: skipped")
+    sys.exit(77)
+if not os.path.exists("/usr/bin/chromedriver"):
+    print("no chromedriver: skipped")
+    sys.exit(77)
+
+ROTADRAW, ROTATREE = sys.argv[1], sys.argv[2]
+NINE = "9\n50 40 30 20 10 60 70 35 36\n36\n"
+
+
+def shape(spots):
+    """The tree a picture shows, from (x, y, value) of its values: in-order
+    left to right, and the root of each range the highest value in it."""
+    spots = sorted(spots)
+
+    def sub(lo, hi):
+        if lo >= hi:
+            return ""
+        top = min(range(lo, hi), key=lambda i: spots[i][1])
+        left, right = sub(lo, top), sub(top + 1, hi)
+        a = str(spots[top][2])
+        return a if not left and not right else f"{a}({left},{right})"
+    return sub(0, len(spots))
+
+
+def text_pictures(out):
+    """(heading, shape) of each picture of the text drawing."""
+    pictures = []
+    for block in re.split(r"^(?=== )", out, flags=re.M)[1:]:
+        lines = block.split("\n")
+        spots = [(m.start(), row, int(m.group()))
+                 for row, line in enumerate(lines[1:])
+                 for m in re.finditer(r"-?[0-9]+", line)]
+        pictures.append((lines[0], shape(spots)))
+    return pictures
+
+
+def draw(answers, *options):
+    """rotadraw's text for the answers, and its page's path."""
+    page = os.path.join(WORK, f"page{len(os.listdir(WORK))}.html")
+    out = subprocess.run([ROTADRAW, "--html", page, *options], input=answers,
+                         capture_output=True, text=True, check=True).stdout
+    return out, page
+
+
+def browser(reduced_motion=True):
+    o = webdriver.ChromeOptions()
+    for a in ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+              "--disable-background-networking", "--disable-component-update",
+              "--disable-sync", "--window-size=1000,800"]:
+        o.add_argument(a)
+    o.binary_location = "/usr/bin/chromium"
+    d = webdriver.Chrome(options=o, service=Service("/usr/bin/chromedriver"))
+    if reduced_motion:
+        d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [
+            {"name": "prefers-reduced-motion", "value": "reduce"}]})
+    return d
+
+
+SHOWN = """return [...document.querySelectorAll(arguments[0] + ' svg')].map(s =>
+  [...s.querySelectorAll('text.value')].map(t => {
+    const b = t.getBoundingClientRect();
+    return [b.x + b.width / 2, Math.round(b.y), Number(t.textContent)]; }));"""
+
+
+class Page(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.d = browser()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.d.quit()
+
+    def shown(self):
+        """(heading, shape) of the one picture shown."""
+        pictures = self.d.execute_script(SHOWN, "#picture")
+        self.assertEqual(1, len(pictures))
+        heading = self.d.find_element(By.ID, "heading").text
+        return heading, shape(pictures[0])
+
+    def key(self, k):
+        self.d.find_element(By.TAG_NAME, "body").send_keys(k)
+
+    # Each step as the text draws it, reached by the keys and by address.
+    def test_every_step_as_the_text(self):
+        out, page = draw(NINE)
+        want = text_pictures(out)
+        self.d.get(f"file://{page}#step=3")
+        self.assertEqual(want[2], self.shown())
+        self.key(Keys.HOME)
+        for k, picture in enumerate(want):
+            self.assertEqual(picture, self.shown(), f"step {k + 1}")
+            self.assertTrue(self.d.current_url.endswith(f"#step={k + 1}"))
+            self.key(Keys.ARROW_RIGHT)
+        self.key(Keys.HOME)
+        self.key(Keys.END)
+        self.assertEqual(want[-1], self.shown())
+        self.key(Keys.ARROW_LEFT)
+        self.assertEqual(want[-2], self.shown())
+
+    def test_all_steps(self):
+        out, page = draw(NINE)
+        self.d.get(f"file://{page}#all")
+        shapes = [shape(p) for p in self.d.execute_script(SHOWN, "#pictures")]
+        self.assertEqual([s for _, s in text_pictures(out)], shapes)
+
+    # 2000 values in a small page that opens at its last step, fitted to
+    # the window, or at full size, scrolling sideways.
+    def test_big_run(self):
+        values = list(range(1, 2001))
+        import random
+        random.Random(7).shuffle(values)
+        out, page = draw(f"2000\n{' '.join(map(str, values))}\n1\n", "--last")
+        self.assertLessEqual(os.path.getsize(page), 1 << 20)
+        self.d.get(f"file://{page}#step=99999")
+        width = self.d.execute_script("return innerWidth")
+        fitted = self.d.execute_script(SHOWN, "#picture")[0]
+        self.assertEqual(2000, len(fitted))
+        self.assertLessEqual(max(x for x, _, _ in fitted), width)
+        self.assertEqual(text_pictures(out)[-1][1], shape(fitted))
+        self.key("f")
+        full = self.d.execute_script(SHOWN, "#picture")[0]
+        self.assertGreater(max(x for x, _, _ in full), 50 * width)
+        self.assertGreater(self.d.execute_script(
+            "return document.getElementById('picture').scrollWidth"), 50 * width)
+
+
+class Motion(unittest.TestCase):
+    # Between neighbouring steps nodes glide; asked for less motion, they
+    # don't.
+    def test_glides_unless_asked_not_to(self):
+        out, page = draw(NINE)
+        for reduced in (False, True):
+            d = browser(reduced)
+            try:
+                d.get(f"file://{page}#step=4")
+                d.find_element(By.TAG_NAME, "body").send_keys(Keys.ARROW_RIGHT)
+                at_once = d.execute_script(SHOWN, "#picture")[0]
+                time.sleep(1)
+                later = d.execute_script(SHOWN, "#picture")[0]
+                self.assertEqual(text_pictures(out)[4][1], shape(later))
+                self.assertEqual(reduced, at_once == later, f"reduced {reduced}")
+            finally:
+                d.quit()
+
+
+if __name__ == "__main__":
+    with tempfile.TemporaryDirectory() as WORK:
+        unittest.main(argv=sys.argv[:1], verbosity=2)
