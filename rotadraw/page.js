@@ -49,6 +49,142 @@ function insertionSteps(value, node, levels, turns) {
   return steps;
 }
 
+/* ---- The tree module, in the page ----------------------------------------
+   rotatree's own insertion, rebalancing and lookup, move for move: a
+   reader's own values go in as rotatree would put them in. Nodes are
+   {a, left, right, number}; a link is the object that holds a subtree and
+   the name of its field. Heights are taken afresh, as the module takes
+   them. A test keeps this equal to the module on thousands of runs. */
+
+function height(top) {
+  return top ? 1 + Math.max(height(top.left), height(top.right)) : 0;
+}
+
+function rotateRight(top, onRotate) {
+  onRotate(top, true);
+  const l = top.left;
+  top.left = l.right;
+  l.right = top;
+  return l;
+}
+
+function rotateLeft(top, onRotate) {
+  onRotate(top, false);
+  const r = top.right;
+  top.right = r.left;
+  r.left = top;
+  return r;
+}
+
+// The heights are taken once, before any rotation. A subtree that leans
+// right rotates at most at its root and is not descended into; any other
+// has both children of its (possibly new) root balanced in turn.
+function balancer(top, onRotate) {
+  if (!top)
+    return null;
+  const hLeft = height(top.left), hRight = height(top.right);
+  if (hLeft > hRight && hRight + 1 < hLeft)
+    top = rotateRight(top, onRotate);
+  if (hLeft < hRight) {
+    if (hLeft + 1 < hRight)
+      top = rotateLeft(top, onRotate);
+  } else {
+    top.left = balancer(top.left, onRotate);
+    top.right = balancer(top.right, onRotate);
+  }
+  return top;
+}
+
+// Each level rebalances on the way back up, the deepest first, and then
+// traces.
+function insert(a, holder, field, number, hooks) {
+  const t = holder[field];
+  const side = t.a < a ? "right" : "left";
+  if (t[side])
+    insert(a, t, side, number, hooks);
+  else
+    t[side] = {a, left: null, right: null, number};
+  holder[field] = balancer(t, hooks.onRotate);
+  hooks.onTrace();
+}
+
+function search(a, top) {
+  while (top && top.a !== a)
+    top = top.a < a ? top.right : top.left;
+  return top;
+}
+
+// The steps of inserting a into the tree {root, count}, as rotadraw
+// records them.
+function insertSteps(tree, a) {
+  const number = tree.count++;
+  if (!tree.root) {
+    tree.root = {a, left: null, right: null, number};
+    return insertionSteps(a, number, 0, []);
+  }
+  const turns = [];
+  let level = 0;
+  insert(a, tree, "root", number, {
+    onRotate: (top, right) => turns.push({level: level + 1, right, node: top.number}),
+    onTrace: () => level++,
+  });
+  return insertionSteps(a, number, level, turns);
+}
+
+function lookupStep(tree, a) {
+  const found = search(a, tree.root);
+  const way = [];
+  for (let t = tree.root; t; t = t === found ? null : t.a < a ? t.right : t.left)
+    way.push(t.number);
+  return {lookup: a, found: found !== null, way};
+}
+
+// Answers as rotatree and rotadraw read them: a count, that many values
+// and one to look up, each as "%ld" reads a number, and refused beyond 32
+// bits. The lookup may be left out. Returns the values read, the lookup or
+// null, and why the answers fell short, as rotadraw says it, or null.
+function readAnswers(text) {
+  let at = 0;
+  const read = (what) => {
+    at += /^[ \t\n\v\f\r]*/.exec(text.slice(at))[0].length;
+    if (at === text.length)
+      return {why: `${what}: end of input`};
+    const m = /^[+-]?[0-9]+/.exec(text.slice(at));
+    if (!m)
+      return {why: `${what}: not a number`};
+    at += m[0].length;
+    const v = Number(m[0]);
+    if (v < -2147483648 || v > 2147483647)
+      return {why: `${what}: out of range`};
+    return {v};
+  };
+  const values = [];
+  const count = read("number of elements");
+  if (count.why)
+    return {values, lookup: null, failure: count.why, counted: false};
+  for (let i = 0; i < count.v; i++) {
+    const a = read(`element ${i + 1}`);
+    if (a.why)
+      return {values, lookup: null, failure: a.why, counted: true};
+    values.push(a.v);
+  }
+  const lookup = read("element to search");
+  if (lookup.why && !lookup.why.endsWith("end of input"))
+    return {values, lookup: null, failure: lookup.why, counted: true};
+  return {values, lookup: lookup.why ? null : lookup.v, failure: null, counted: true};
+}
+
+// The steps of a whole run, from its answers.
+function runSteps(values, lookup) {
+  const tree = {root: null, count: 0};
+  const steps = [];
+  for (const a of values)
+    steps.push(...insertSteps(tree, a));
+  if (lookup !== null)
+    steps.push(lookupStep(tree, lookup));
+  return steps;
+}
+
 /* ---- The replay ----------------------------------------------------------
    The tree as the steps leave it: nodes {a, number, left, right, up}. A
    step is applied, or taken back, with the same moves: a new node hung
@@ -552,6 +688,131 @@ function startPage() {
       showOne(m ? Number(m[1]) - 1 : 0);
   }
 
+  /* ---- Trying it: the reader's own values, with the module's algorithm. */
+
+  const undoable = [];  // the runs before each of the reader's changes
+
+  // Shows a run of other steps, from step k.
+  function setSteps(steps, k) {
+    pause();
+    const geometry = geometryOf(steps);
+    for (const e of view.shown.values()) {
+      e.g.remove();
+      e.edge.remove();
+    }
+    view.shown.clear();
+    view.steps = steps;
+    view.geometry = geometry;
+    view.valueOf = valuesOf(steps);
+    view.tree = newTree();
+    view.at = -1;
+    $("differs").hidden = steps === record.steps;
+    $("undoButton").disabled = undoable.length === 0;
+    $("recorded").disabled = steps === record.steps;
+    go(k);
+  }
+
+  function change(steps, k) {
+    undoable.push({steps: view.steps, at: view.at});
+    setSteps(steps, k);
+  }
+
+  // The steps that stay when a value goes in or is looked up: those up to
+  // the end of the insertion shown. A lookup is the run's last step: a new
+  // one takes the place of the old.
+  function kept() {
+    let k = view.at;
+    if (k >= 0 && view.steps[k].lookup !== undefined)
+      k--;
+    while (k >= 0 && k + 1 < view.steps.length &&
+           view.steps[k + 1].node === view.steps[k].node)
+      k++;
+    return k;
+  }
+
+  // The module's tree as the kept steps leave it.
+  function treeAfter(k) {
+    moveTo(k);
+    const copy = (n) => n && {a: n.a, number: n.number,
+                              left: copy(n.left), right: copy(n.right)};
+    return {root: copy(view.tree.root), count: view.tree.nodes.length};
+  }
+
+  // A value typed: a 32-bit integer, or a message beside the field.
+  function typedValue() {
+    const text = $("value").value.trim();
+    const why = text === "" ? "Type a value first." :
+      !/^[+-]?[0-9]+$/.test(text) ? "Not a number: type an integer such as 42." :
+      Math.abs(Number(text) + 0.5) > 2147483648 ?
+        "Out of range: values are 32-bit, -2147483648 to 2147483647." : null;
+    $("valueMessage").textContent = why ?? "";
+    $("value").setAttribute("aria-invalid", why ? "true" : "false");
+    return why ? null : Number(text);
+  }
+
+  // The new steps play on from the first.
+  function tryInsert(e) {
+    e.preventDefault();
+    const a = typedValue();
+    if (a === null)
+      return;
+    const k = kept();
+    const added = insertSteps(treeAfter(k), a);
+    change(view.steps.slice(0, k + 1).concat(added), k + 1);
+    if (added.length > 1)
+      play();
+  }
+
+  function tryLookUp() {
+    const a = typedValue();
+    if (a === null)
+      return;
+    const k = kept();
+    const step = lookupStep(treeAfter(k), a);
+    change(view.steps.slice(0, k + 1).concat([step]), k + 1);
+  }
+
+  function undoChange() {
+    const was = undoable.pop();
+    if (was)
+      setSteps(was.steps, was.at);
+  }
+
+  function newRun() {
+    const answers = readAnswers($("answers").value);
+    $("answersMessage").textContent =
+      answers.failure ? `rotadraw: ${answers.failure}` : "";
+    if (answers.counted) {
+      const steps = runSteps(answers.values, answers.lookup);
+      change(steps, steps.length - 1);
+    }
+  }
+
+  // What rotatree reads to make the run shown.
+  function saveAnswers() {
+    const values = [];
+    let lookup = null;
+    for (const s of view.steps)
+      if (s.lookup !== undefined)
+        lookup = s.lookup;
+      else if (s.level <= 1)
+        values.push(s.value);
+    const text = `${values.length}\n` + (values.length ? `${values.join(" ")}\n` : "") +
+                 (lookup !== null ? `${lookup}\n` : "");
+    download(new Blob([text], {type: "text/plain"}), "answers.txt");
+  }
+
+  $("tryForm").addEventListener("submit", tryInsert);
+  $("lookUp").addEventListener("click", tryLookUp);
+  $("undoButton").addEventListener("click", undoChange);
+  $("recorded").addEventListener("click", () =>
+    change(record.steps, Math.min(view.at, record.steps.length - 1)));
+  $("newRun").addEventListener("click", newRun);
+  $("saveAnswers").addEventListener("click", saveAnswers);
+  $("value").addEventListener("input", () => {
+    $("valueMessage").textContent = "";
+  });
+
   const actions = {
     first: () => go(0),
     prev: () => go(view.at - 1),
@@ -605,3 +866,6 @@ function startPage() {
 
 if (typeof document !== "undefined")
   startPage();
+else if (typeof module === "object")
+  module.exports = {readRecord, insertSteps, lookupStep, readAnswers, runSteps,
+                    newTree, apply, undo, layOut};

@@ -165,6 +165,101 @@ class Motion(unittest.TestCase):
                 d.quit()
 
 
+class Trying(unittest.TestCase):
+    """The reader's own values go in as rotatree would put them in."""
+
+    def setUp(self):
+        self.d = browser()
+        self.d.execute_cdp_cmd("Browser.setDownloadBehavior",
+                               {"behavior": "allow", "downloadPath": WORK})
+        self.out, self.page = draw(NINE)
+
+    def tearDown(self):
+        self.d.quit()
+
+    def ask(self, value, button="Insert"):
+        field = self.d.find_element(By.XPATH, "//label[.='Value']/following::input[1]")
+        field.clear()
+        field.send_keys(value)
+        self.d.find_element(By.XPATH, f"//button[.='{button}']").click()
+
+    def key(self, k):
+        self.d.find_element(By.TAG_NAME, "body").send_keys(k)
+
+    def shown(self):
+        return (self.d.find_element(By.ID, "heading").text,
+                shape(self.d.execute_script(SHOWN, "#picture")[0]))
+
+    def steps(self):
+        return self.d.execute_script(
+            "return Number(document.getElementById('slider').max)")
+
+    def test_insert_undo_and_back(self):
+        self.d.get(f"file://{self.page}#step=99")
+        self.ask("45")
+        self.key(Keys.END)
+        want = text_pictures(draw("10\n50 40 30 20 10 60 70 35 36 45\n")[0])
+        self.assertEqual(want[-1], self.shown())
+        self.assertTrue(self.d.find_element(By.ID, "differs").is_displayed())
+        self.d.find_element(By.XPATH, "//button[.='Undo']").click()
+        self.key(Keys.END)
+        self.assertEqual(text_pictures(self.out)[-1], self.shown())
+        self.ask("7")
+        self.d.find_element(By.XPATH, "//button[.='Back to the recorded run']").click()
+        self.assertEqual(len(text_pictures(self.out)), self.steps())
+        self.assertFalse(self.d.find_element(By.ID, "differs").is_displayed())
+
+    # From step 8, in the middle of inserting 10, 10 goes in whole first.
+    def test_insert_from_the_middle(self):
+        self.d.get(f"file://{self.page}#step=8")
+        self.assertIn("insert 10 (step 2 of 3)", self.shown()[0])
+        self.ask("25")
+        self.key(Keys.END)
+        want = text_pictures(draw("6\n50 40 30 20 10 25\n")[0])
+        self.assertEqual(want[-1], self.shown())
+        self.assertEqual(len(want), self.steps())
+
+    def test_bad_value_changes_nothing(self):
+        self.d.get(f"file://{self.page}#step=5")
+        for bad in ("abc", "1.5", "2147483648"):
+            self.ask(bad)
+            self.assertNotEqual("", self.d.find_element(By.ID, "valueMessage").text)
+            self.assertEqual(len(text_pictures(self.out)), self.steps())
+            self.assertTrue(self.d.current_url.endswith("#step=5"))
+
+    # The answers of the run shown make the same steps in the programs.
+    def test_answers_back_to_the_terminal(self):
+        self.d.get(f"file://{self.page}#step=99")
+        self.ask("45")
+        self.ask("40", "Look up")
+        self.d.find_element(By.ID, "saveAnswers").click()
+        path = os.path.join(WORK, "answers.txt")
+        for _ in range(50):
+            if os.path.exists(path):
+                break
+            time.sleep(0.1)
+        answers = open(path).read()
+        os.remove(path)
+        self.assertEqual("10\n50 40 30 20 10 60 70 35 36 45\n40\n", answers)
+        drawn = text_pictures(draw(answers)[0])
+        self.assertEqual(len(drawn), self.steps())
+        self.key(Keys.END)
+        self.assertEqual(drawn[-1], self.shown())
+        traced = subprocess.run([ROTATREE], input=answers, capture_output=True,
+                                text=True)
+        self.assertEqual(0, traced.returncode)
+        self.assertEqual(len(drawn) - 2, traced.stdout.count("In Insert!"))
+
+    def test_new_run_from_answers(self):
+        self.d.get(f"file://{self.page}")
+        self.d.find_element(By.TAG_NAME, "summary").click()
+        self.d.find_element(By.ID, "answers").send_keys("3\n5 1 x 4")
+        self.d.find_element(By.XPATH, "//button[.='Start this run']").click()
+        self.assertEqual("rotadraw: element 3: not a number",
+                         self.d.find_element(By.ID, "answersMessage").text)
+        self.assertEqual(text_pictures(draw("2\n5 1\n")[0])[-1], self.shown())
+
+
 if __name__ == "__main__":
     with tempfile.TemporaryDirectory() as WORK:
         unittest.main(argv=sys.argv[:1], verbosity=2)

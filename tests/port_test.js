@@ -1,0 +1,65 @@
+// The page's own insertion against the tree module's, on thousands of runs
+// of values (ascending, descending, zigzag, random, many duplicates, the
+// 32-bit extremes): every step's shape must be the same.
+// Usage: node port_test.js PAGE_JS TREE_SHAPES
+"use strict";
+const {execFileSync} = require("child_process");
+const page = require(process.argv[2]);
+
+function shape(t) {
+  if (!t)
+    return "";
+  if (!t.left && !t.right)
+    return String(t.a);
+  return `${t.a}(${shape(t.left)},${shape(t.right)})`;
+}
+
+// The page's shapes, one a step: its own insertion's steps, replayed as
+// the page replays them.
+function pageShapes(values) {
+  const tree = page.newTree();
+  return page.runSteps(values, null).map((step) => {
+    page.apply(tree, step);
+    return shape(tree.root);
+  });
+}
+
+let seed = 2026;
+function random(n) {
+  seed = (seed * 1103515245 + 12345) % 2147483648;
+  return seed % n;
+}
+
+const runs = [];
+for (let n = 1; n <= 40; n++) {
+  const up = Array.from({length: n}, (_, i) => i + 1);
+  runs.push(up, up.slice().reverse(),
+            up.map((v, i) => (i % 2 ? n - v : v)),
+            up.map((v, i) => (i % 2 ? -v : v) * 1000));
+}
+for (let k = 0; k < 3000; k++) {
+  const n = 1 + random(k % 10 === 0 ? 150 : 30);
+  const spread = [3, 10, 1000, 4294967296][k % 4];
+  runs.push(Array.from({length: n}, () => random(spread) - Math.floor(spread / 2)));
+}
+runs.push([2147483647, -2147483648, 0, -1, 2147483647, -2147483648, 2147483646]);
+runs.push(Array(60).fill(-2147483648));
+
+const made = execFileSync(process.argv[3], {
+  input: runs.map((r) => r.join(" ")).join("\n") + "\n",
+  maxBuffer: 1 << 30,
+}).toString().split("\n\n");
+
+let steps = 0;
+runs.forEach((values, k) => {
+  const want = made[k].split("\n").filter((l) => l !== "");
+  const got = pageShapes(values);
+  for (let i = 0; i < Math.max(want.length, got.length); i++)
+    if (want[i] !== got[i]) {
+      console.error(`values ${values.join(" ")}\nstep ${i + 1}: the tree ` +
+                    `module makes ${want[i]}\nbut the page makes ${got[i]}`);
+      process.exit(1);
+    }
+  steps += want.length;
+});
+console.log(`${runs.length} runs, ${steps} steps: the page inserts as the tree module does`);
