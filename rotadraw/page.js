@@ -414,6 +414,114 @@ function pictureText(picture, label) {
          edges.join("") + nodes.join("") + "</svg>";
 }
 
+/* ---- The run at a glance -------------------------------------------------
+   After each insertion: the tree's height, the least a binary tree of as
+   many nodes can have, the height the same values would give in a tree
+   that never rotates, and the rotations the insertion made. The tree that
+   never rotates hangs each value below the deeper of its two neighbours in
+   the in-order listing, which rotations keep: so its heights come from the
+   replay itself. */
+
+function depth(n) {
+  return n ? 1 + Math.max(depth(n.left), depth(n.right)) : 0;
+}
+
+function runStats(steps) {
+  const tree = newTree();
+  const plain = [];
+  const rows = [];
+  let plainHeight = 0;
+  steps.forEach((step, k) => {
+    if (step.lookup !== undefined)
+      return;
+    if (step.level <= 1) {
+      let before = null, after = null;
+      for (let p = tree.root; p;)
+        if (p.a < step.value) {
+          before = p;
+          p = p.right;
+        } else {
+          after = p;
+          p = p.left;
+        }
+      plain[step.node] = 1 + Math.max(before ? plain[before.number] : 0,
+                                       after ? plain[after.number] : 0);
+      plainHeight = Math.max(plainHeight, plain[step.node]);
+      rows[step.node] = {rotations: 0};
+    }
+    apply(tree, step);
+    const row = rows[step.node];
+    row.rotations += step.turns.length;
+    if (step.level === step.levels) {
+      row.last = k;
+      row.height = depth(tree.root);
+      row.least = Math.ceil(Math.log2(step.node + 2) - 1e-9);
+      row.plain = plainHeight;
+    }
+  });
+  return rows;
+}
+
+// The chart, as SVG text: lines of heights above, bars of rotations below,
+// each line with a dash of its own, named in the legend above them.
+const chartSize = {width: 900, height: 320, left: 60, right: 20, top: 40,
+                   lines: 190, gap: 20, bars: 50};
+
+function chartX(i, n) {
+  const {width, left, right} = chartSize;
+  return left + (n > 1 ? (i * (width - left - right)) / (n - 1) : 0);
+}
+
+function chartText(rows) {
+  const {width, left, right, top, lines, gap, bars} = chartSize;
+  const n = rows.length;
+  const x = (i) => chartX(i, n);
+  const most = Math.max(1, ...rows.map((r) => r.plain));
+  const tallest = Math.max(1, ...rows.map((r) => r.height));
+  // A tree that never rotates may stand far taller: then heights go on a
+  // scale of powers of two, so that the low lines stay apart.
+  const log = most > 3 * tallest;
+  const scale = log ? (v) => Math.log2(Math.max(1, v)) / Math.log2(most)
+                    : (v) => v / most;
+  const y = (v) => top + lines - scale(v) * lines;
+  const ticks = [];
+  for (let v = 1; v <= most; v = log ? v * 2 : v + Math.ceil(most / 6))
+    ticks.push(v);
+  const maxTurns = Math.max(1, ...rows.map((r) => r.rotations));
+  const barTop = top + lines + gap;
+  const barWidth = Math.max(1, (width - left - right) / Math.max(1, n) - 1);
+  const line = (key) => {
+    const points = rows.map((r, i) => `${x(i).toFixed(1)},${y(r[key]).toFixed(1)}`);
+    return `<polyline class="line ${key}" points="${points.join(" ")}"/>`;
+  };
+  const legend = [["height", "height"], ["least", "least possible"],
+                  ["plain", "without rotations"], ["bars", "rotations"]].map(([key, name], i) => {
+    const at = left + i * 190;
+    const sample = key === "bars" ?
+      `<rect class="bars" x="${at}" y="6" width="10" height="14"/>` :
+      `<line class="line ${key}" x1="${at}" x2="${at + 30}" y1="13" y2="13"/>`;
+    return sample + `<text class="label" x="${at + 36}" y="13">${name}</text>`;
+  });
+  const bar = rows.map((r, i) => r.rotations ?
+    `M${(x(i) - barWidth / 2).toFixed(1)},${barTop + bars}v${(-r.rotations * bars / maxTurns).toFixed(1)}h${barWidth.toFixed(1)}V${barTop + bars}z` : "");
+  return `<svg class="chart" xmlns="${svgNS}" viewBox="0 0 ${width} ${chartSize.height}" ` +
+    `role="img" aria-label="Heights and rotations after each insertion">` +
+    `<rect class="back" x="0" y="0" width="${width}" height="${chartSize.height}"/>` +
+    ticks.map((v) => `<line class="grid" x1="${left}" x2="${width - right}" y1="${y(v)}" y2="${y(v)}"/>` +
+                     `<text class="axis" x="${left - 6}" y="${y(v)}" text-anchor="end">${v}</text>`).join("") +
+    `<text class="axis title" x="${left - 40}" y="${top + lines / 2}" ` +
+    `transform="rotate(-90 ${left - 40} ${top + lines / 2})">height${log ? " (log scale)" : ""}</text>` +
+    `<path class="bars" d="${bar.join("")}"/>` +
+    `<text class="axis" x="${left - 6}" y="${barTop}" text-anchor="end">${maxTurns}</text>` +
+    `<text class="axis" x="${left - 6}" y="${barTop + bars}" text-anchor="end">0</text>` +
+    `<text class="axis title" x="${left - 40}" y="${barTop + bars / 2}" ` +
+    `transform="rotate(-90 ${left - 40} ${barTop + bars / 2})">rotations</text>` +
+    `<text class="axis" x="${left}" y="${barTop + bars + 16}">insertion 1</text>` +
+    `<text class="axis" x="${width - right}" y="${barTop + bars + 16}" text-anchor="end">${n}</text>` +
+    line("plain") + line("least") + line("height") + legend.join("") +
+    `<line class="marker" y1="${top}" y2="${barTop + bars}"/></svg>`;
+}
+
 /* ---- The page ------------------------------------------------------------
    Everything below runs in the browser only. */
 
@@ -579,9 +687,46 @@ function startPage() {
     $("where").textContent = `step ${k + 1} of ${view.steps.length}`;
     if (k >= 0)
       history.replaceState(null, "", `#step=${k + 1}`);
+    markChart();
     if (k >= last)
       pause();
   }
+
+  // The chart of the run shown, and the step shown marked on it.
+  function drawChart() {
+    const start = performance.now();
+    view.rows = runStats(view.steps);
+    $("chart").innerHTML = chartText(view.rows);
+    const last = view.rows[view.rows.length - 1];
+    const rotations = view.rows.reduce((sum, r) => sum + r.rotations, 0);
+    $("summary").textContent = last ?
+      `${view.rows.length} values, ${rotations} rotations; the tree after the ` +
+      `last: height ${last.height} (least possible ${last.least}; without ` +
+      `rotations ${last.plain}).` : "No values.";
+    document.documentElement.dataset.chartMs = Math.round(performance.now() - start);
+  }
+
+  function markChart() {
+    const marker = $("chart").querySelector(".marker");
+    let step = view.steps[view.at];
+    if (step && step.lookup !== undefined)
+      step = {node: view.rows.length - 1};
+    const x = step ? chartX(step.node, view.rows.length) : -10;
+    marker.setAttribute("x1", x);
+    marker.setAttribute("x2", x);
+  }
+
+  $("chart").addEventListener("click", (e) => {
+    const chart = $("chart").querySelector("svg");
+    const n = view.rows.length;
+    if (!chart || n === 0)
+      return;
+    const at = new DOMPoint(e.clientX, e.clientY)
+      .matrixTransform(chart.getScreenCTM().inverse());
+    const {width, left, right} = chartSize;
+    const i = Math.round(((at.x - left) * (n - 1)) / (width - left - right));
+    go(view.rows[Math.max(0, Math.min(n - 1, i))].last);
+  });
 
   function turnFrom(k, by) {
     for (let j = k + by; j >= 0 && j < view.steps.length; j += by)
@@ -706,6 +851,7 @@ function startPage() {
     view.valueOf = valuesOf(steps);
     view.tree = newTree();
     view.at = -1;
+    drawChart();
     $("differs").hidden = steps === record.steps;
     $("undoButton").disabled = undoable.length === 0;
     $("recorded").disabled = steps === record.steps;
@@ -854,6 +1000,7 @@ function startPage() {
       draw(false);
   });
 
+  drawChart();
   // Heights are on for a small tree, where they can be read.
   setHeights(maxNodes(view.steps) <= 64);
   followAddress();

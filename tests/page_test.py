@@ -146,6 +146,22 @@ class Page(unittest.TestCase):
             "return document.getElementById('picture').scrollWidth"), 50 * width)
 
 
+    # The chart of the whole run: a click goes to the end of that insertion.
+    def test_chart(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        out, page = draw(NINE)
+        self.d.get(f"file://{page}")
+        chart = self.d.find_element(By.CSS_SELECTOR, "svg.chart")
+        self.assertEqual([], chart.find_elements(By.CSS_SELECTOR, "text.value"))
+        self.assertEqual(3, len(chart.find_elements(By.CSS_SELECTOR, "polyline")))
+        # The third insertion's x, in the chart's 900 units: 60 + 2 * 820 / 8.
+        box = chart.rect
+        ActionChains(self.d).move_to_element_with_offset(
+            chart, (265 / 900 - 0.5) * box["width"], 0).click().perform()
+        heading = self.d.find_element(By.ID, "heading").text
+        self.assertEqual("== insert 30 (step 2 of 2): rotated right at 50", heading)
+
+
 class Motion(unittest.TestCase):
     # Between neighbouring steps nodes glide; asked for less motion, they
     # don't.

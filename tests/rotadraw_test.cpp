@@ -364,3 +364,85 @@ TEST_F(InDir, OnATerminal)
 }
 
 } // namespace
+
+#include "tree.h"
+
+namespace
+{
+
+long rotations;
+
+void
+countRotation(const Tree *, bool)
+{
+    rotations++;
+}
+
+void
+freeTree(Tree *t)
+{
+    if (t != nullptr) {
+        freeTree(t->left);
+        freeTree(t->right);
+        free(t);
+    }
+}
+
+// The summary's numbers, against the tree module's own rotations and
+// height, the least height of as many nodes, and a plain search tree that
+// sends equal values left, as insert does.
+TEST_F(InDir, SummaryOfTheRun)
+{
+    std::vector<std::vector<int>> runs = {{}, {5}, {}, {}, {}, {3, 3, 3, 3, 3}};
+    for (int i = 1; i <= 300; i++) {
+        runs[2].push_back(i);
+        runs[3].push_back(301 - i);
+        runs[4].push_back((i * 7919) % 300);
+    }
+    onTrace = [] {};
+    onRotate = countRotation;
+    for (const std::vector<int> &values : runs) {
+        std::string answers = std::to_string(values.size()) + "\n";
+        rotations = 0;
+        std::vector<Tree *> plain; // nodes of the tree that never rotates
+        Tree *plainRoot = nullptr;
+        int plainHeight = 0;
+        for (int a : values) {
+            answers += std::to_string(a) + " ";
+            if (root == nullptr)
+                root = newNode(a);
+            else
+                insert(a, root);
+            int depth = 1;
+            Tree **at = &plainRoot;
+            for (; *at != nullptr; depth++)
+                at = (*at)->a < a ? &(*at)->right : &(*at)->left;
+            plain.push_back(*at = new Tree{a, nullptr, nullptr});
+            plainHeight = std::max(plainHeight, depth);
+        }
+        int least = 0;
+        while ((1L << least) - 1 < (long)values.size())
+            least++;
+        std::string want =
+            "== summary\nvalues: " + std::to_string(values.size()) +
+            ", rotations: " + std::to_string(rotations) +
+            "\nheight: " + std::to_string(height(root)) + " (least possible " +
+            std::to_string(least) + "; without rotations " +
+            std::to_string(plainHeight) + ")\n";
+        freeTree(root);
+        root = nullptr;
+        for (Tree *t : plain)
+            delete t;
+        SCOPED_TRACE(answers);
+        for (const char *other : {"--last", "--rotations"}) {
+            Result r = run({ROTADRAW, "--summary", other, "--html", "p.html"},
+                           answers + "\n", dir);
+            EXPECT_EQ(0, r.status) << r.err;
+            size_t at = r.out.find("== summary\n");
+            ASSERT_NE(std::string::npos, at);
+            EXPECT_EQ(want, r.out.substr(at));
+        }
+    }
+}
+
+} // namespace
