@@ -25,7 +25,7 @@ heading "rotatree, answering $(echo $(cat "$examples/rotatree.txt"))"
 "$build/rotatree/rotatree" <"$examples/rotatree.txt"
 
 heading "rotadraw, the same run drawn (and in rotatree.html)"
-"$build/rotadraw/rotadraw" --html "$demo/rotatree.html" \
+"$build/rotadraw/rotadraw" --summary --html "$demo/rotatree.html" \
     <"$examples/rotatree.txt"
 
 heading "p2spawn 5 3 9 1"
