@@ -306,12 +306,20 @@ lookUp(int a)
     free(data.s);
 }
 
-// The page says why the answers fell short, as the message does.
+// The page says why the answers fell short, as the message does. The words
+// are rotadraw's own, but the reason may be the system's: nothing in it may
+// end the page's script element or its line.
 void
 noteFailure(const char *why)
 {
-    if (drawing.page != nullptr)
-        pageLine(drawing.page, "! %s\n", why);
+    if (drawing.page == nullptr)
+        return;
+    char said[128];
+    snprintf(said, sizeof said, "%s", why);
+    for (char *c = said; *c != '\0'; c++)
+        if (*c == '<' || *c == '\n' || *c == '\r')
+            *c = ' ';
+    pageLine(drawing.page, "! %s\n", said);
 }
 
 static int
