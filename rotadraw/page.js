@@ -1014,5 +1014,4 @@ function startPage() {
 if (typeof document !== "undefined")
   startPage();
 else if (typeof module === "object")
-  module.exports = {readRecord, insertSteps, lookupStep, readAnswers, runSteps,
-                    newTree, apply, undo, layOut};
+  module.exports = {readRecord, insertSteps, runSteps, newTree, apply};
