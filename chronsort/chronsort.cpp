@@ -99,8 +99,10 @@ since(const timespec &t)
 static void
 showProgress(size_t done, size_t most)
 {
+    if (!progress.on)
+        return;
     double t = since(progress.start);
-    if (!progress.on || t < progress.next)
+    if (t < progress.next)
         return;
     progress.next = t + 0.25;
     double share = 1 - (double)(most - done) * (most - done + 1) /
