@@ -237,6 +237,15 @@ class Trying(unittest.TestCase):
         self.assertEqual(want[-1], self.shown())
         self.assertEqual(len(want), self.steps())
 
+    # Undo goes back to the very step that was shown, mid-insertion too.
+    def test_undo_returns_to_the_step_shown(self):
+        self.d.get(f"file://{self.page}#step=8")
+        before = self.shown()
+        self.ask("25")
+        self.d.find_element(By.XPATH, "//button[.='Undo']").click()
+        self.assertEqual(before, self.shown())
+        self.assertTrue(self.d.current_url.endswith("#step=8"))
+
     def test_bad_value_changes_nothing(self):
         self.d.get(f"file://{self.page}#step=5")
         for bad in ("abc", "1.5", "2147483648"):

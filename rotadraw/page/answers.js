@@ -1,0 +1,51 @@
+// Answers as rotatree and rotadraw read them, and the answers that make a
+// run. Provides readAnswers and answersOf. Uses the step kinds (steps.js).
+"use strict";
+
+// A count, that many values and one to look up, each as "%ld" reads a
+// number, and refused beyond 32 bits. The lookup may be left out. Returns
+// the values read, the lookup or null, and why the answers fell short, as
+// rotadraw says it, or null.
+function readAnswers(text) {
+  let pos = 0;
+  const read = (what) => {
+    pos += /^[ \t\n\v\f\r]*/.exec(text.slice(pos))[0].length;
+    if (pos === text.length)
+      return {why: `${what}: end of input`};
+    const m = /^[+-]?[0-9]+/.exec(text.slice(pos));
+    if (!m)
+      return {why: `${what}: not a number`};
+    pos += m[0].length;
+    const v = Number(m[0]);
+    if (v < -2147483648 || v > 2147483647)
+      return {why: `${what}: out of range`};
+    return {v};
+  };
+  const values = [];
+  const count = read("number of elements");
+  if (count.why)
+    return {values, lookup: null, failure: count.why, counted: false};
+  for (let i = 0; i < count.v; i++) {
+    const a = read(`element ${i + 1}`);
+    if (a.why)
+      return {values, lookup: null, failure: a.why, counted: true};
+    values.push(a.v);
+  }
+  const lookup = read("element to search");
+  if (lookup.why && !lookup.why.endsWith("end of input"))
+    return {values, lookup: null, failure: lookup.why, counted: true};
+  return {values, lookup: lookup.why ? null : lookup.v, failure: null, counted: true};
+}
+
+// What rotatree reads to make the run of these steps.
+function answersOf(steps) {
+  const values = [];
+  let lookup = null;
+  for (const s of steps)
+    if (isLookup(s))
+      lookup = s.lookup;
+    else if (makesNode(s))
+      values.push(s.value);
+  return `${values.length}\n` + (values.length ? `${values.join(" ")}\n` : "") +
+         (lookup !== null ? `${lookup}\n` : "");
+}

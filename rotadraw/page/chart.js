@@ -1,0 +1,114 @@
+// The run at a glance: after each insertion, the tree's height, the least
+// a binary tree of as many nodes can have, the height the same values
+// would give in a tree that never rotates, and the rotations the insertion
+// made; and the chart of them as SVG text. Provides runStats, chartX,
+// chartSize and chartText. Uses the replay (replay.js), goesRight (tree.js)
+// and the step kinds (steps.js).
+"use strict";
+
+/* The tree that never rotates hangs each value below the deeper of its
+   two neighbours in the in-order listing, which rotations keep: so its
+   heights come from the replay itself. */
+
+function runStats(steps) {
+  const tree = newTree();
+  const plainDepth = [];
+  const insertions = [];
+  let plainHeight = 0;
+  steps.forEach((step, k) => {
+    if (isLookup(step))
+      return;
+    if (makesNode(step)) {
+      let before = null, after = null;
+      for (let p = tree.root; p;)
+        if (goesRight(p, step.value)) {
+          before = p;
+          p = p.right;
+        } else {
+          after = p;
+          p = p.left;
+        }
+      plainDepth[step.node] = 1 + Math.max(before ? plainDepth[before.number] : 0,
+                                           after ? plainDepth[after.number] : 0);
+      plainHeight = Math.max(plainHeight, plainDepth[step.node]);
+      insertions[step.node] = {rotations: 0};
+    }
+    apply(tree, step);
+    const row = insertions[step.node];
+    row.rotations += step.turns.length;
+    if (endsInsertion(step)) {
+      row.last = k;
+      row.height = tree.root.height;
+      row.least = Math.ceil(Math.log2(step.node + 2) - 1e-9);
+      row.plain = plainHeight;
+    }
+  });
+  return insertions;
+}
+
+function most(insertions, key) {
+  let m = 1;
+  for (const r of insertions)
+    m = Math.max(m, r[key]);
+  return m;
+}
+
+// Lines of heights above, bars of rotations below, each line with a dash
+// of its own, named in the legend above them.
+const chartSize = {width: 900, height: 320, left: 60, right: 20, top: 40,
+                   lines: 190, gap: 20, bars: 50};
+
+function chartX(i, n) {
+  const {width, left, right} = chartSize;
+  return left + (n > 1 ? (i * (width - left - right)) / (n - 1) : 0);
+}
+
+function chartText(insertions) {
+  const {width, left, right, top, lines, gap, bars} = chartSize;
+  const n = insertions.length;
+  const x = (i) => chartX(i, n);
+  const plainMost = most(insertions, "plain");
+  const tallest = most(insertions, "height");
+  // A tree that never rotates may stand far taller: then heights go on a
+  // scale of powers of two, so that the low lines stay apart.
+  const log = plainMost > 3 * tallest;
+  const scale = log ? (v) => Math.log2(Math.max(1, v)) / Math.log2(plainMost)
+                    : (v) => v / plainMost;
+  const y = (v) => top + lines - scale(v) * lines;
+  const ticks = [];
+  for (let v = 1; v <= plainMost; v = log ? v * 2 : v + Math.ceil(plainMost / 6))
+    ticks.push(v);
+  const maxTurns = most(insertions, "rotations");
+  const barTop = top + lines + gap;
+  const barWidth = Math.max(1, (width - left - right) / Math.max(1, n) - 1);
+  const line = (key) => {
+    const points = insertions.map((r, i) => `${x(i).toFixed(1)},${y(r[key]).toFixed(1)}`);
+    return `<polyline class="line ${key}" points="${points.join(" ")}"/>`;
+  };
+  const legend = [["height", "height"], ["least", "least possible"],
+                  ["plain", "without rotations"], ["bars", "rotations"]].map(([key, name], i) => {
+    const x0 = left + i * 190;
+    const sample = key === "bars" ?
+      `<rect class="bars" x="${x0}" y="6" width="10" height="14"/>` :
+      `<line class="line ${key}" x1="${x0}" x2="${x0 + 30}" y1="13" y2="13"/>`;
+    return sample + `<text class="label" x="${x0 + 36}" y="13">${name}</text>`;
+  });
+  const bar = insertions.map((r, i) => r.rotations ?
+    `M${(x(i) - barWidth / 2).toFixed(1)},${barTop + bars}v${(-r.rotations * bars / maxTurns).toFixed(1)}h${barWidth.toFixed(1)}V${barTop + bars}z` : "");
+  return `<svg class="chart" xmlns="${svgNS}" viewBox="0 0 ${width} ${chartSize.height}" ` +
+    `role="img" aria-label="Heights and rotations after each insertion">` +
+    `<rect class="back" x="0" y="0" width="${width}" height="${chartSize.height}"/>` +
+    ticks.map((v) => `<line class="grid" x1="${left}" x2="${width - right}" y1="${y(v)}" y2="${y(v)}"/>` +
+                     `<text class="axis" x="${left - 6}" y="${y(v)}" text-anchor="end">${v}</text>`).join("") +
+    `<text class="axis title" x="${left - 40}" y="${top + lines / 2}" ` +
+    `transform="rotate(-90 ${left - 40} ${top + lines / 2})">height${log ? " (log scale)" : ""}</text>` +
+    `<path class="bars" d="${bar.join("")}"/>` +
+    `<text class="axis" x="${left - 6}" y="${barTop}" text-anchor="end">${maxTurns}</text>` +
+    `<text class="axis" x="${left - 6}" y="${barTop + bars}" text-anchor="end">0</text>` +
+    `<text class="axis title" x="${left - 40}" y="${barTop + bars / 2}" ` +
+    `transform="rotate(-90 ${left - 40} ${barTop + bars / 2})">rotations</text>` +
+    `<text class="axis" x="${left}" y="${barTop + bars + 16}">insertion 1</text>` +
+    `<text class="axis" x="${width - right}" y="${barTop + bars + 16}" text-anchor="end">${n}</text>` +
+    line("plain") + line("least") + line("height") + legend.join("") +
+    `<line class="marker" y1="${top}" y2="${barTop + bars}"/></svg>`;
+}

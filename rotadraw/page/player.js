@@ -1,0 +1,33 @@
+// Playing the steps one after another, at the speed chosen. Provides
+// stepMs, play, pause and changeSpeed. Uses $ and go (main.js).
+"use strict";
+
+// A step's time at 1x.
+const STEP_MS = 900;
+
+function stepMs() {
+  return STEP_MS / Number($("speed").value);
+}
+
+function play(page) {
+  if (page.cursor.at >= page.cursor.steps.length - 1)
+    go(page, 0);
+  $("play").textContent = "\u23F8 Pause";
+  const tick = () => {
+    go(page, page.cursor.at + 1);
+    if (page.timer !== null)
+      page.timer = setTimeout(tick, stepMs());
+  };
+  page.timer = setTimeout(tick, stepMs());
+}
+
+function pause(page) {
+  clearTimeout(page.timer);
+  page.timer = null;
+  $("play").textContent = "\u25B6 Play";
+}
+
+function changeSpeed(by) {
+  const s = $("speed");
+  s.selectedIndex = Math.max(0, Math.min(s.options.length - 1, s.selectedIndex + by));
+}

@@ -1,0 +1,45 @@
+// Runs made in the page: the steps of inserting and looking up values with
+// the tree module's algorithm, as rotadraw records them. Provides
+// insertSteps, lookupStep, runSteps and moduleTree. Uses the port
+// (tree.js) and insertionSteps (steps.js).
+"use strict";
+
+// The steps of inserting a into the port's tree {root, count}.
+function insertSteps(tree, a) {
+  const number = tree.count++;
+  if (!tree.root) {
+    tree.root = {a, left: null, right: null, number};
+    return insertionSteps(a, number, 0, []);
+  }
+  const turns = [];
+  let level = 0;
+  insert(a, tree, "root", number, {
+    onRotate: (top, right) => turns.push({level: level + 1, right, node: top.number}),
+    onTrace: () => level++,
+  });
+  return insertionSteps(a, number, level, turns);
+}
+
+function lookupStep(tree, a) {
+  const {way, found} = wayTo(a, tree.root);
+  return {lookup: a, found: found !== null, way: way.map((t) => t.number)};
+}
+
+// The steps of a whole run, from its answers.
+function runSteps(values, lookup) {
+  const tree = {root: null, count: 0};
+  const steps = [];
+  for (const a of values)
+    for (const step of insertSteps(tree, a))
+      steps.push(step);
+  if (lookup !== null)
+    steps.push(lookupStep(tree, lookup));
+  return steps;
+}
+
+// The port's own copy of a replayed tree, to go on from.
+function moduleTree(tree) {
+  const copy = (n) => n && {a: n.a, number: n.number,
+                            left: copy(n.left), right: copy(n.right)};
+  return {root: copy(tree.root), count: tree.nodes.length};
+}

@@ -1,0 +1,29 @@
+// A still picture, as the text of an SVG: for every step on one page and
+// for the picture downloaded. Provides svgNS, escapeText and pictureText.
+// Uses the places that placesOf (layout.js) gives.
+"use strict";
+
+const svgNS = "http://www.w3.org/2000/svg";
+
+function escapeText(s) {
+  return String(s).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/"/g, "&quot;");
+}
+
+function pictureText(picture, label) {
+  const {places, r, width, height} = picture;
+  const edges = places.filter((p) => p.up).map((p) =>
+    `<line class="edge${p.pathEdge ? " path" : ""}" x1="${p.up.x}" ` +
+    `y1="${p.up.y}" x2="${p.x}" y2="${p.y}"/>`);
+  const nodes = places.map((p) =>
+    `<g class="node ${p.classes.join(" ")}" transform="translate(${p.x},${p.y})">` +
+    `<circle class="ring" r="${r + 6}"/><circle class="body" r="${r}"/>` +
+    `<text class="role" y="${-r - 10}">\u25B2</text>` +
+    `<text class="value">${p.node.a}</text>` +
+    (p.height !== null ?
+      `<text class="height" x="${r * 0.75}" y="${-r * 0.75}">${p.height}</text>` : "") +
+    "</g>");
+  return `<svg xmlns="${svgNS}" width="${width}" height="${height}" ` +
+         `viewBox="0 0 ${width} ${height}" role="img" ` +
+         `aria-label="${escapeText(label)}">` +
+         edges.join("") + nodes.join("") + "</svg>";
+}

@@ -1,0 +1,81 @@
+// The tree module, in the page: rotatree's own insertion, rebalancing and
+// lookup, move for move, so that a reader's own values go in as rotatree
+// would put them in. Provides heightOf, goesRight, rotateRight, rotateLeft,
+// balancer, insert and wayTo. Uses nothing.
+"use strict";
+
+/* Nodes are {a, left, right, number}; a link is the object that holds a
+   subtree and the name of its field. Heights are taken afresh, as the
+   module takes them. A test keeps this equal to the module on thousands
+   of runs. */
+
+// The height of the subtree at top: 0 when empty, 1 for a leaf.
+function heightOf(top) {
+  return top ? 1 + Math.max(heightOf(top.left), heightOf(top.right)) : 0;
+}
+
+// The way down, everywhere: a value greater than the node's goes right,
+// and one that is equal or less goes left.
+function goesRight(node, a) {
+  return node.a < a;
+}
+
+function rotateRight(top, onRotate) {
+  onRotate(top, true);
+  const l = top.left;
+  top.left = l.right;
+  l.right = top;
+  return l;
+}
+
+function rotateLeft(top, onRotate) {
+  onRotate(top, false);
+  const r = top.right;
+  top.right = r.left;
+  r.left = top;
+  return r;
+}
+
+// The heights are taken once, before any rotation. A subtree that leans
+// right rotates at most at its root and is not descended into; any other
+// has both children of its (possibly new) root balanced in turn.
+function balancer(top, onRotate) {
+  if (!top)
+    return null;
+  const hLeft = heightOf(top.left), hRight = heightOf(top.right);
+  if (hLeft > hRight && hRight + 1 < hLeft)
+    top = rotateRight(top, onRotate);
+  if (hLeft < hRight) {
+    if (hLeft + 1 < hRight)
+      top = rotateLeft(top, onRotate);
+  } else {
+    top.left = balancer(top.left, onRotate);
+    top.right = balancer(top.right, onRotate);
+  }
+  return top;
+}
+
+// Each level rebalances on the way back up, the deepest first, and then
+// traces.
+function insert(a, holder, field, number, hooks) {
+  const t = holder[field];
+  const side = goesRight(t, a) ? "right" : "left";
+  if (t[side])
+    insert(a, t, side, number, hooks);
+  else
+    t[side] = {a, left: null, right: null, number};
+  holder[field] = balancer(t, hooks.onRotate);
+  hooks.onTrace();
+}
+
+// The nodes search passes on its way down to a, and the one holding a, or
+// null.
+function wayTo(a, top) {
+  const way = [];
+  for (; top; top = goesRight(top, a) ? top.right : top.left) {
+    way.push(top);
+    if (top.a === a)
+      return {way, found: top};
+  }
+  return {way, found: null};
+}
