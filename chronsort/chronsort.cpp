@@ -76,12 +76,13 @@ readWord()
 }
 
 // A long sort shows how far it has come, on one line of stderr kept up to
-// date in place: only on a terminal, only once it has run for a second, and
-// a few times a second at most, since the clock is read once a pass.
+// date in place: only on a terminal, only once a second has passed since
+// the run set out to read its dates (waiting for a lock counts), and a few
+// times a second at most, since the clock is read once a pass.
 static struct {
     bool on;        // stderr is a terminal
     bool below;     // stdout's prompts left the cursor mid-line
-    timespec start; // when the sort began
+    timespec start; // when the run set out to read
     double next;    // seconds after the start when to show it again
     int width;      // of the line shown, or 0
 } progress;
@@ -125,7 +126,7 @@ clearProgress()
 }
 
 static void
-sortTable()
+startProgress()
 {
     progress.on = isatty(2);
     // Answers that came from a pipe were not echoed: the cursor stands
@@ -133,8 +134,6 @@ sortTable()
     progress.below = isatty(1) && !isatty(0);
     progress.next = 1;
     clock_gettime(CLOCK_MONOTONIC, &progress.start);
-    sortDates(&table, showProgress);
-    clearProgress();
 }
 
 // Reads the dates. A regular input is locked while it is read, so that runs
@@ -230,9 +229,11 @@ sortFile(FILE *in)
                  shown(outName).s);
         return false;
     }
+    startProgress();
     if (!readInput(in, inPlace, &st))
         return false;
-    sortTable();
+    sortDates(&table, showProgress);
+    clearProgress();
     if (inPlace)
         return rewriteInput(in, &st);
     if (writeFile(outName, &table))

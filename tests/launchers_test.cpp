@@ -10,6 +10,8 @@
 #include <cstring>
 #include <map>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -81,32 +83,40 @@ mismatch(const std::string &pattern, const std::string &text,
     return t == text.size() ? "" : "extra \"" + text.substr(t) + "\"";
 }
 
-struct Row {
-    const char *name;
-    std::vector<std::string> argv;
-    std::string out;
-    std::string err;
-    int status;
-};
-
-std::ostream &
-operator<<(std::ostream &os, const Row &row)
+// What the stand-ins note in "runs" when each program ran whole.
+std::string
+runsOf(const char *first, const char *second)
 {
-    return os << row.name;
+    std::string s;
+    for (const char *p : {first, second})
+        if (p != nullptr)
+            s += std::string("start ") + p + "\nend " + p + "\n";
+    return s;
 }
 
-class Launcher : public InDir, public testing::WithParamInterface<Row>
+Row
+launch(const char *name, const std::vector<std::string> &argv,
+       const std::string &out, const std::string &err, int status,
+       const std::string &runs, void (*prepare)() = nullptr)
 {
+    return Row{name, argv, "", out, status, err, noFile, runs, prepare};
+}
+
+class Launcher : public Table
+{
+    void expectOut(const std::string &want, const std::string &got) override
+    {
+        EXPECT_EQ("", mismatch(want, got, {{"T", (long)getpid()}})) << got;
+    }
+    const char *outName() override
+    {
+        return "runs";
+    }
 };
 
 TEST_P(Launcher, ProcessTree)
 {
-    const Row &row = GetParam();
-    Result r = run(row.argv, "", dir);
-    ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
-    EXPECT_EQ(row.status, r.status);
-    EXPECT_EQ("", mismatch(row.out, r.out, {{"T", (long)getpid()}})) << r.out;
-    EXPECT_EQ(row.err, r.err);
+    check();
 }
 
 const std::vector<std::string> p2Args = {P2SPAWN, "a b", "", "c"};
@@ -117,33 +127,31 @@ const std::vector<std::string> p3Slow = {P3SPAWN, "slow"};
 INSTANTIATE_TEST_SUITE_P(
     Runs, Launcher,
     testing::Values(
-        Row{"p2_passes_arguments", p2Args,
-            head("P2") + ran("P4 Bubble", "C1", "b.o", bracketed(p2Args)) +
-                ran("P5 Insertion", "C2", "i.o", bracketed(p2Args)),
-            "", 0},
-        Row{"p3_passes_arguments", p3Args,
-            head("P3") + ran("P6 Heap", "C1", "h.o", bracketed(p3Args)) +
-                ran("P7 Merge", "C2", "m.o", bracketed(p3Args)) + "\nEnd\n",
-            "", 0},
-        Row{"p2_no_arguments",
-            {P2SPAWN},
-            head("P2") + ran("P4 Bubble", "C1", "b.o", "[" P2SPAWN "]") +
-                ran("P5 Insertion", "C2", "i.o", "[" P2SPAWN "]"),
-            "",
-            0},
-        // The first program sleeps: the second child waits for its end.
-        Row{"p2_one_after_the_other", p2Slow,
-            head("P2") + ran("P4 Bubble", "C1", "b.o", bracketed(p2Slow)) +
-                ran("P5 Insertion", "C2", "i.o", bracketed(p2Slow)),
-            "", 0},
+        launch("p2_passes_arguments", p2Args,
+               head("P2") + ran("P4 Bubble", "C1", "b.o", bracketed(p2Args)) +
+                   ran("P5 Insertion", "C2", "i.o", bracketed(p2Args)),
+               "", 0, runsOf("b.o", "i.o")),
+        launch("p3_passes_arguments", p3Args,
+               head("P3") + ran("P6 Heap", "C1", "h.o", bracketed(p3Args)) +
+                   ran("P7 Merge", "C2", "m.o", bracketed(p3Args)) + "\nEnd\n",
+               "", 0, runsOf("h.o", "m.o")),
+        launch("p2_no_arguments", {P2SPAWN},
+               head("P2") + ran("P4 Bubble", "C1", "b.o", "[" P2SPAWN "]") +
+                   ran("P5 Insertion", "C2", "i.o", "[" P2SPAWN "]"),
+               "", 0, runsOf("b.o", "i.o")),
+        // The first program ends only once the launcher waits for it; the
+        // second starts after its end.
+        launch("p2_one_after_the_other", p2Slow,
+               head("P2") + ran("P4 Bubble", "C1", "b.o", bracketed(p2Slow)) +
+                   ran("P5 Insertion", "C2", "i.o", bracketed(p2Slow)),
+               "", 0, runsOf("b.o", "i.o")),
         // The shell's background child is inherited by p3spawn and ends
-        // first; it must not be mistaken for the sleeping heap sort.
-        Row{"p3_ignores_inherited_child",
-            {"/bin/sh", "-c", "true & exec \"$0\" \"$@\"", P3SPAWN, "slow"},
-            head("P3") + ran("P6 Heap", "C1", "h.o", bracketed(p3Slow)) +
-                ran("P7 Merge", "C2", "m.o", bracketed(p3Slow)) + "\nEnd\n",
-            "",
-            0}),
+        // first; it must not be mistaken for the heap sort.
+        launch("p3_ignores_inherited_child",
+               {"/bin/sh", "-c", "true & exec \"$0\" \"$@\"", P3SPAWN, "slow"},
+               head("P3") + ran("P6 Heap", "C1", "h.o", bracketed(p3Slow)) +
+                   ran("P7 Merge", "C2", "m.o", bracketed(p3Slow)) + "\nEnd\n",
+               "", 0, runsOf("h.o", "m.o"))),
     testing::PrintToStringParamName());
 
 // A missing program: its child reports -1 and ends; nothing runs twice.
@@ -151,23 +159,39 @@ const std::vector<std::string> p2Fail = {P2SPAWN, "fail"};
 INSTANTIATE_TEST_SUITE_P(
     Missing, Launcher,
     testing::Values(
-        Row{"p2_second_missing",
-            {P2SPAWN_GAP, "x"},
-            head("P2") + ran("P4 Bubble", "C1", "b.o", "[" P2SPAWN_GAP "][x]") +
-                failed("P5 Insertion", "C2"),
-            "p2spawn: " HALF "/i.o: No such file or directory\n",
-            1},
-        Row{"p3_first_missing",
-            {P3SPAWN_GAP},
-            head("P3") + failed("P6 Heap", "C1") +
-                ran("P7 Merge", "C2", "m.o", "[" P3SPAWN_GAP "]") + "\nEnd\n",
-            "p3spawn: " HALF "/h.o: No such file or directory\n",
-            1},
+        launch("p2_second_missing", {P2SPAWN_GAP, "x"},
+               head("P2") +
+                   ran("P4 Bubble", "C1", "b.o", "[" P2SPAWN_GAP "][x]") +
+                   failed("P5 Insertion", "C2"),
+               "p2spawn: " HALF "/i.o: No such file or directory\n", 1,
+               runsOf("b.o", nullptr)),
+        launch("p3_first_missing", {P3SPAWN_GAP},
+               head("P3") + failed("P6 Heap", "C1") +
+                   ran("P7 Merge", "C2", "m.o", "[" P3SPAWN_GAP "]") +
+                   "\nEnd\n",
+               "p3spawn: " HALF "/h.o: No such file or directory\n", 1,
+               runsOf("m.o", nullptr)),
         // A program that fails fails the run, and the next still runs.
-        Row{"p2_first_fails", p2Fail,
-            head("P2") + ran("P4 Bubble", "C1", "b.o", bracketed(p2Fail)) +
-                ran("P5 Insertion", "C2", "i.o", bracketed(p2Fail)),
-            "", 1}),
+        launch("p2_first_fails", p2Fail,
+               head("P2") + ran("P4 Bubble", "C1", "b.o", bracketed(p2Fail)) +
+                   ran("P5 Insertion", "C2", "i.o", bracketed(p2Fail)),
+               "", 1, runsOf("b.o", "i.o"))),
+    testing::PrintToStringParamName());
+
+// Output that can't be written is reported once, with status 1, and each
+// program still runs once.
+INSTANTIATE_TEST_SUITE_P(
+    OutputLost, Launcher,
+    testing::Values(
+        launch("full", {P2SPAWN}, "",
+               "p2spawn: standard output: No space left on device\n", 1,
+               runsOf("b.o", "i.o"), [] { redirect(1, "/dev/full"); }),
+        launch("closed", {P2SPAWN}, "",
+               "p2spawn: standard output: Bad file descriptor\n", 1,
+               runsOf("b.o", "i.o"), [] { close(1); }),
+        launch("reader_gone", {P3SPAWN}, "",
+               "p3spawn: standard output: Broken pipe\n", 1,
+               runsOf("h.o", "m.o"), [] { readerGone(1); })),
     testing::PrintToStringParamName());
 
 // The delivered object files hold the programs' paths, and each links alone
@@ -205,8 +229,15 @@ TEST_F(InDir, ObjectFilesLinkAlone)
         Result built = run(link, "", dir);
         ASSERT_EQ(0, built.status) << built.err;
 
+        // Nothing stands at the paths built in, on this machine.
         Result r = run({program}, "", dir);
         EXPECT_TRUE(r.exited);
+        EXPECT_EQ(1, r.status);
+        EXPECT_EQ(std::string(c.name) + ": " SORT_PROGRAM_DIR + c.paths[0] +
+                      ": No such file or directory\n" + c.name +
+                      ": " SORT_PROGRAM_DIR + c.paths[1] +
+                      ": No such file or directory\n",
+                  r.err);
         EXPECT_EQ(c.head, r.out.substr(0, strlen(c.head)));
         EXPECT_NE(std::string::npos,
                   r.out.find(std::string("Sort Process ") + c.first));
@@ -215,34 +246,26 @@ TEST_F(InDir, ObjectFilesLinkAlone)
     }
 }
 
-// Output that can't be written is reported once, with status 1, and each
-// program still runs once.
-TEST_F(InDir, LaunchersOutputLost)
+// A child that can't be made is reported, and its step skipped. As root,
+// the launcher runs as nobody, whose processes the limit can count. The
+// leak checker needs a thread of its own, which the limit forbids too.
+TEST_F(InDir, ForkFails)
 {
-    struct Case {
-        const char *launcher;
-        void (*prepare)();
-        const char *err;
-        const char *runs;
-    } cases[] = {
-        {P2SPAWN, [] { redirect(1, "/dev/full"); },
-         "p2spawn: standard output: No space left on device\n", "b.o\ni.o\n"},
-        {P2SPAWN, [] { close(1); },
-         "p2spawn: standard output: Bad file descriptor\n", "b.o\ni.o\n"},
-        {P3SPAWN, [] { readerGone(1); },
-         "p3spawn: standard output: Broken pipe\n", "h.o\nm.o\n"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.err);
-        Result r = run({c.launcher}, "", dir, c.prepare);
-        ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
-        EXPECT_EQ(1, r.status);
-        EXPECT_EQ(c.err, r.err);
-        std::string runs;
-        EXPECT_TRUE(readFile(dir + "/runs", &runs));
-        EXPECT_EQ(c.runs, runs);
-        unlink((dir + "/runs").c_str());
-    }
+    ASSERT_EQ(0, chmod(dir.c_str(), 0777));
+    Result r = run({P2SPAWN}, "", dir, [] {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(125);
+        setenv("ASAN_OPTIONS", "abort_on_error=1:detect_leaks=0", 1);
+        struct rlimit none = {0, 0};
+        setrlimit(RLIMIT_NPROC, &none);
+    });
+    if (r.status == 125 || r.status == 126)
+        GTEST_SKIP() << "can't run the launcher as another user here";
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", mismatch(head("P2"), r.out, {{"T", (long)getpid()}}));
+    EXPECT_EQ("p2spawn: fork: Resource temporarily unavailable\n"
+              "p2spawn: fork: Resource temporarily unavailable\n",
+              r.err);
 }
 
 } // namespace

@@ -5,82 +5,13 @@ compared with rotadraw's text drawing of the same step.
 Usage: page_test.py ROTADRAW ROTATREE   (exits 77 when there is no browser)
 """
 import os
-import re
 import subprocess
 import sys
-import tempfile
-import time
 import unittest
 
-try:
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-    from selenium.webdriver.common.by import By
-    from selenium.webdriver.common.keys import Keys
-except ImportError:
-    print("no selenium: skipped")
-    sys.exit(77)
-if not os.path.exists("/usr/bin/chromedriver"):
-    print("no chromedriver: skipped")
-    sys.exit(77)
-
-ROTADRAW, ROTATREE = sys.argv[1], sys.argv[2]
-NINE = "9\n50 40 30 20 10 60 70 35 36\n36\n"
-
-
-def shape(spots):
-    """The tree a picture shows, from (x, y, value) of its values: in-order
-    left to right, and the root of each range the highest value in it."""
-    spots = sorted(spots)
-
-    def sub(lo, hi):
-        if lo >= hi:
-            return ""
-        top = min(range(lo, hi), key=lambda i: spots[i][1])
-        left, right = sub(lo, top), sub(top + 1, hi)
-        a = str(spots[top][2])
-        return a if not left and not right else f"{a}({left},{right})"
-    return sub(0, len(spots))
-
-
-def text_pictures(out):
-    """(heading, shape) of each picture of the text drawing."""
-    pictures = []
-    for block in re.split(r"^(?=== )", out, flags=re.M)[1:]:
-        lines = block.split("\n")
-        spots = [(m.start(), row, int(m.group()))
-                 for row, line in enumerate(lines[1:])
-                 for m in re.finditer(r"-?[0-9]+", line)]
-        pictures.append((lines[0], shape(spots)))
-    return pictures
-
-
-def draw(answers, *options):
-    """rotadraw's text for the answers, and its page's path."""
-    page = os.path.join(WORK, f"page{len(os.listdir(WORK))}.html")
-    out = subprocess.run([ROTADRAW, "--html", page, *options], input=answers,
-                         capture_output=True, text=True, check=True).stdout
-    return out, page
-
-
-def browser(reduced_motion=True):
-    o = webdriver.ChromeOptions()
-    for a in ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-              "--disable-background-networking", "--disable-component-update",
-              "--disable-sync", "--window-size=1000,800"]:
-        o.add_argument(a)
-    o.binary_location = "/usr/bin/chromium"
-    d = webdriver.Chrome(options=o, service=Service("/usr/bin/chromedriver"))
-    if reduced_motion:
-        d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [
-            {"name": "prefers-reduced-motion", "value": "reduce"}]})
-    return d
-
-
-SHOWN = """return [...document.querySelectorAll(arguments[0] + ' svg')].map(s =>
-  [...s.querySelectorAll('text.value')].map(t => {
-    const b = t.getBoundingClientRect();
-    return [b.x + b.width / 2, Math.round(b.y), Number(t.textContent)]; }));"""
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from page import (NINE, ROTATREE, SHOWN, WORK, By, Keys, browser, draw, key,
+                  shape, shown, text_pictures, wait_until)
 
 
 class Page(unittest.TestCase):
@@ -93,14 +24,10 @@ class Page(unittest.TestCase):
         cls.d.quit()
 
     def shown(self):
-        """(heading, shape) of the one picture shown."""
-        pictures = self.d.execute_script(SHOWN, "#picture")
-        self.assertEqual(1, len(pictures))
-        heading = self.d.find_element(By.ID, "heading").text
-        return heading, shape(pictures[0])
+        return shown(self.d)
 
     def key(self, k):
-        self.d.find_element(By.TAG_NAME, "body").send_keys(k)
+        key(self.d, k)
 
     # Each step as the text draws it, reached by the keys and by address.
     def test_every_step_as_the_text(self):
@@ -128,8 +55,8 @@ class Page(unittest.TestCase):
     # 2000 values in a small page that opens at its last step, fitted to
     # the window, or at full size, scrolling sideways.
     def test_big_run(self):
-        values = list(range(1, 2001))
         import random
+        values = list(range(1, 2001))
         random.Random(7).shuffle(values)
         out, page = draw(f"2000\n{' '.join(map(str, values))}\n1\n", "--last")
         self.assertLessEqual(os.path.getsize(page), 1 << 20)
@@ -145,6 +72,45 @@ class Page(unittest.TestCase):
         self.assertGreater(self.d.execute_script(
             "return document.getElementById('picture').scrollWidth"), 50 * width)
 
+
+    # The keys for the steps that rotate, play, speed, heights and the
+    # picture's download.
+    def test_keys(self):
+        out, page = draw(NINE)
+        headings = [h for h, _ in text_pictures(out)]
+        turning = [k for k, h in enumerate(headings) if "rotated" in h]
+        self.d.execute_cdp_cmd("Browser.setDownloadBehavior",
+                               {"behavior": "allow", "downloadPath": WORK})
+        self.d.get(f"file://{page}#step=1")
+        self.key("]")
+        self.assertEqual(headings[turning[0]], self.shown()[0])
+        self.key("]")
+        self.assertEqual(headings[turning[1]], self.shown()[0])
+        self.key("[")
+        self.assertEqual(headings[turning[0]], self.shown()[0])
+        speed = lambda: self.d.execute_script(
+            "return document.getElementById('speed').selectedIndex")
+        was = speed()
+        self.key("+")
+        self.assertEqual(was + 1, speed())
+        self.key("-")
+        self.key("-")
+        self.assertEqual(was - 1, speed())
+        heights = lambda: len([t for t in self.d.find_elements(
+            By.CSS_SELECTOR, "#picture text.height") if t.is_displayed()])
+        self.assertGreater(heights(), 0)
+        self.key("h")
+        self.assertEqual(0, heights())
+        self.key("h")
+        self.assertGreater(heights(), 0)
+        self.key("s")
+        path = os.path.join(WORK, f"rotadraw-step-{turning[0] + 1}.svg")
+        wait_until(lambda: os.path.exists(path), "no picture downloaded")
+        self.assertIn("<svg", open(path).read())
+        self.key(" ")
+        wait_until(lambda: self.shown()[0] != headings[turning[0]], "no play")
+        self.key(" ")
+        self.assertIn("Play", self.d.find_element(By.ID, "play").text)
 
     # The chart of the whole run: a click goes to the end of that insertion.
     def test_chart(self):
@@ -175,9 +141,15 @@ class Motion(unittest.TestCase):
                 at_once = d.execute_script(
                     "document.body.dispatchEvent(new KeyboardEvent('keydown', "
                     "{key: 'ArrowRight', bubbles: true}));" + SHOWN, "#picture")[0]
-                time.sleep(1)
+                final = text_pictures(out)[4][1]
+                wait_until(lambda: shape(d.execute_script(SHOWN, "#picture")[0])
+                           == final, "the glide never ended")
+                # A glide ends where it stays.
+                wait_until(lambda: d.execute_script(
+                    "return !document.querySelector('#picture svg.gliding')"),
+                    "still gliding")
                 later = d.execute_script(SHOWN, "#picture")[0]
-                self.assertEqual(text_pictures(out)[4][1], shape(later))
+                self.assertEqual(final, shape(later))
                 self.assertEqual(reduced, at_once == later, f"reduced {reduced}")
             finally:
                 d.quit()
@@ -202,11 +174,10 @@ class Trying(unittest.TestCase):
         self.d.find_element(By.XPATH, f"//button[.='{button}']").click()
 
     def key(self, k):
-        self.d.find_element(By.TAG_NAME, "body").send_keys(k)
+        key(self.d, k)
 
     def shown(self):
-        return (self.d.find_element(By.ID, "heading").text,
-                shape(self.d.execute_script(SHOWN, "#picture")[0]))
+        return shown(self.d)
 
     def steps(self):
         return self.d.execute_script(
@@ -261,10 +232,7 @@ class Trying(unittest.TestCase):
         self.ask("40", "Look up")
         self.d.find_element(By.ID, "saveAnswers").click()
         path = os.path.join(WORK, "answers.txt")
-        for _ in range(200):
-            if os.path.exists(path):
-                break
-            time.sleep(0.1)
+        wait_until(lambda: os.path.exists(path), "no answers.txt downloaded")
         answers = open(path).read()
         os.remove(path)
         self.assertEqual("10\n50 40 30 20 10 60 70 35 36 45\n40\n", answers)
@@ -288,5 +256,4 @@ class Trying(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    with tempfile.TemporaryDirectory() as WORK:
-        unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)

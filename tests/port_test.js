@@ -1,10 +1,10 @@
 // The page's own insertion against the tree module's, on thousands of runs
 // of values (ascending, descending, zigzag, random, many duplicates, the
 // 32-bit extremes): every step's shape must be the same.
-// Usage: node port_test.js PAGE_JS TREE_SHAPES
+// Usage: node port_test.js PAGE_SCRIPT TREE_SHAPES
 "use strict";
 const {execFileSync} = require("child_process");
-const page = require(process.argv[2]);
+const page = require(require("path").resolve(process.argv[2]));
 
 function shape(t) {
   if (!t)
@@ -24,10 +24,11 @@ function pageShapes(values) {
   });
 }
 
+// A 32-bit generator, exact in doubles, drawing from its high bits.
 let seed = 2026;
 function random(n) {
-  seed = (seed * 1103515245 + 12345) % 2147483648;
-  return seed % n;
+  seed = (Math.imul(seed, 1103515245) + 12345) >>> 0;
+  return Math.floor((seed / 4294967296) * n);
 }
 
 const runs = [];
@@ -42,6 +43,21 @@ for (let k = 0; k < 3000; k++) {
   const spread = [3, 10, 1000, 4294967296][k % 4];
   runs.push(Array.from({length: n}, () => random(spread) - Math.floor(spread / 2)));
 }
+// The runs cover what they say: lengths of both parities, values spread
+// over their range, both signs in the widest.
+const drawn = runs.slice(160);
+const share = (list, test) => list.filter(test).length / list.length;
+const spreads = (k) => drawn.filter((_, i) => i % 4 === k).flat();
+const spreadChecks = [
+  ["runs of odd length", share(drawn, (r) => r.length % 2), 0.4, 0.6],
+  ["values of 1000 that are multiples of 8", share(spreads(2), (v) => v % 8 === 0), 0.08, 0.17],
+  ["32-bit values that are negative", share(spreads(3), (v) => v < 0), 0.4, 0.6],
+];
+for (const [what, got, low, high] of spreadChecks)
+  if (!(got >= low && got <= high)) {
+    console.error(`the generator is skewed: ${what}: ${got.toFixed(3)}`);
+    process.exit(1);
+  }
 runs.push([2147483647, -2147483648, 0, -1, 2147483647, -2147483648, 2147483646]);
 runs.push(Array(60).fill(-2147483648));
 

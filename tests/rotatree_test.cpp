@@ -19,20 +19,6 @@ block(const std::string &listing)
     return "\nIn Insert!\n" + listing + "\n\n";
 }
 
-struct Row {
-    const char *name;
-    std::string in;
-    std::string out;
-    int status;
-    std::string err;
-};
-
-std::ostream &
-operator<<(std::ostream &os, const Row &row)
-{
-    return os << row.name;
-}
-
 // The address is printed with no separator before the listing, so it is
 // whatever stands between the text before @ and the text known to follow.
 void
@@ -56,117 +42,140 @@ expectOutput(const std::string &expected, const std::string &got)
         << "address \"" << address << "\"";
 }
 
-class Rotatree : public InDir, public testing::WithParamInterface<Row>
+Row
+answers(const char *name, const std::string &in, const std::string &out,
+        int status, const std::string &err, void (*prepare)() = nullptr)
 {
+    return Row{name, {ROTATREE}, in, out, status, err, noFile, noFile, prepare};
+}
+
+class Rotatree : public Table
+{
+    void expectOut(const std::string &want, const std::string &got) override
+    {
+        expectOutput(want, got);
+    }
 };
 
 TEST_P(Rotatree, Dialogue)
 {
-    const Row &row = GetParam();
-    Result r = run({ROTATREE}, row.in, dir);
-    ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
-    EXPECT_EQ(row.status, r.status);
-    expectOutput(row.out, r.out);
-    EXPECT_EQ(row.err, r.err);
+    check();
 }
-
 INSTANTIATE_TEST_SUITE_P(
     Dialogues, Rotatree,
     testing::Values(
-        Row{"not_found", "3\n1 2 3\n4\n",
-            askCount + block("1 2 ") + block("1 2 3 ") + block("1 2 3 ") +
-                askSearch + "Element not found\n1 2 3 \nExit!\n",
-            0, ""},
-        Row{"found", "3\n3\n2\n1\n1\n",
-            askCount + block("2 3 ") + block("1 2 3 ") + block("1 2 3 ") +
-                askSearch + "Element 1 found at @1 2 3 \nExit!\n",
-            0, ""},
-        Row{"count_zero", "0\n5\n",
-            askCount + askSearch + "Element not found\n\nExit!\n", 0, ""},
-        Row{"count_negative", "-3 7",
-            askCount + askSearch + "Element not found\n\nExit!\n", 0, ""},
-        Row{"one_value_no_trace", "1 42 42",
-            askCount + askSearch + "Element 42 found at @42 \nExit!\n", 0, ""},
-        Row{"duplicates_listed_twice", "3\n5 5 5\n6\n",
-            askCount + block("5 5 ") + block("5 5 5 ") + block("5 5 5 ") +
-                askSearch + "Element not found\n5 5 5 \nExit!\n",
-            0, ""},
-        Row{"extremes", "2 -2147483648 2147483647 -2147483648",
-            askCount + block("-2147483648 2147483647 ") + askSearch +
-                "Element -2147483648 found at @-2147483648 2147483647 "
-                "\nExit!\n",
-            0, ""}),
+        answers("not_found", "3\n1 2 3\n4\n",
+                askCount + block("1 2 ") + block("1 2 3 ") + block("1 2 3 ") +
+                    askSearch + "Element not found\n1 2 3 \nExit!\n",
+                0, ""),
+        answers("found", "3\n3\n2\n1\n1\n",
+                askCount + block("2 3 ") + block("1 2 3 ") + block("1 2 3 ") +
+                    askSearch + "Element 1 found at @1 2 3 \nExit!\n",
+                0, ""),
+        answers("count_zero", "0\n5\n",
+                askCount + askSearch + "Element not found\n\nExit!\n", 0, ""),
+        answers("count_negative", "-3 7",
+                askCount + askSearch + "Element not found\n\nExit!\n", 0, ""),
+        answers("one_value_no_trace", "1 42 42",
+                askCount + askSearch + "Element 42 found at @42 \nExit!\n", 0,
+                ""),
+        answers("duplicates_listed_twice", "3\n5 5 5\n6\n",
+                askCount + block("5 5 ") + block("5 5 5 ") + block("5 5 5 ") +
+                    askSearch + "Element not found\n5 5 5 \nExit!\n",
+                0, ""),
+        answers("extremes", "2 -2147483648 2147483647 -2147483648",
+                askCount + block("-2147483648 2147483647 ") + askSearch +
+                    "Element -2147483648 found at @-2147483648 2147483647 "
+                    "\nExit!\n",
+                0, "")),
     testing::PrintToStringParamName());
 
 // A read that fails ends the dialogue where it stands, with status 1.
 INSTANTIATE_TEST_SUITE_P(
     Errors, Rotatree,
-    testing::Values(Row{"no_input", "", askCount, 1,
-                        "rotatree: number of elements: end of input\n"},
-                    Row{"count_not_a_number", "three\n", askCount, 1,
-                        "rotatree: number of elements: not a number\n"},
-                    Row{"count_beyond_32_bits", "99999999999999999999\n",
-                        askCount, 1,
-                        "rotatree: number of elements: out of range\n"},
-                    Row{"values_end_early", "3\n1 2\n",
-                        askCount + block("1 2 "), 1,
-                        "rotatree: element 3: end of input\n"},
-                    Row{"value_not_a_number", "2\n1 x\n", askCount, 1,
-                        "rotatree: element 2: not a number\n"},
-                    Row{"value_beyond_32_bits", "1\n2147483648\n", askCount, 1,
-                        "rotatree: element 1: out of range\n"},
-                    Row{"no_search_value", "1\n1\n", askCount + askSearch, 1,
-                        "rotatree: element to search: end of input\n"},
-                    Row{"search_value_beyond_32_bits", "1 1 -2147483649",
-                        askCount + askSearch, 1,
-                        "rotatree: element to search: out of range\n"}),
+    testing::Values(
+        answers("no_input", "", askCount, 1,
+                "rotatree: number of elements: end of input\n"),
+        answers("count_not_a_number", "three\n", askCount, 1,
+                "rotatree: number of elements: not a number\n"),
+        answers("count_beyond_32_bits", "99999999999999999999\n", askCount, 1,
+                "rotatree: number of elements: out of range\n"),
+        answers("values_end_early", "3\n1 2\n", askCount + block("1 2 "), 1,
+                "rotatree: element 3: end of input\n"),
+        answers("value_not_a_number", "2\n1 x\n", askCount, 1,
+                "rotatree: element 2: not a number\n"),
+        answers("value_beyond_32_bits", "1\n2147483648\n", askCount, 1,
+                "rotatree: element 1: out of range\n"),
+        answers("no_search_value", "1\n1\n", askCount + askSearch, 1,
+                "rotatree: element to search: end of input\n"),
+        answers("search_value_beyond_32_bits", "1 1 -2147483649",
+                askCount + askSearch, 1,
+                "rotatree: element to search: out of range\n"),
+        // Lost output is reported, never silent and never a
+        // signal.
+        answers("reader_gone", "3\n1 2 3\n4\n", "", 1,
+                "rotatree: standard output: Broken pipe\n",
+                [] { readerGone(1); }),
+        answers("output_full", "3\n1 2 3\n4\n", "", 1,
+                "rotatree: standard output: No space left on device\n",
+                [] { redirect(1, "/dev/full"); })),
     testing::PrintToStringParamName());
 
-// Lost output is reported, never silent and never a signal.
-TEST_F(InDir, RotatreeOutputLost)
+// Each prompt is flushed before its answer is read, for a program that
+// drives rotatree through pipes and answers only what it has been asked.
+TEST_F(InDir, RotatreeAsksBeforeReading)
 {
-    struct {
-        void (*prepare)();
-        const char *err;
-    } cases[] = {
-        {[] { readerGone(1); }, "rotatree: standard output: Broken pipe\n"},
-        {[] { redirect(1, "/dev/full"); },
-         "rotatree: standard output: No space left on device\n"},
-    };
-    for (const auto &c : cases) {
-        Result r = run({ROTATREE}, "3\n1 2 3\n4\n", dir, c.prepare);
-        ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
-        EXPECT_EQ(1, r.status);
-        EXPECT_EQ(c.err, r.err);
-    }
+    Result r =
+        converse({ROTATREE}, dir, {{askCount, "2\n2 1\n"}, {askSearch, "1\n"}});
+    EXPECT_EQ(0, r.status) << r.err;
+    expectOutput(askCount + block("1 2 ") + askSearch +
+                     "Element 1 found at @1 2 \nExit!\n",
+                 r.out);
+}
+
+// The address space a run is limited to.
+rlim_t limit;
+
+Result
+runLimited(const std::string &in, const std::string &dir)
+{
+    return run({ROTATREE}, in, dir, [] {
+        struct rlimit l = {limit, limit};
+        setrlimit(RLIMIT_DATA, &l);
+    });
 }
 
 // Under any memory limit that lets it start at all, it runs, or it says it
-// is out of memory: never an abort.
+// is out of memory: never an abort. The limits tried start from the least
+// with which it starts (it asks for the count), whatever the C library's
+// own needs are, and go up from there until it runs whole.
 TEST_F(InDir, RotatreeMemoryLimits)
 {
     if (SANITIZE)
         GTEST_SKIP() << "the sanitizers need more memory than the limits";
-    static rlim_t limit;
-    int outOfMemory = 0;
-    for (limit = 160 << 10; limit <= 320 << 10; limit += 16 << 10) {
+    rlim_t low = 0, high = 64 << 20;
+    while (high - low > 4096) {
+        limit = (low + high) / 2;
+        (runLimited("", dir).out == askCount ? high : low) = limit;
+    }
+    int outOfMemory = 0, whole = 0;
+    for (limit = high; limit < high + (1 << 20) && whole < 3;
+         limit += 8 << 10) {
         SCOPED_TRACE(limit);
-        Result r = run({ROTATREE}, "3\n1 2 3\n4\n", dir, [] {
-            struct rlimit l = {limit, limit};
-            setrlimit(RLIMIT_DATA, &l);
-        });
+        Result r = runLimited("3\n1 2 3\n4\n", dir);
         ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
-        if (r.status == 127 && r.err.find("rotatree") != 0)
-            continue; // the loader could not start it
         if (r.status == 1) {
             EXPECT_EQ("rotatree: out of memory\n", r.err);
             outOfMemory++;
         } else {
             EXPECT_EQ(0, r.status) << r.err;
             EXPECT_NE(std::string::npos, r.out.find("1 2 3 \nExit!\n"));
+            whole++;
         }
     }
-    EXPECT_GT(outOfMemory, 0) << "no limit ran out of memory after the start";
+    EXPECT_GT(outOfMemory, 0)
+        << "no limit from " << high << " ran out of memory after the start";
+    EXPECT_EQ(3, whole) << "no limit up to " << limit << " let it run whole";
 }
 
 } // namespace

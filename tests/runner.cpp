@@ -8,8 +8,11 @@
 #include <sstream>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+const char *const noFile = "<no file>";
 
 std::string
 makeDir()
@@ -101,16 +104,11 @@ readerGone(int fd)
     close(p[1]);
 }
 
-Result
-run(const std::vector<std::string> &argv, const std::string &in,
-    const std::string &dir, void (*prepare)())
+// Starts argv in dir on the given stdin and stdout, stderr going to errFd.
+static pid_t
+start(const std::vector<std::string> &argv, const std::string &dir, int inFd,
+      int outFd, int errFd, void (*prepare)())
 {
-    int inFd = scratch(in);
-    int errFd = scratch("");
-    int pipeFd[2];
-    if (pipe(pipeFd) != 0)
-        abort();
-
     fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
@@ -119,7 +117,7 @@ run(const std::vector<std::string> &argv, const std::string &in,
             args.push_back(const_cast<char *>(a.c_str()));
         args.push_back(nullptr);
         dup2(inFd, 0);
-        dup2(pipeFd[1], 1);
+        dup2(outFd, 1);
         dup2(errFd, 2);
         close_range(3, ~0u, 0);
         setenv("LC_ALL", "C", 1);
@@ -129,12 +127,17 @@ run(const std::vector<std::string> &argv, const std::string &in,
             execv(args[0], args.data());
         _exit(126);
     }
-    close(pipeFd[1]);
     close(inFd);
+    close(outFd);
+    return pid;
+}
 
-    Result r;
-    r.out = drain(pipeFd[0]);
-    close(pipeFd[0]);
+// Reads what is left of stdout, waits for the program and reads stderr.
+static Result
+finish(pid_t pid, int outFd, int errFd, Result r)
+{
+    r.out += drain(outFd);
+    close(outFd);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
         ;
@@ -144,4 +147,125 @@ run(const std::vector<std::string> &argv, const std::string &in,
     r.err = drain(errFd);
     close(errFd);
     return r;
+}
+
+Result
+run(const std::vector<std::string> &argv, const std::string &in,
+    const std::string &dir, void (*prepare)())
+{
+    int out[2];
+    if (pipe(out) != 0)
+        abort();
+    int errFd = scratch("");
+    pid_t pid = start(argv, dir, scratch(in), out[1], dup(errFd), prepare);
+    return finish(pid, out[0], errFd, Result{});
+}
+
+Result
+converse(const std::vector<std::string> &argv, const std::string &dir,
+         const std::vector<std::pair<std::string, std::string>> &dialogue)
+{
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0)
+        abort();
+    int errFd = scratch("");
+    pid_t pid = start(argv, dir, in[0], out[1], dup(errFd), nullptr);
+
+    Result r{};
+    bool open = true;
+    for (const auto &[prompt, answer] : dialogue) {
+        auto waiting = [&] {
+            return r.out.size() < prompt.size() ||
+                   r.out.compare(r.out.size() - prompt.size(), prompt.size(),
+                                 prompt) != 0;
+        };
+        while (open && waiting()) {
+            struct pollfd p = {out[0], POLLIN, 0};
+            char buf[4096];
+            ssize_t n = -1;
+            if (poll(&p, 1, 10000) > 0)
+                n = read(out[0], buf, sizeof buf);
+            if (n <= 0)
+                open = false;
+            else
+                r.out.append(buf, (size_t)n);
+        }
+        if (waiting()) {
+            ADD_FAILURE() << "no prompt \"" << prompt << "\" within 10 s; "
+                          << "stdout so far: \"" << r.out << "\"";
+            break;
+        }
+        if (write(in[1], answer.data(), answer.size()) !=
+            (ssize_t)answer.size())
+            break;
+    }
+    close(in[1]);
+    return finish(pid, out[0], errFd, r);
+}
+
+Result
+script(const std::string &dir, const std::string &program,
+       const std::string &body)
+{
+    static const char prelude[] = R"sh(
+fail() { echo "script: $*" >&2; exit 99; }
+# Runs the command until it succeeds; after 30 s, fails saying WHY.
+poll() {
+  why=$1; shift
+  end=$(($(date +%s) + 30))
+  until "$@"; do
+    [ "$(date +%s)" -lt "$end" ] || fail "$why"
+    sleep 0.01
+  done
+}
+holds() { grep -q -e "$2" "$1" 2>/dev/null; }
+waitFor() { poll "no '$2' in $1 after 30 s" holds "$1" "$2"; }
+# /proc/locks names the holder by pid and the file by device and inode;
+# a lock waited for is marked ->.
+locked() {
+  kill -0 "$2" 2>/dev/null || fail "process $2 ended before it held $1"
+  grep -v -e '->' /proc/locks | grep -q " $2 [0-9a-f]*:[0-9a-f]*:$3 "
+}
+held() { poll "process $2 never held $1" locked "$1" "$2" "$(stat -c %i "$1")"; }
+begun() { [ "$(sed -n 's/^pos:[[:space:]]*//p' /proc/$1/fdinfo/3)" -gt 0 ]; }
+reading() { poll "process $1 never read" begun "$1"; }
+reversed() { awk -v n="$1" 'BEGIN { for (y = n; y > 0; y--) printf "1/1/%d ", y }'; }
+# The exchange sort takes time with the square of the count: from the
+# time of 20000 dates, the count that takes about a second.
+sized() {
+  reversed 20000 >sized.txt
+  t0=$(date +%s%N)
+  printf 'sized.txt sized.out' | "$0" >/dev/null 2>&1
+  t1=$(date +%s%N)
+  rm -f sized.txt sized.out
+  awk -v t=$((t1 - t0)) 'BEGIN { n = int(20000 * sqrt(1e9 / t))
+    print (n < 20000 ? 20000 : n > 400000 ? 400000 : n) }'
+}
+)sh";
+    return run({"/bin/sh", "-c", prelude + body, program}, "", dir);
+}
+
+std::ostream &
+operator<<(std::ostream &os, const Row &row)
+{
+    return os << row.name;
+}
+
+void
+Table::check()
+{
+    const Row &row = GetParam();
+    if (row.input != noFile)
+        writeFile(dir + "/in.txt", row.input);
+    Result r = run(row.argv, row.in, dir, row.prepare);
+    ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
+    EXPECT_EQ(row.status, r.status);
+    expectOut(row.out, r.out);
+    EXPECT_EQ(row.err, r.err);
+    std::string text = noFile;
+    readFile(dir + "/" + outName(), &text);
+    EXPECT_EQ(row.file, text) << outName();
+    text = noFile;
+    readFile(dir + "/in.txt", &text);
+    EXPECT_EQ(row.input, text) << "in.txt";
 }

@@ -1,10 +1,12 @@
 // Runs a built program the way a person at a terminal would, with files in a
-// fresh directory, and captures everything it says.
+// fresh directory, and captures everything it says; and the one table that
+// every program's end-to-end cases are rows of.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 struct Result {
@@ -33,6 +35,26 @@ Result run(const std::vector<std::string> &argv, const std::string &in,
 void redirect(int fd, const char *path);
 void readerGone(int fd);
 
+// Runs argv as a program that drives it through pipes would: each answer
+// is written only once stdout ends with its prompt, so a prompt not
+// flushed before its read fails the run (after 10 s) rather than passing.
+Result
+converse(const std::vector<std::string> &argv, const std::string &dir,
+         const std::vector<std::pair<std::string, std::string>> &dialogue);
+
+// Runs a shell script in dir, with $0 the program under test. Every wait
+// in it is bounded: a state that never comes ends the script with status
+// 99 and says which. Beside the shell's own, it has:
+//   fail WHY             end the script, saying why
+//   waitFor FILE TEXT    wait until FILE holds TEXT
+//   held FILE PID        wait until process PID holds a lock on FILE
+//   reading PID          wait until PID has begun to read its first file
+//   reversed N           N dates, the latest first: the longest sort
+//   sized                a count of dates whose sort takes about a second
+//                        with this build on this machine, now
+Result script(const std::string &dir, const std::string &program,
+              const std::string &body);
+
 // A test that runs in a fresh directory of its own.
 class InDir : public testing::Test
 {
@@ -46,4 +68,39 @@ class InDir : public testing::Test
         removeDir(dir);
     }
     std::string dir;
+};
+
+// Stands for a file that must not be there.
+extern const char *const noFile;
+
+// One case of a program's table: what it is given, and what must come out
+// on each channel and in its files.
+struct Row {
+    const char *name;
+    std::vector<std::string> argv;
+    std::string in;  // standard input
+    std::string out; // standard output
+    int status;
+    std::string err;             // standard error
+    std::string input = noFile;  // in.txt, before the run and after it
+    std::string file = noFile;   // the file it writes, after the run
+    void (*prepare)() = nullptr; // for run()
+};
+
+std::ostream &operator<<(std::ostream &os, const Row &row);
+
+// The table's fixture: runs the row and checks every channel, the file the
+// program writes (outName) and in.txt exactly, stdout through expectOut.
+class Table : public InDir, public testing::WithParamInterface<Row>
+{
+  protected:
+    virtual void expectOut(const std::string &want, const std::string &got)
+    {
+        EXPECT_EQ(want, got);
+    }
+    virtual const char *outName()
+    {
+        return "out.txt";
+    }
+    void check();
 };

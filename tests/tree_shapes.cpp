@@ -4,62 +4,22 @@
 // an empty line after each run. port_test.js holds the page's own
 // insertion to this.
 
-#include "tree.h"
+#include "tree_shape.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
-#include <string>
-
-static void
-shape(const Tree *t, std::string *out)
-{
-    if (t == nullptr)
-        return;
-    *out += std::to_string(t->a);
-    if (t->left == nullptr && t->right == nullptr)
-        return;
-    *out += '(';
-    shape(t->left, out);
-    *out += ',';
-    shape(t->right, out);
-    *out += ')';
-}
-
-static void
-printShape()
-{
-    std::string s;
-    shape(root, &s);
-    puts(s.c_str());
-}
-
-static void
-freeTree(Tree *t)
-{
-    if (t == nullptr)
-        return;
-    freeTree(t->left);
-    freeTree(t->right);
-    free(t);
-}
 
 int
 main()
 {
     static char line[1 << 20];
-    onTrace = printShape;
     while (fgets(line, sizeof line, stdin) != nullptr) {
-        std::istringstream values(line);
-        int a;
-        while (values >> a) {
-            if (root == nullptr) {
-                root = newNode(a);
-                printShape();
-            } else {
-                insert(a, root);
-            }
-        }
+        std::istringstream read(line);
+        std::vector<int> values;
+        for (int a; read >> a;)
+            values.push_back(a);
+        for (const ModuleStep &s : moduleSteps(values))
+            puts(s.shape.c_str());
         puts("");
         freeTree(root);
         root = nullptr;

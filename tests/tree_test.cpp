@@ -1,7 +1,7 @@
 // The tree module: shapes after rotations, rebalancing and insertion.
 // A shape is written a(left,right), a leaf as a, an empty subtree as "".
 
-#include "tree.h"
+#include "tree_shape.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +14,6 @@
 namespace
 {
 
-std::string
-shape(const Tree *t)
-{
-    if (t == nullptr)
-        return "";
-    std::string s = std::to_string(t->a);
-    if (t->left || t->right)
-        s += "(" + shape(t->left) + "," + shape(t->right) + ")";
-    return s;
-}
-
 Tree *
 node(int a, Tree *left = nullptr, Tree *right = nullptr)
 {
@@ -32,16 +21,6 @@ node(int a, Tree *left = nullptr, Tree *right = nullptr)
     t->left = left;
     t->right = right;
     return t;
-}
-
-void
-freeTree(Tree *t)
-{
-    if (t != nullptr) {
-        freeTree(t->left);
-        freeTree(t->right);
-        free(t);
-    }
 }
 
 // Builds the tree as the console program does; returns what insert printed.

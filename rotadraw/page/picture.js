@@ -77,14 +77,17 @@ function moveAll(moves, t, scale) {
     placeEdge(m.e, m.up);
 }
 
+// While it glides, the picture is of the class "gliding".
 function glideTo(live, moves, scale, length) {
   const start = performance.now();
   const frame = (now) => {
     const t = Math.min(1, (now - start) / length);
     moveAll(moves, t < 0.5 ? 2 * t * t : 1 - 2 * (1 - t) * (1 - t), scale);
     live.motion = t < 1 ? requestAnimationFrame(frame) : null;
+    live.svg.classList.toggle("gliding", t < 1);
   };
   moveAll(moves, 0, scale);
+  live.svg.classList.add("gliding");
   live.motion = requestAnimationFrame(frame);
 }
 
@@ -94,6 +97,7 @@ function drawPicture(live, tree, picture, label, glideMs) {
   if (live.motion)
     cancelAnimationFrame(live.motion);
   live.motion = null;
+  live.svg.classList.remove("gliding");
   for (const [node, e] of live.shown)
     if (tree.nodes[node.number] !== node) {
       e.g.remove();
