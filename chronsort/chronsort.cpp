@@ -12,7 +12,6 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include <sys/file.h>
 #include <unistd.h>
@@ -22,12 +21,20 @@ static Dates table;
 static char *inName, *outName;
 static int outError; // errno of the first failed write to stdout, or 0
 
+// Whether the terminal's cursor stands after a prompt whose answer moved
+// it nowhere: a message or the progress then starts on the line below, and
+// the prompt stays whole.
+static bool promptOpen;
+
 void
 complain(const char *fmt, ...)
 {
     va_list ap;
 
     fflush(stdout);
+    if (promptOpen)
+        fputc('\n', stderr);
+    promptOpen = false;
     fputs("chronsort: ", stderr);
     va_start(ap, fmt);
     vfprintf(stderr, fmt, ap);
@@ -42,6 +49,10 @@ flushOut()
         outError = errno;
 }
 
+// Whether the last word read came from the line of the word before, read
+// without waiting: at a terminal, the cursor then stays after its prompt.
+static bool sameLine;
+
 // A file name is one word, as "%s" reads it, but of any length. Returns
 // null at the end of the input, with errno 0, or when memory runs out.
 static char *
@@ -51,8 +62,10 @@ readWord()
     size_t n = 0, cap = 0;
     int c;
 
+    static int words;
+    sameLine = words++ > 0;
     while ((c = getchar()) != EOF && isspace(c))
-        ;
+        sameLine = sameLine && c != '\n';
     if (c == EOF) {
         errno = 0;
         return nullptr;
@@ -73,67 +86,6 @@ readWord()
         ungetc(c, stdin);
     w[n] = '\0';
     return w;
-}
-
-// A long sort shows how far it has come, on one line of stderr kept up to
-// date in place: only on a terminal, only once a second has passed since
-// the run set out to read its dates (waiting for a lock counts), and a few
-// times a second at most, since the clock is read once a pass.
-static struct {
-    bool on;        // stderr is a terminal
-    bool below;     // stdout's prompts left the cursor mid-line
-    timespec start; // when the run set out to read
-    double next;    // seconds after the start when to show it again
-    int width;      // of the line shown, or 0
-} progress;
-
-static double
-since(const timespec &t)
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (double)(now.tv_sec - t.tv_sec) + (now.tv_nsec - t.tv_nsec) / 1e9;
-}
-
-// Pass p costs n - 1 - p comparisons: the share of the work is that of the
-// comparisons made, of the most the sort can make.
-static void
-showProgress(size_t done, size_t most)
-{
-    if (!progress.on)
-        return;
-    double t = since(progress.start);
-    if (t < progress.next)
-        return;
-    progress.next = t + 0.25;
-    double share = 1 - (double)(most - done) * (most - done + 1) /
-                           ((double)most * (most + 1));
-    const char *lead = progress.width == 0 && progress.below ? "\n" : "\r";
-    int w = fprintf(stderr,
-                    "%schronsort: sorting %zu dates: pass %zu of at most "
-                    "%zu (%.0f%%)",
-                    lead, most + 1, done, most, 100 * share);
-    progress.width = w - 1;
-    fflush(stderr);
-}
-
-static void
-clearProgress()
-{
-    if (progress.width > 0)
-        fprintf(stderr, "\r%*s\r", progress.width, "");
-    progress.width = 0;
-}
-
-static void
-startProgress()
-{
-    progress.on = isatty(2);
-    // Answers that came from a pipe were not echoed: the cursor stands
-    // after the last prompt, and the line below is the progress's own.
-    progress.below = isatty(1) && !isatty(0);
-    progress.next = 1;
-    clock_gettime(CLOCK_MONOTONIC, &progress.start);
 }
 
 // Reads the dates. A regular input is locked while it is read, so that runs
@@ -210,6 +162,21 @@ rewriteInput(FILE *in, const struct stat *asRead)
     return ok;
 }
 
+// The output emptied would take with it what the program and others wrote
+// to its standard output or error, when either is that same file (a log
+// appended to). A terminal or a pipe named as the output is written.
+static const char *
+streamFile(const char *name)
+{
+    struct stat st;
+
+    if (fstat(1, &st) == 0 && S_ISREG(st.st_mode) && isFile(&st, name))
+        return "standard output";
+    if (fstat(2, &st) == 0 && S_ISREG(st.st_mode) && isFile(&st, name))
+        return "standard error";
+    return nullptr;
+}
+
 // Every date is read before the output is opened: it may be the input file
 // itself, and then it is rewritten in place. Only a regular file can be: a
 // FIFO or a device would take in its own dates, or block for ever.
@@ -222,6 +189,11 @@ sortFile(FILE *in)
         complain("%s: %s", shown(inName).s, strerror(errno));
         return false;
     }
+    const char *stream = streamFile(outName);
+    if (stream != nullptr) {
+        complain("%s: is %s; nothing written", shown(outName).s, stream);
+        return false;
+    }
     bool inPlace = isFile(&st, outName);
     if (inPlace && !S_ISREG(st.st_mode)) {
         complain("%s: is the input file, and not a regular file that can be "
@@ -229,11 +201,11 @@ sortFile(FILE *in)
                  shown(outName).s);
         return false;
     }
-    startProgress();
+    startProgress(&promptOpen);
     if (!readInput(in, inPlace, &st))
         return false;
     sortDates(&table, showProgress);
-    clearProgress();
+    endProgress();
     if (inPlace)
         return rewriteInput(in, &st);
     if (writeFile(outName, &table))
@@ -249,6 +221,10 @@ askName(const char *prompt, const char *what)
     fputs(prompt, stdout);
     flushOut();
     char *name = readWord();
+    // Answers that were not echoed (from a pipe), or typed on the line of
+    // the one before, leave the cursor after the prompt.
+    promptOpen =
+        name != nullptr && isatty(1) && isatty(2) && (!isatty(0) || sameLine);
     if (name == nullptr)
         complain(errno == ENOMEM ? "out of memory" : "%s: end of input", what);
     return name;

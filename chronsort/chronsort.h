@@ -40,6 +40,13 @@ Outcome readDates(FILE *in, const char *name, Dates *t);
 typedef void (*Passes)(size_t done, size_t most);
 void sortDates(Dates *t, Passes passes);
 
+// Progress (progress.cpp): on a terminal's stderr, once a second has
+// passed since startProgress. While *below says that the cursor stands
+// after a prompt, the line goes below it, and then says no more.
+void startProgress(bool *below);
+void showProgress(size_t done, size_t most);
+void endProgress();
+
 // Files (files.cpp). Each returns whether it succeeded, errno saying why
 // not; a file that changed has errno 0.
 FILE *openInput(const char *name);

@@ -5,6 +5,7 @@
 #include "safeio.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 #include <fcntl.h>
@@ -98,12 +99,11 @@ reserve(int fd, size_t len)
 }
 
 // The output is the input file itself. Its new text may be longer than the
-// old (a date cut short gains the numbers it lacks), so the space for all of
-// it is had before the first old byte is overwritten: on a full disk the
-// file keeps its text. Written over the old text, it stays the same file,
-// with its links, owner and mode.
-bool
-rewrite(int fd, const char *text, size_t len)
+// old, so the space for all of it is had before the first old byte is
+// overwritten: on a full disk the file keeps its text. Written over the old
+// text, it stays the same file, with its links, owner and mode.
+static bool
+overwrite(int fd, const char *text, size_t len)
 {
     if (!reserve(fd, len))
         return false;
@@ -115,6 +115,22 @@ rewrite(int fd, const char *text, size_t len)
             at += (size_t)w;
     }
     return ftruncate(fd, (off_t)len) == 0;
+}
+
+// A signal that would end the run halfway would leave new text up to where
+// the write stopped and old text after it. Every signal that can be held
+// off waits until the file is whole, and then acts; only SIGKILL can't.
+bool
+rewrite(int fd, const char *text, size_t len)
+{
+    sigset_t all, was;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &was);
+    bool ok = overwrite(fd, text, len);
+    int e = errno;
+    sigprocmask(SIG_SETMASK, &was, nullptr);
+    errno = e;
+    return ok;
 }
 
 // A FIFO is read to its end: opened for update as well, this program would

@@ -111,40 +111,6 @@ drawAnswers()
     return got != FAILED;
 }
 
-// A page written over standard input would empty the answers before they
-// are read, and one written to standard output would be mixed with the
-// drawings. A device such as /dev/null may be both.
-static const char *
-streamNamed(const char *name)
-{
-    struct stat page, st;
-
-    if (stat(name, &page) != 0 || S_ISCHR(page.st_mode))
-        return nullptr;
-    if (fstat(0, &st) == 0 && st.st_dev == page.st_dev &&
-        st.st_ino == page.st_ino)
-        return "standard input";
-    if (fstat(1, &st) == 0 && st.st_dev == page.st_dev &&
-        st.st_ino == page.st_ino)
-        return "standard output";
-    return nullptr;
-}
-
-static FILE *
-openPage(const char *name)
-{
-    const char *stream = streamNamed(name);
-    if (stream != nullptr) {
-        fprintf(stderr, "rotadraw: %s: is %s; nothing written\n", shown(name).s,
-                stream);
-        return nullptr;
-    }
-    FILE *page = fopen(name, "w");
-    if (page == nullptr)
-        fprintf(stderr, "rotadraw: %s: %s\n", shown(name).s, strerror(errno));
-    return page;
-}
-
 // Colour only for a terminal that shows it, and a user who hasn't said
 // no; rows are cut to a terminal's width.
 static void
@@ -164,15 +130,8 @@ setUpText()
 static int
 finish(int status, const char *pageName, bool outClosed)
 {
-    if (drawing.page != nullptr) {
-        pageEnd(drawing.page);
-        int saved = ferror(drawing.page) ? errno : 0;
-        if (fclose(drawing.page) != 0 || saved != 0) {
-            fprintf(stderr, "rotadraw: %s: %s\n", shown(pageName).s,
-                    strerror(saved != 0 ? saved : errno));
-            status = 1;
-        }
-    }
+    if (drawing.page != nullptr && !closePage(drawing.page, pageName))
+        status = 1;
     if (drawing.textError == 0 && (fflush(stdout) != 0 || ferror(stdout)))
         drawing.textError = errno;
     if (outClosed && drawing.textError == 0)

@@ -342,19 +342,47 @@ TEST_F(InDir, PageWholeWhenOutputFails)
     EXPECT_EQ("rotadraw: standard output: No space left on device\n", r.err);
 }
 
-// A page named as the answers or the text would empty or garble them.
+// A page named as the answers, the text or the messages would empty or
+// garble them.
 TEST_F(InDir, PageNotAStandardStream)
 {
-    Result r =
-        withLongRun(dir, "printf '1 5' >ans.txt; cp ans.txt before.txt\n"
-                         "\"$0\" --html ans.txt <ans.txt; echo $?\n"
-                         "\"$0\" --html=out.txt <ans.txt >out.txt; echo $?\n"
-                         "cmp ans.txt before.txt && [ ! -s out.txt ]");
+    Result r = withLongRun(
+        dir, "printf '1 5' >ans.txt; cp ans.txt before.txt\n"
+             "\"$0\" --html ans.txt <ans.txt; echo $?\n"
+             "\"$0\" --html=out.txt <ans.txt >out.txt; echo $?\n"
+             "echo earlier >err.txt\n"
+             "\"$0\" --html err.txt <ans.txt >/dev/null 2>>err.txt; echo $?\n"
+             "cat err.txt; cmp ans.txt before.txt && [ ! -s out.txt ]");
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ("1\n1\n", r.out);
+    EXPECT_EQ("1\n1\n1\nearlier\nrotadraw: err.txt: is standard error; "
+              "nothing written\n",
+              r.out);
     EXPECT_EQ("rotadraw: ans.txt: is standard input; nothing written\n"
               "rotadraw: out.txt: is standard output; nothing written\n",
               r.err);
+}
+
+// An existing page is replaced only by a whole one: a run that a signal
+// ends while it waits for its answers leaves the old page, and nothing
+// beside it. A symbolic link to the page stays a link.
+TEST_F(InDir, PageReplacedOnlyWhenWhole)
+{
+    Result r = withLongRun(
+        dir, "echo old >page.html; mkfifo answers\n"
+             "begun() { ls .page.html.* >/dev/null 2>&1; }\n"
+             "for sig in INT TERM; do\n"
+             "  env --default-signal=INT \"$0\" --html page.html <answers "
+             ">/dev/null & run=$!\n"
+             "  exec 3>answers; echo 5 1 2 >&3\n"
+             "  poll 'no page begun' begun\n"
+             "  kill -$sig $run; wait $run; echo $?; exec 3>&-\n"
+             "done\n"
+             "cat page.html; ls -A\n"
+             "ln -s page.html link.html\n"
+             "\"$0\" --html link.html <long.txt >/dev/null\n"
+             "[ -L link.html ] && grep -c '^<!DOCTYPE html>' page.html");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("130\n143\nold\nanswers\nlong.txt\npage.html\n1\n", r.out);
 }
 
 // The first n columns of a row, each character of UTF-8 one column.

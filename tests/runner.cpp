@@ -106,7 +106,7 @@ readerGone(int fd)
 
 // Starts argv in dir on the given stdin and stdout, stderr going to errFd.
 static pid_t
-start(const std::vector<std::string> &argv, const std::string &dir, int inFd,
+spawn(const std::vector<std::string> &argv, const std::string &dir, int inFd,
       int outFd, int errFd, void (*prepare)())
 {
     fflush(nullptr);
@@ -134,7 +134,7 @@ start(const std::vector<std::string> &argv, const std::string &dir, int inFd,
 
 // Reads what is left of stdout, waits for the program and reads stderr.
 static Result
-finish(pid_t pid, int outFd, int errFd, Result r)
+reap(pid_t pid, int outFd, int errFd, Result r)
 {
     r.out += drain(outFd);
     close(outFd);
@@ -157,8 +157,26 @@ run(const std::vector<std::string> &argv, const std::string &in,
     if (pipe(out) != 0)
         abort();
     int errFd = scratch("");
-    pid_t pid = start(argv, dir, scratch(in), out[1], dup(errFd), prepare);
-    return finish(pid, out[0], errFd, Result{});
+    pid_t pid = spawn(argv, dir, scratch(in), out[1], dup(errFd), prepare);
+    return reap(pid, out[0], errFd, Result{});
+}
+
+Running
+start(const std::vector<std::string> &argv, const std::string &in,
+      const std::string &dir)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        abort();
+    int errFd = scratch("");
+    pid_t pid = spawn(argv, dir, scratch(in), out[1], dup(errFd), nullptr);
+    return Running{pid, out[0], errFd};
+}
+
+Result
+finish(const Running &r)
+{
+    return reap(r.pid, r.out, r.err, Result{});
 }
 
 Result
@@ -169,7 +187,7 @@ converse(const std::vector<std::string> &argv, const std::string &dir,
     if (pipe(in) != 0 || pipe(out) != 0)
         abort();
     int errFd = scratch("");
-    pid_t pid = start(argv, dir, in[0], out[1], dup(errFd), nullptr);
+    pid_t pid = spawn(argv, dir, in[0], out[1], dup(errFd), nullptr);
 
     Result r{};
     bool open = true;
@@ -200,7 +218,7 @@ converse(const std::vector<std::string> &argv, const std::string &dir,
             break;
     }
     close(in[1]);
-    return finish(pid, out[0], errFd, r);
+    return reap(pid, out[0], errFd, r);
 }
 
 Result

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +32,16 @@ bool readFile(const std::string &path, std::string *text);
 // limit.
 Result run(const std::vector<std::string> &argv, const std::string &in,
            const std::string &dir, void (*prepare)() = nullptr);
+
+// The same, in two halves, to act on the program while it runs.
+struct Running {
+    pid_t pid;
+    int out; // the pipe from its stdout
+    int err; // the file of its stderr
+};
+Running start(const std::vector<std::string> &argv, const std::string &in,
+              const std::string &dir);
+Result finish(const Running &r);
 
 // For `prepare`: fd writes to path, or to a pipe whose reader has gone.
 void redirect(int fd, const char *path);

@@ -1,0 +1,24 @@
+// For the programs that must tidy up before a signal ends them.
+#pragma once
+
+#include <csignal>
+#include <cstring>
+
+// Sets `handler` (or SIG_DFL) for the signals that end a run from outside:
+// Ctrl-C and Ctrl-\ at a terminal, a hang-up, and kill's default. One that
+// was ignored when the program started (as a shell does for a command in
+// the background) stays ignored. The handler restarts interrupted calls.
+inline void
+catchEndings(void (*handler)(int))
+{
+    static const int endings[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    struct sigaction sa, was;
+
+    memset(&sa, 0, sizeof sa);
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sa.sa_handler = handler;
+    for (int sig : endings)
+        if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler != SIG_IGN)
+            sigaction(sig, &sa, nullptr);
+}
