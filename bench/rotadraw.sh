@@ -2,8 +2,9 @@
 # Times rotadraw --last --html (and with --summary) against rotatree on the
 # same 2000 shuffled values, all with stdout to /dev/null, side by side in
 # one run, and prints the best and the median of each and the ratio. Then
-# the page's size, and how long Chromium takes to open it at its last step
-# and draw it, chart and all (the page notes both times).
+# the page's size, and in Chromium (bench/page_times.py) how long pages of
+# 2,000, 20,000 and 100,000 values take to open at their last step, and how
+# long the page's controls take at 20,000 values.
 # Usage: bench/rotadraw.sh [BUILD_DIR] [RUNS]    (defaults: build 9)
 set -euo pipefail
 build=${1:-build}
@@ -49,18 +50,6 @@ awk -v db="$(best <"$work/draw")" -v dm="$(median <"$work/draw")" \
     printf "%-42s %9.2f %9.2f\n", "ratio rotadraw / rotatree", db / tb, dm / tm }'
 echo "page: $(stat -c %s "$work/page.html") bytes"
 
-if command -v chromium >/dev/null; then
-    : >"$work/open"
-    : >"$work/chart"
-    for _ in 1 2 3; do
-        timeout 120 chromium --headless --no-sandbox --disable-gpu --no-first-run \
-            --disable-background-networking --disable-component-update \
-            --disable-sync --user-data-dir="$work/profile" \
-            --dump-dom "file://$work/page.html#step=999999" 2>/dev/null |
-            grep -o 'data-[a-z]*-ms="[0-9]*"' >"$work/dom"
-        sed -n 's/data-drawn-ms="\(.*\)"/\1/p' "$work/dom" >>"$work/open"
-        sed -n 's/data-chart-ms="\(.*\)"/\1/p' "$work/dom" >>"$work/chart"
-    done
-    echo "opened at the last step and drawn in: $(median <"$work/open") ms (median of 3)"
-    echo "of which the chart: $(median <"$work/chart") ms"
+if command -v chromium >/dev/null && /usr/bin/python3 -c 'import selenium' 2>/dev/null; then
+    /usr/bin/python3 "$(dirname "$0")/page_times.py" "$draw" 3
 fi

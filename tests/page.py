@@ -61,12 +61,13 @@ def text_pictures(out):
     return pictures
 
 
-def draw(answers, *options):
+def draw(answers, *options, status=0):
     """rotadraw's text for the answers, and its page's path."""
     page = os.path.join(WORK, f"page{len(os.listdir(WORK))}.html")
-    out = subprocess.run([ROTADRAW, "--html", page, *options], input=answers,
-                         capture_output=True, text=True, check=True).stdout
-    return out, page
+    run = subprocess.run([ROTADRAW, "--html", page, *options], input=answers,
+                         capture_output=True, text=True)
+    assert run.returncode == status, run.stderr
+    return run.stdout, page
 
 
 def browser(reduced_motion=True, size=(1000, 800), touch=False):
@@ -114,3 +115,35 @@ def wait_until(what, why, seconds=20):
         if time.monotonic() > end:
             raise AssertionError(f"waited {seconds} s: {why}")
         time.sleep(0.02)
+
+
+def level_order_page(n):
+    """The page of a run of n values inserted level by level, each new
+    value completing the next level of a perfect tree from the left: the
+    tree module never rotates on it, so its record is each value and the
+    levels its insertion passes, and no run of the module is needed to
+    write it, at any size."""
+    _, page = draw("1\n1\n")
+    order, level = [], [(1, n)]
+    while level:
+        order.extend((lo + hi) // 2 for lo, hi in level)
+        level = [r for lo, hi in level for r in
+                 ((lo, (lo + hi) // 2 - 1), ((lo + hi) // 2 + 1, hi))
+                 if r[0] <= r[1]]
+    lines = [f"{v} {depth_of(v, n)}" for v in order]
+    html = open(page).read()
+    start = html.index('id="run">\n') + len('id="run">\n')
+    end = html.index("</script>", start)
+    with open(page, "w") as f:
+        f.write(html[:start] + "\n".join(lines) + "\n" + html[end:])
+    return page
+
+
+def depth_of(v, n):
+    """How many nodes the way down to v passes in the perfect tree of 1..n."""
+    lo, hi, passed = 1, n, 0
+    while (lo + hi) // 2 != v:
+        passed += 1
+        mid = (lo + hi) // 2
+        lo, hi = (mid + 1, hi) if v > mid else (lo, mid - 1)
+    return passed

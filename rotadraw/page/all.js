@@ -1,38 +1,74 @@
 // Every step on one page, one still picture each, in order, and back to
-// one step at a time. Provides showAll and showOne. Uses the replay
-// (replay.js), placesOf (layout.js), pictureText and escapeText
+// one step at a time. A picture is drawn as it comes near the window, from
+// a replay of its own, so that a long run costs only what is looked at.
+// Provides showAll and showOne. Uses the replay (replay.js), placesOf and
+// FULL_SIZE (layout.js), lookOf (look.js), pictureText and escapeText
 // (still.js), headingOf (steps.js), pause (player.js), $ and go (main.js).
 "use strict";
 
-// A long run is cut, but never before this many steps; after them, once
-// the pictures hold this many nodes in all.
-const ALL_STEPS_MIN = 500;
-const ALL_NODES_MAX = 150000;
+// A long run is cut after this many steps; the rest one at a time.
+const ALL_STEPS_MAX = 5000;
+// How far from the window a picture is drawn before it is scrolled to.
+const ALL_NEAR = "1500px";
 
 function showAll(page) {
   pause(page);
   const steps = page.cursor.steps;
-  const tree = newTree();
+  const count = Math.min(steps.length, ALL_STEPS_MAX);
+  const {dx, dy, margin} = page.geometry;
   const parts = [];
-  let nodes = 0, k = 0;
-  for (; k < steps.length && (k < ALL_STEPS_MIN || nodes < ALL_NODES_MAX); k++) {
+  for (let k = 0; k < count; k++) {
+    // Room for the picture before it is drawn: as wide as it will be, and
+    // as tall as the tree after its insertion.
     const step = steps[k];
-    apply(tree, step);
-    const heading = headingOf(step, page.values);
-    parts.push(`<section class="step"><h2>${escapeText(heading)}</h2>` +
-               pictureText(placesOf(tree, step, page.geometry, false), heading) +
-               "</section>");
-    nodes += tree.nodes.length;
+    const row = page.stats.insertions[isLookup(step) ? page.stats.insertions.length - 1 : step.node];
+    const nodes = isLookup(step) ? page.stats.insertions.length : step.node + 1;
+    const width = 2 * margin + nodes * dx - 10;
+    const height = 2 * margin + (row && row.height ? row.height : 1) * dy - 30;
+    parts.push(`<section class="step"><h2>${escapeText(headingOf(step, page.values))}</h2>` +
+               `<div class="still" data-step="${k}" style="width: ${width}px; ` +
+               `height: ${height}px"></div></section>`);
   }
-  $("allNote").textContent = k < steps.length ?
-    `The first ${k} of ${steps.length} steps; the rest one at a time, ` +
-    `from #step=${k + 1}.` : `All ${k} steps.`;
+  $("allNote").textContent = count < steps.length ?
+    `The first ${count} of ${steps.length} steps; the rest one at a time, ` +
+    `from #step=${count + 1}.` : `All ${count} steps.`;
   $("pictures").innerHTML = parts.join("");
   $("one").hidden = true;
   $("all").hidden = false;
+  history.replaceState(null, "", "#all");
+  drawWhenNear(page, steps);
+}
+
+function drawWhenNear(page, steps) {
+  const replay = {tree: newTree(), at: -1};
+  const draw = (box) => {
+    const k = Number(box.dataset.step);
+    const marks = newMarks();
+    while (replay.at >= k)
+      undo(replay.tree, steps[replay.at--]);
+    while (replay.at < k - 1)
+      apply(replay.tree, steps[++replay.at]);
+    apply(replay.tree, steps[++replay.at], marks);
+    const heading = headingOf(steps[k], page.values);
+    box.innerHTML = pictureText(placesOf(replay.tree, page.geometry, FULL_SIZE,
+                                         lookOf(steps[k], marks, false)), heading);
+    box.removeAttribute("style");
+  };
+  page.allSeen?.disconnect();
+  page.allSeen = new IntersectionObserver((seen) => {
+    const near = seen.filter((e) => e.isIntersecting).map((e) => e.target);
+    near.sort((a, b) => a.dataset.step - b.dataset.step);
+    for (const box of near) {
+      page.allSeen.unobserve(box);
+      draw(box);
+    }
+  }, {rootMargin: ALL_NEAR});
+  for (const box of $("pictures").querySelectorAll(".still"))
+    page.allSeen.observe(box);
 }
 
 function showOne(page, k) {
+  page.allSeen?.disconnect();
   $("all").hidden = true;
   $("pictures").innerHTML = "";
   $("one").hidden = false;

@@ -1,49 +1,66 @@
 // The run at a glance: after each insertion, the tree's height, the least
 // a binary tree of as many nodes can have, the height the same values
 // would give in a tree that never rotates, and the rotations the insertion
-// made; and the chart of them as SVG text. Provides runStats, chartX,
-// chartSize and chartText. Uses the replay (replay.js), goesRight (tree.js)
-// and the step kinds (steps.js).
+// made; and the chart of them as SVG text. Provides newStats, addStep,
+// runStats, statsAt, chartX, chartSize and chartText. Uses the replay
+// (replay.js), goesRight (tree.js) and the step kinds (steps.js).
 "use strict";
 
-/* The tree that never rotates hangs each value below the deeper of its
-   two neighbours in the in-order listing, which rotations keep: so its
-   heights come from the replay itself. */
+/* The numbers of a run, step by step: a replay of it, the rows of its
+   insertions so far, and the depth each node would have in a tree that
+   never rotates. That tree hangs each value below the deeper of its two
+   neighbours in the in-order listing, which rotations keep: so its depths
+   come from the replay itself. */
+
+function newStats() {
+  return {tree: newTree(), at: -1, insertions: [], plainDepth: [], plainHeight: 0};
+}
+
+// Adds the run's next step to its numbers.
+function addStep(stats, step) {
+  const k = ++stats.at;
+  if (isLookup(step))
+    return;
+  if (makesNode(step)) {
+    let before = null, after = null;
+    for (let p = stats.tree.root; p;)
+      if (goesRight(p, step.value)) {
+        before = p;
+        p = p.right;
+      } else {
+        after = p;
+        p = p.left;
+      }
+    const depth = 1 + Math.max(before ? stats.plainDepth[before.number] : 0,
+                               after ? stats.plainDepth[after.number] : 0);
+    stats.plainDepth[step.node] = depth;
+    stats.plainHeight = Math.max(stats.plainHeight, depth);
+    stats.insertions[step.node] = {rotations: 0};
+  }
+  apply(stats.tree, step);
+  const row = stats.insertions[step.node];
+  row.rotations += step.turns.length;
+  if (endsInsertion(step)) {
+    row.last = k;
+    row.height = stats.tree.root.height;
+    row.least = Math.ceil(Math.log2(step.node + 2) - 1e-9);
+    row.plain = stats.plainHeight;
+  }
+}
 
 function runStats(steps) {
-  const tree = newTree();
-  const plainDepth = [];
-  const insertions = [];
-  let plainHeight = 0;
-  steps.forEach((step, k) => {
-    if (isLookup(step))
-      return;
-    if (makesNode(step)) {
-      let before = null, after = null;
-      for (let p = tree.root; p;)
-        if (goesRight(p, step.value)) {
-          before = p;
-          p = p.right;
-        } else {
-          after = p;
-          p = p.left;
-        }
-      plainDepth[step.node] = 1 + Math.max(before ? plainDepth[before.number] : 0,
-                                           after ? plainDepth[after.number] : 0);
-      plainHeight = Math.max(plainHeight, plainDepth[step.node]);
-      insertions[step.node] = {rotations: 0};
-    }
-    apply(tree, step);
-    const row = insertions[step.node];
-    row.rotations += step.turns.length;
-    if (endsInsertion(step)) {
-      row.last = k;
-      row.height = tree.root.height;
-      row.least = Math.ceil(Math.log2(step.node + 2) - 1e-9);
-      row.plain = plainHeight;
-    }
-  });
-  return insertions;
+  const stats = newStats();
+  for (const step of steps)
+    addStep(stats, step);
+  return stats;
+}
+
+// The numbers of the run up to the end of its insertion of node m, whose
+// tree, at step k, is `tree`: to go on from there with other steps.
+function statsAt(stats, m, k, tree) {
+  return {tree, at: k, insertions: stats.insertions.slice(0, m + 1),
+          plainDepth: stats.plainDepth.slice(0, m + 1),
+          plainHeight: m >= 0 ? stats.insertions[m].plain : 0};
 }
 
 function most(insertions, key) {
@@ -63,9 +80,30 @@ function chartX(i, n) {
   return left + (n > 1 ? (i * (width - left - right)) / (n - 1) : 0);
 }
 
+// More insertions than this are drawn a bucket of them a point: the most
+// of each, so that no peak is lost.
+const CHART_POINTS_MAX = 1600;
+
+function bucketed(insertions) {
+  const n = insertions.length;
+  if (n <= CHART_POINTS_MAX)
+    return {points: insertions, at: (i) => i};
+  const points = [];
+  const per = n / CHART_POINTS_MAX;
+  for (let b = 0; b < CHART_POINTS_MAX; b++) {
+    const most = {height: 0, least: 0, plain: 0, rotations: 0};
+    for (let i = Math.floor(b * per); i < Math.floor((b + 1) * per); i++)
+      for (const key in most)
+        most[key] = Math.max(most[key], insertions[i][key]);
+    points.push(most);
+  }
+  return {points, at: (b) => Math.min(n - 1, Math.round((b + 0.5) * per))};
+}
+
 function chartText(insertions) {
   const {width, left, right, top, lines, gap, bars} = chartSize;
   const n = insertions.length;
+  const {points, at} = bucketed(insertions);
   const x = (i) => chartX(i, n);
   const plainMost = most(insertions, "plain");
   const tallest = most(insertions, "height");
@@ -80,10 +118,10 @@ function chartText(insertions) {
     ticks.push(v);
   const maxTurns = most(insertions, "rotations");
   const barTop = top + lines + gap;
-  const barWidth = Math.max(1, (width - left - right) / Math.max(1, n) - 1);
+  const barWidth = Math.max(1, (width - left - right) / Math.max(1, points.length) - 1);
   const line = (key) => {
-    const points = insertions.map((r, i) => `${x(i).toFixed(1)},${y(r[key]).toFixed(1)}`);
-    return `<polyline class="line ${key}" points="${points.join(" ")}"/>`;
+    const xy = points.map((r, i) => `${x(at(i)).toFixed(1)},${y(r[key]).toFixed(1)}`);
+    return `<polyline class="line ${key}" points="${xy.join(" ")}"/>`;
   };
   const legend = [["height", "height"], ["least", "least possible"],
                   ["plain", "without rotations"], ["bars", "rotations"]].map(([key, name], i) => {
@@ -93,8 +131,8 @@ function chartText(insertions) {
       `<line class="line ${key}" x1="${x0}" x2="${x0 + 30}" y1="13" y2="13"/>`;
     return sample + `<text class="label" x="${x0 + 36}" y="13">${name}</text>`;
   });
-  const bar = insertions.map((r, i) => r.rotations ?
-    `M${(x(i) - barWidth / 2).toFixed(1)},${barTop + bars}v${(-r.rotations * bars / maxTurns).toFixed(1)}h${barWidth.toFixed(1)}V${barTop + bars}z` : "");
+  const bar = points.map((r, i) => r.rotations ?
+    `M${(x(at(i)) - barWidth / 2).toFixed(1)},${barTop + bars}v${(-r.rotations * bars / maxTurns).toFixed(1)}h${barWidth.toFixed(1)}V${barTop + bars}z` : "");
   return `<svg class="chart" xmlns="${svgNS}" viewBox="0 0 ${width} ${chartSize.height}" ` +
     `role="img" aria-label="Heights and rotations after each insertion">` +
     `<rect class="back" x="0" y="0" width="${width}" height="${chartSize.height}"/>` +

@@ -1,6 +1,6 @@
 // The controls: buttons, keys, the slider, heights and full size, and the
-// address, which names the step shown. Provides startControls, setHeights
-// and followAddress. Uses the player (player.js), showAll and showOne
+// address, which names the step shown. Provides startControls, setHeights,
+// addressedStep and followAddress. Uses the player (player.js), showAll and showOne
 // (all.js), saveSvg and saveAnswers (save.js), turnsOf (steps.js), $, go
 // and show (main.js).
 "use strict";
@@ -27,12 +27,17 @@ function setFull(page, on) {
     show(page, false);
 }
 
-function followAddress(page) {
+// The step the address names (#step=N), or the first.
+function addressedStep() {
   const m = /^#step=(\d+)$/.exec(location.hash);
+  return m ? Number(m[1]) - 1 : 0;
+}
+
+function followAddress(page) {
   if (location.hash === "#all")
     showAll(page);
   else
-    showOne(page, m ? Number(m[1]) - 1 : 0);
+    showOne(page, addressedStep());
 }
 
 function startControls(page) {
@@ -66,8 +71,11 @@ function startControls(page) {
   document.addEventListener("keydown", (e) => {
     const t = e.target;
     const field = t.matches("textarea, select, input:not([type=range]):not([type=checkbox])");
+    // Space and Enter press or open the control that has focus; a slider
+    // takes the arrows, Home and End.
     const own = t.matches("input[type=range]") ? /^(Arrow|Home|End)/.test(e.key) :
-      t.matches("button, input[type=checkbox], a") && (e.key === " " || e.key === "Enter");
+      t.matches("button, input[type=checkbox], a, summary") &&
+      (e.key === " " || e.key === "Enter");
     if (field || own || e.ctrlKey || e.altKey || e.metaKey || !keys[e.key] ||
         !$("all").hidden)
       return;
@@ -78,5 +86,14 @@ function startControls(page) {
   addEventListener("resize", () => {
     if (!$("full").checked && c.at >= 0)
       show(page, false);
+  });
+  // A wide picture draws what scrolls into view, once a frame at most.
+  let scrolled = null;
+  $("picture").addEventListener("scroll", () => {
+    scrolled ??= requestAnimationFrame(() => {
+      scrolled = null;
+      if (page.live.picture)
+        drawView(page.live, 0);
+    });
   });
 }

@@ -1,14 +1,12 @@
 // The run at a glance in the page: the chart of the run shown, its summary,
 // the step shown marked on it, and a click on it going to that insertion.
-// Provides drawChart, markChart and listenToChart. Uses runStats, chartX,
-// chartSize and chartText (chart.js), isLookup (steps.js), $ and go
-// (main.js).
+// Provides drawChart, markChart and listenToChart. Uses chartX, chartSize
+// and chartText (chart.js), isLookup (steps.js), $ and go (main.js).
 "use strict";
 
 function drawChart(page) {
   const start = performance.now();
-  const insertions = runStats(page.cursor.steps);
-  page.insertions = insertions;
+  const insertions = page.stats.insertions;
   $("chart").innerHTML = chartText(insertions);
   const last = insertions[insertions.length - 1];
   const rotations = insertions.reduce((sum, r) => sum + r.rotations, 0);
@@ -21,7 +19,7 @@ function drawChart(page) {
 
 function markChart(page) {
   const marker = $("chart").querySelector(".marker");
-  const n = page.insertions.length;
+  const n = page.stats.insertions.length;
   const step = page.cursor.steps[page.cursor.at];
   const x = !step ? -10 : chartX(isLookup(step) ? n - 1 : step.node, n);
   marker.setAttribute("x1", x);
@@ -31,13 +29,13 @@ function markChart(page) {
 function listenToChart(page) {
   $("chart").addEventListener("click", (e) => {
     const chart = $("chart").querySelector("svg");
-    const n = page.insertions.length;
+    const n = page.stats.insertions.length;
     if (!chart || n === 0)
       return;
     const point = new DOMPoint(e.clientX, e.clientY)
       .matrixTransform(chart.getScreenCTM().inverse());
     const {width, left, right} = chartSize;
     const i = Math.round(((point.x - left) * (n - 1)) / (width - left - right));
-    go(page, page.insertions[Math.max(0, Math.min(n - 1, i))].last);
+    go(page, page.stats.insertions[Math.max(0, Math.min(n - 1, i))].last);
   });
 }

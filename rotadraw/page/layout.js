@@ -1,6 +1,6 @@
 // Where each node of a picture stands. As in the text drawing, a node's
 // column is its place in the in-order listing and its row its depth.
-// Provides layOut, geometryOf, fitted and placesOf. Uses nothing.
+// Provides layOut, geometryOf, zoomOf, FULL_SIZE and placesOf. Uses nothing.
 "use strict";
 
 function layOut(tree) {
@@ -19,54 +19,46 @@ function layOut(tree) {
   return {order, rows};
 }
 
-// Circles as wide as the run's longest value, one column per node, one
-// row per depth.
+// The picture at full size: circles as wide as the run's longest value, one
+// column per node, one row per depth, and room around for the marks (a
+// ring, the riser's arrow, a height).
 function geometryOf(steps) {
   let longest = 1;
   for (const s of steps)
     longest = Math.max(longest, String(s.value ?? s.lookup).length);
-  const r = 4 * longest + 10, margin = 26;
-  return {r, margin, dx: 2 * r + 10, dy: 2 * r + 30, scale: 1};
+  const r = 4 * longest + 10;
+  return {r, margin: 26, dx: 2 * r + 10, dy: 2 * r + 30};
 }
 
-// A tree wider than the window, fitted to its width: its nodes drawn
-// smaller, down to dots, its rows kept apart enough to show its shape.
-function fitted(geometry, count, width) {
-  const {r, margin, dx} = geometry;
-  const room = (width - 2 * margin) / Math.max(1, count);
-  if (room >= dx)
-    return geometry;
-  const scale = room / dx;
-  return {r, margin, dx: room, dy: Math.max(16, (2 * r + 30) * scale), scale};
+const FULL_SIZE = {across: 1, down: 1};
+
+// How much smaller a tree of `count` nodes is drawn to fit `width`, or
+// `scale` times its full size when asked: across, nodes and spacing alike;
+// down, never less than keeps the rows apart enough to show its shape.
+function zoomOf(geometry, count, width, scale) {
+  const {margin, dx, dy} = geometry;
+  const across = scale ??
+    Math.min(1, (width - 2 * margin) / Math.max(1, count * dx - 10));
+  return {across, down: Math.max(across, Math.min(1, 16 / dy))};
 }
 
-// The places of a picture of the tree at a step: where each node stands,
-// how it is marked, and its height when asked for.
-function placesOf(tree, step, geometry, withHeights) {
+// Where each node stands in a picture of the tree, drawn `zoom` times its
+// full size, and the picture's size. Every node, with its marks, lies
+// within the picture's margins. `look(node)` gives a node's classes, the
+// class of its edge up, and the text of its height, or null.
+function placesOf(tree, geometry, zoom, look) {
   const {order, rows} = layOut(tree);
-  const {r, margin, dx, dy, scale} = geometry;
-  const marks = step ? step.marks : null;
-  const way = step && step.way ? new Set(step.way) : null;
+  const {r, margin, dx, dy} = geometry;
+  const {across, down} = zoom;
   const places = order.map(({node, column, row}) => {
-    const classes = [];
-    if (marks && marks.moved.has(node.number))
-      classes.push("moved");
-    if (marks && marks.pivots.has(node.number))
-      classes.push("pivot");
-    if (marks && marks.risers.has(node.number))
-      classes.push("riser");
-    if (way && way.has(node.number))
-      classes.push("path");
-    return {node, x: margin + column * dx + r, y: margin + row * dy + r,
-            classes, height: withHeights ? node.height : null};
+    const {classes, edge, height} = look(node);
+    return {node, classes, edge, height, x: margin + (r + column * dx) * across,
+            y: margin + (r + row * dy) * down};
   });
   const placeOf = new Map(places.map((p) => [p.node, p]));
-  for (const p of places) {
+  for (const p of places)
     p.up = p.node.up ? placeOf.get(p.node.up) : null;
-    p.pathEdge = way !== null && p.up !== null && way.has(p.node.number) &&
-                 way.has(p.node.up.number);
-  }
-  return {places, r, scale,
-          width: Math.ceil(2 * margin + Math.max(0, places.length * dx - 10 * scale)),
-          height: Math.ceil(2 * margin + Math.max(0, rows * dy - 30 * scale))};
+  return {places, r, scale: across,
+          width: Math.ceil(2 * margin + Math.max(0, places.length * dx - 10) * across),
+          height: Math.ceil(2 * margin + Math.max(0, rows * dy - 30) * down)};
 }

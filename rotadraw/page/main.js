@@ -11,10 +11,18 @@ function $(id) {
   return document.getElementById(id);
 }
 
-// Moves the tree to step k, one step at a time.
+// Moves the tree to step k, one step at a time, and notes what step k
+// marks as it is applied.
 function moveTo(cursor, k) {
-  while (cursor.at < k)
+  if (cursor.at >= k && k >= 0) {
+    while (cursor.at >= k)
+      undo(cursor.tree, cursor.steps[cursor.at--]);
+  }
+  while (cursor.at < k - 1)
     apply(cursor.tree, cursor.steps[++cursor.at]);
+  cursor.marks = newMarks();
+  while (cursor.at < k)
+    apply(cursor.tree, cursor.steps[++cursor.at], cursor.marks);
   while (cursor.at > k)
     undo(cursor.tree, cursor.steps[cursor.at--]);
 }
@@ -22,15 +30,16 @@ function moveTo(cursor, k) {
 // Draws the step the tree is in. Neighbouring steps glide, unless the
 // reader asked for less motion.
 function show(page, glide) {
-  const {steps, at, tree} = page.cursor;
+  const {steps, at, tree, marks} = page.cursor;
   const step = steps[at];
-  const geometry = $("full").checked ? page.geometry :
-    fitted(page.geometry, tree.nodes.length, $("picture").clientWidth);
-  const picture = placesOf(tree, step, geometry, $("heights").checked);
+  const zoom = $("full").checked ? FULL_SIZE :
+    zoomOf(page.geometry, tree.nodes.length, $("picture").clientWidth);
+  const picture = placesOf(tree, page.geometry, zoom,
+                           lookOf(step, marks, $("heights").checked));
   const heading = step ? headingOf(step, page.values) :
     "== no steps: the answers held no values and no value to look up";
   $("heading").textContent = heading;
-  drawPicture(page.live, tree, picture, heading,
+  drawPicture(page.live, picture, heading,
               glide && !page.reducedMotion.matches ? 0.6 * stepMs() : 0);
 }
 
@@ -52,12 +61,24 @@ function go(page, k) {
     pause(page);
 }
 
-// Shows a run of other steps, from step k.
-function setSteps(page, steps, k) {
+// Says why the answers of the run shown fell short, if they did.
+function noteFailure(failure) {
+  $("failure").textContent = failure === null ? "" :
+    `The answers fell short (${failure}); every step before that is here.`;
+  $("failure").hidden = failure === null;
+}
+
+// Shows a run of other steps, from step k; `failure` says why its answers
+// fell short, or is null. Its numbers are made, unless they are given, and
+// their tree becomes the cursor's.
+function setSteps(page, steps, k, failure, stats = runStats(steps)) {
   pause(page);
+  page.failure = failure;
+  noteFailure(failure);
   page.geometry = geometryOf(steps);
   clearPicture(page.live, page.geometry.r);
-  Object.assign(page.cursor, {steps, at: -1, tree: newTree()});
+  page.stats = stats;
+  Object.assign(page.cursor, {steps, at: stats.at, tree: stats.tree, marks: newMarks()});
   page.values = nodeValues(steps);
   drawChart(page);
   $("differs").hidden = steps === page.record.steps;
@@ -67,28 +88,24 @@ function setSteps(page, steps, k) {
 
 function startPage() {
   const record = readRecord($("run").textContent);
-  const geometry = geometryOf(record.steps);
   const page = {
     record,
-    cursor: {steps: record.steps, at: -1, tree: newTree()},
-    values: nodeValues(record.steps),
-    geometry,
-    insertions: [],
-    live: newPicture($("picture"), geometry.r),
+    cursor: {steps: [], at: -1, tree: newTree(), marks: newMarks()},
+    live: newPicture($("picture"), 0),
     reducedMotion: matchMedia("(prefers-reduced-motion: reduce)"),
     timer: null,
   };
-  if (record.failure !== null) {
-    $("failure").textContent = `The answers fell short (${record.failure}); ` +
-      "every step before that is here.";
-    $("failure").hidden = false;
-  }
   startControls(page);
   listenToChart(page);
   startTrying(page);
-  drawChart(page);
-  setHeights(page, record.steps.filter(makesNode).length <= HEIGHTS_NODES_MAX);
-  followAddress(page);
+  const stats = runStats(record.steps);
+  setHeights(page, stats.insertions.length <= HEIGHTS_NODES_MAX);
+  // Showing a step names it in the address.
+  const all = location.hash === "#all";
+  $("one").hidden = all;
+  setSteps(page, record.steps, addressedStep(), record.failure, stats);
+  if (all)
+    showAll(page);
   document.documentElement.dataset.drawnMs = Math.round(performance.now());
 }
 

@@ -1,22 +1,20 @@
 // The live picture: one SVG whose node elements are kept from step to step,
-// so that they can glide from where they stood to where they stand.
-// Provides newPicture, drawPicture and clearPicture. Uses svgNS
-// (still.js) and the places that placesOf (layout.js) gives.
+// so that they can glide from where they stood to where they stand. Only
+// what is in view is drawn, node by node, or as an outline where more
+// nodes are in view than can be drawn one by one. Provides newPicture,
+// drawPicture, drawView and clearPicture. Uses svgNS (still.js), and the
+// places that placesOf (layout.js) gives.
 "use strict";
 
 // Past this many nodes, a tree jumps rather than glides.
 const MOVING_NODES_MAX = 1500;
 const GLIDE_MS = 350;
-
-function newPicture(container, r) {
-  const svg = document.createElementNS(svgNS, "svg");
-  svg.setAttribute("role", "img");
-  const edgeLayer = document.createElementNS(svgNS, "g");
-  const nodeLayer = document.createElementNS(svgNS, "g");
-  svg.append(edgeLayer, nodeLayer);
-  container.append(svg);
-  return {svg, edgeLayer, nodeLayer, shown: new Map(), motion: null, r};
-}
+// Past this many nodes in view, they are an outline: every edge and node
+// in two paths, with the marked nodes drawn over them.
+const DRAWN_NODES_MAX = 4000;
+// How far beyond what is in view the picture is drawn, so that a short
+// scroll finds nodes there.
+const VIEW_MARGIN = 300;
 
 function make(name, attrs, parent) {
   const el = document.createElementNS(svgNS, name);
@@ -24,6 +22,17 @@ function make(name, attrs, parent) {
     el.setAttribute(k, v);
   parent.append(el);
   return el;
+}
+
+function newPicture(container, r) {
+  const svg = make("svg", {role: "img"}, container);
+  const outline = make("g", {class: "outline"}, svg);
+  return {
+    container, svg, r, picture: null, shown: new Map(), motion: null,
+    outlineEdges: make("path", {class: "edge"}, outline),
+    outlineNodes: make("path", {class: "dots"}, outline),
+    edgeLayer: make("g", {}, svg), nodeLayer: make("g", {}, svg),
+  };
 }
 
 // A node's elements, made when it is first shown.
@@ -43,13 +52,18 @@ function elementsOf(live, node) {
   return e;
 }
 
+function forget(live, node) {
+  const e = live.shown.get(node);
+  e.g.remove();
+  e.edge.remove();
+  live.shown.delete(node);
+}
+
 function clearPicture(live, r) {
-  for (const e of live.shown.values()) {
-    e.g.remove();
-    e.edge.remove();
-  }
-  live.shown.clear();
+  for (const node of [...live.shown.keys()])
+    forget(live, node);
   live.r = r;
+  live.picture = null;
 }
 
 function place(e, x, y, scale) {
@@ -91,39 +105,77 @@ function glideTo(live, moves, scale, length) {
   live.motion = requestAnimationFrame(frame);
 }
 
-// Draws the tree's places; with `glideMs`, its nodes glide there from
-// where they stood, a new one from where its parent stood.
-function drawPicture(live, tree, picture, label, glideMs) {
+// The places whose node, or edge up, lies in the part of the picture in
+// view: all of them when it is not wider than its box.
+function inView(live, places) {
+  const box = live.container;
+  if (live.picture.width <= box.clientWidth + 1)
+    return places;
+  const from = box.scrollLeft - VIEW_MARGIN;
+  const to = box.scrollLeft + box.clientWidth + VIEW_MARGIN;
+  const r = live.r * live.picture.scale;
+  return places.filter((p) => {
+    const left = Math.min(p.x, p.up ? p.up.x : p.x) - r;
+    const right = Math.max(p.x, p.up ? p.up.x : p.x) + r;
+    return right >= from && left <= to;
+  });
+}
+
+function outlineOf(live, places) {
+  const edges = [], dots = [];
+  for (const p of places) {
+    if (p.up)
+      edges.push(`M${p.up.x.toFixed(1)} ${p.up.y.toFixed(1)}L${p.x.toFixed(1)} ${p.y.toFixed(1)}`);
+    dots.push(`M${p.x.toFixed(1)} ${p.y.toFixed(1)}h0`);
+  }
+  live.outlineEdges.setAttribute("d", edges.join(""));
+  live.outlineNodes.setAttribute("d", dots.join(""));
+  live.outlineNodes.style.strokeWidth = Math.max(2, 2 * live.r * live.picture.scale);
+}
+
+// Draws the places in view. With `glideMs`, nodes glide there from where
+// they stood, a new one from where its parent stood.
+function drawView(live, glideMs) {
   if (live.motion)
     cancelAnimationFrame(live.motion);
   live.motion = null;
   live.svg.classList.remove("gliding");
-  for (const [node, e] of live.shown)
-    if (tree.nodes[node.number] !== node) {
-      e.g.remove();
-      e.edge.remove();
-      live.shown.delete(node);
-    }
+  const picture = live.picture;
+  let drawn = inView(live, picture.places);
+  const outline = drawn.length > DRAWN_NODES_MAX;
+  outlineOf(live, outline ? drawn : []);
+  if (outline)
+    drawn = drawn.filter((p) => p.classes.length > 0);
+  const wanted = new Set(drawn.map((p) => p.node));
+  for (const node of [...live.shown.keys()])
+    if (!wanted.has(node))
+      forget(live, node);
   const was = new Map();
   for (const [node, e] of live.shown)
     was.set(node, {x: e.x, y: e.y});
   const moves = [];
-  for (const p of picture.places) {
+  for (const p of drawn) {
     const e = elementsOf(live, p.node);
     e.g.setAttribute("class", `node ${p.classes.join(" ")}`);
     e.height.textContent = p.height ?? "";
-    e.edge.setAttribute("class", p.pathEdge ? "edge path" : "edge");
+    e.edge.setAttribute("class", p.edge);
     const from = was.get(p.node) || (p.up && was.get(p.up.node)) || p;
-    moves.push({e, up: p.up ? elementsOf(live, p.up.node) : null,
+    moves.push({e, up: p.up && wanted.has(p.up.node) ? elementsOf(live, p.up.node) : p.up,
                 x0: from.x, y0: from.y, x1: p.x, y1: p.y});
   }
+  if (glideMs > 0 && !outline && moves.length <= MOVING_NODES_MAX)
+    glideTo(live, moves, picture.scale, Math.min(GLIDE_MS, glideMs));
+  else
+    moveAll(moves, 1, picture.scale);
+}
+
+// Draws a picture of the tree: its places, as placesOf gives them.
+function drawPicture(live, picture, label, glideMs) {
+  live.picture = picture;
   const svg = live.svg;
   svg.setAttribute("width", picture.width);
   svg.setAttribute("height", picture.height);
   svg.setAttribute("viewBox", `0 0 ${picture.width} ${picture.height}`);
   svg.setAttribute("aria-label", label);
-  if (glideMs > 0 && moves.length <= MOVING_NODES_MAX)
-    glideTo(live, moves, picture.scale, Math.min(GLIDE_MS, glideMs));
-  else
-    moveAll(moves, 1, picture.scale);
+  drawView(live, glideMs);
 }

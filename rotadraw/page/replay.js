@@ -1,5 +1,6 @@
 // The replay: the tree as the steps leave it, each step applied or taken
-// back with the same moves. Provides newTree, apply, undo and treeAt. Uses
+// back with the same moves. Provides newTree, newMarks, apply, undo,
+// copyTree and treeAt. Uses
 // goesRight (tree.js) and the step kinds (steps.js).
 "use strict";
 
@@ -82,26 +83,34 @@ function rotate(tree, x, right) {
   return r;
 }
 
-// Applies a step, and keeps what it marks: the node it made and every node
-// a rotation moved (the one turned, the child that rose, the grandchild
-// that crossed), and of each rotation, the node turned and the one risen.
-function apply(tree, step) {
+// What a step marks: the node it made and every node a rotation moved (the
+// one turned, the child that rose, the grandchild that crossed), and of
+// each rotation, the node turned and the one risen; by their numbers.
+function newMarks() {
+  return {moved: new Set(), pivots: new Set(), risers: new Set()};
+}
+
+// Applies a step, noting what it marks in `marks` when given.
+function apply(tree, step, marks) {
   if (isLookup(step))
     return;
-  const moved = new Set(), pivots = new Set(), risers = new Set();
-  if (makesNode(step))
-    moved.add(attach(tree, step.node, step.value).number);
+  if (makesNode(step)) {
+    const n = attach(tree, step.node, step.value);
+    if (marks)
+      marks.moved.add(n.number);
+  }
   for (const t of step.turns) {
     const x = tree.nodes[t.node];
     const crossing = t.right ? x.left.right : x.right.left;
     const r = rotate(tree, x, t.right);
+    if (!marks)
+      continue;
     for (const n of [x, r, crossing])
       if (n)
-        moved.add(n.number);
-    pivots.add(x.number);
-    risers.add(r.number);
+        marks.moved.add(n.number);
+    marks.pivots.add(x.number);
+    marks.risers.add(r.number);
   }
-  step.marks = {moved, pivots, risers};
 }
 
 function undo(tree, step) {
@@ -115,10 +124,28 @@ function undo(tree, step) {
     detach(tree, tree.nodes[step.node]);
 }
 
-// The tree as steps 0 to k leave it, replayed afresh.
-function treeAt(steps, k) {
-  const tree = newTree();
-  for (let i = 0; i <= k; i++)
-    apply(tree, steps[i]);
-  return tree;
+// A tree of its own, as the tree given stands.
+function copyTree(tree) {
+  const copy = newTree();
+  const copyOf = (n, up) => {
+    if (!n)
+      return null;
+    const c = {a: n.a, number: n.number, left: null, right: null, up, height: n.height};
+    copy.nodes[n.number] = c;
+    c.left = copyOf(n.left, c);
+    c.right = copyOf(n.right, c);
+    return c;
+  };
+  copy.root = copyOf(tree.root, null);
+  copy.nodes.length = tree.nodes.length;
+  return copy;
+}
+
+// The tree of a replay at step `at`, moved on to step k, as a tree of its
+// own.
+function treeAt(steps, tree, at, k) {
+  const copy = copyTree(tree);
+  while (at < k)
+    apply(copy, steps[++at]);
+  return copy;
 }

@@ -8,7 +8,7 @@
 function insertSteps(tree, a) {
   const number = tree.count++;
   if (!tree.root) {
-    tree.root = {a, left: null, right: null, number};
+    tree.root = {a, left: null, right: null, number, h: 1};
     return insertionSteps(a, number, 0, []);
   }
   const turns = [];
@@ -39,7 +39,7 @@ function runSteps(values, lookup) {
 
 // The port's own copy of a replayed tree, to go on from.
 function moduleTree(tree) {
-  const copy = (n) => n && {a: n.a, number: n.number,
+  const copy = (n) => n && {a: n.a, number: n.number, h: n.height,
                             left: copy(n.left), right: copy(n.right)};
   return {root: copy(tree.root), count: tree.nodes.length};
 }

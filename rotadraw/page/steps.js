@@ -20,34 +20,51 @@ function readRecord(text) {
   const steps = [];
   let failure = null;
   let node = 0;
-  for (const line of text.split("\n")) {
-    const f = line.trim().split(/\s+/);
-    if (f[0] === "")
+  for (let at = 0; at < text.length;) {
+    let end = text.indexOf("\n", at);
+    if (end < 0)
+      end = text.length;
+    const line = text.slice(at, end).trim();
+    at = end + 1;
+    if (line === "")
       continue;
-    if (f[0] === "!") {
-      failure = line.trim().slice(2);
-    } else if (f[0] === "?") {
+    if (line[0] === "!") {
+      failure = line.slice(2);
+      continue;
+    }
+    const f = line.split(" ");
+    if (f[0] === "?") {
       steps.push({lookup: Number(f[1]), found: f[2] === "1",
                   way: f.slice(3).map(Number)});
-    } else {
-      const turns = f.slice(2).map((t) => {
-        const m = /^(\d+)([lr])(\d+)$/.exec(t);
-        return {level: Number(m[1]), right: m[2] === "r", node: Number(m[3])};
-      });
-      for (const step of insertionSteps(Number(f[0]), node++, Number(f[1]), turns))
-        steps.push(step);
+      continue;
     }
+    const turns = [];
+    for (let i = 2; i < f.length; i++)
+      turns.push(readTurn(f[i]));
+    for (const step of insertionSteps(Number(f[0]), node++, Number(f[1]), turns))
+      steps.push(step);
   }
   return {steps, failure};
 }
 
+// "LEVELrNODE" or "LEVELlNODE", as rotadraw writes them.
+function readTurn(t) {
+  const j = Math.max(t.indexOf("r"), t.indexOf("l"));
+  return {level: Number(t.slice(0, j)), right: t[j] === "r", node: Number(t.slice(j + 1))};
+}
+
+// Most steps turn nothing, and share one empty list.
+const NO_TURNS = Object.freeze([]);
+
 function insertionSteps(value, node, levels, turns) {
   if (levels === 0)
-    return [{value, node, level: 0, levels: 0, turns: []}];
+    return [{value, node, level: 0, levels: 0, turns: NO_TURNS}];
+  const byLevel = [];
+  for (const t of turns)
+    (byLevel[t.level] ??= []).push(t);
   const steps = [];
   for (let level = 1; level <= levels; level++)
-    steps.push({value, node, level, levels,
-                turns: turns.filter((t) => t.level === level)});
+    steps.push({value, node, level, levels, turns: byLevel[level] ?? NO_TURNS});
   return steps;
 }
 

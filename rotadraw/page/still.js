@@ -12,10 +12,11 @@ function escapeText(s) {
 function pictureText(picture, label) {
   const {places, r, width, height} = picture;
   const edges = places.filter((p) => p.up).map((p) =>
-    `<line class="edge${p.pathEdge ? " path" : ""}" x1="${p.up.x}" ` +
+    `<line class="${p.edge}" x1="${p.up.x}" ` +
     `y1="${p.up.y}" x2="${p.x}" y2="${p.y}"/>`);
   const nodes = places.map((p) =>
-    `<g class="node ${p.classes.join(" ")}" transform="translate(${p.x},${p.y})">` +
+    `<g class="node ${p.classes.join(" ")}" ` +
+    `transform="translate(${p.x},${p.y}) scale(${picture.scale})">` +
     `<circle class="ring" r="${r + 6}"/><circle class="body" r="${r}"/>` +
     `<text class="role" y="${-r - 10}">\u25B2</text>` +
     `<text class="value">${p.node.a}</text>` +

@@ -1,9 +1,11 @@
 // Trying it: a value typed goes into the tree shown, after the insertion
 // under way, or is looked up, with the tree module's algorithm; Undo takes
-// a change back; a new run starts from answers pasted in. Provides
-// startTrying. Uses insertSteps, lookupStep, runSteps and moduleTree
-// (runs.js), treeAt (replay.js), readAnswers (answers.js), the step kinds
-// (steps.js), play (player.js), $, setSteps (main.js).
+// a change back; a new run starts from answers pasted in. Each goes on
+// from the tree on screen, so that none replays the run. Provides
+// startTrying. Uses insertSteps, lookupStep and moduleTree (runs.js),
+// treeAt and copyTree (replay.js), statsAt and addStep (chart.js), makeRun
+// (making.js), readAnswers (answers.js), the step kinds (steps.js), play
+// (player.js), $ and setSteps (main.js).
 "use strict";
 
 // The steps that stay when a value goes in or is looked up: those up to
@@ -31,58 +33,114 @@ function typedValue() {
 }
 
 function startTrying(page) {
-  const undoable = []; // the runs before each change, and the step shown
-  const showSteps = (steps, k) => {
-    setSteps(page, steps, k);
+  // The runs before each change: steps, the step shown, why the answers
+  // fell short, and their numbers with the tree at the step shown, which
+  // nothing moves again. The recorded run's, once it has been left.
+  const undoable = [];
+  let recorded = null;
+  const state = () => ({steps: page.cursor.steps, at: page.cursor.at,
+                        failure: page.failure,
+                        stats: {...page.stats, tree: page.cursor.tree, at: page.cursor.at}});
+  const restore = (was, k) => {
+    setSteps(page, was.steps, k, was.failure,
+             {...was.stats, tree: copyTree(was.stats.tree)});
     $("undoButton").disabled = undoable.length === 0;
   };
-  const change = (steps, k) => {
-    undoable.push({steps: page.cursor.steps, at: page.cursor.at});
-    showSteps(steps, k);
+  const change = (steps, k, failure, stats) => {
+    const was = state();
+    if (was.steps === page.record.steps)
+      recorded = was;
+    undoable.push(was);
+    setSteps(page, steps, k, failure, stats);
+    $("undoButton").disabled = false;
   };
-  // What a change keeps, and the module's tree as the kept steps leave it.
-  const kept = () => {
-    const k = keptSteps(page.cursor.steps, page.cursor.at);
-    return {k, tree: moduleTree(treeAt(page.cursor.steps, k)),
-            steps: page.cursor.steps.slice(0, k + 1)};
+  // A change after the insertion shown: its steps, and the numbers of the
+  // run up to there, with a tree of their own to go on with.
+  const goOn = (added) => {
+    const c = page.cursor;
+    const k = keptSteps(c.steps, c.at);
+    const tree = treeAt(c.steps, c.tree, c.at, k);
+    const port = moduleTree(tree);
+    const stats = statsAt(page.stats, k >= 0 ? c.steps[k].node : -1, k, tree);
+    const steps = c.steps.slice(0, k + 1).concat(added(port));
+    for (const step of steps.slice(k + 1))
+      addStep(stats, step);
+    change(steps, k + 1, null, stats);
+    return steps.length - k - 1;
   };
 
   // The new steps play on from the first.
   $("tryForm").addEventListener("submit", (e) => {
     e.preventDefault();
     const a = typedValue();
-    if (a === null)
-      return;
-    const {k, tree, steps} = kept();
-    const added = insertSteps(tree, a);
-    change(steps.concat(added), k + 1);
-    if (added.length > 1)
+    if (a !== null && goOn((port) => insertSteps(port, a)) > 1)
       play(page);
   });
   $("lookUp").addEventListener("click", () => {
     const a = typedValue();
-    if (a === null)
-      return;
-    const {k, tree, steps} = kept();
-    change(steps.concat([lookupStep(tree, a)]), k + 1);
+    if (a !== null)
+      goOn((port) => [lookupStep(port, a)]);
   });
   $("undoButton").addEventListener("click", () => {
     const was = undoable.pop();
     if (was)
-      showSteps(was.steps, was.at);
+      restore(was, was.at);
   });
-  $("recorded").addEventListener("click", () =>
-    change(page.record.steps, Math.min(page.cursor.at, page.record.steps.length - 1)));
-  $("newRun").addEventListener("click", () => {
-    const answers = readAnswers($("answers").value);
-    $("answersMessage").textContent =
-      answers.failure ? `rotadraw: ${answers.failure}` : "";
-    if (answers.counted) {
-      const steps = runSteps(answers.values, answers.lookup);
-      change(steps, steps.length - 1);
-    }
+  $("recorded").addEventListener("click", () => {
+    const k = Math.min(page.cursor.at, page.record.steps.length - 1);
+    const was = recorded;
+    undoable.push(state());
+    restore(was, k);
   });
   $("value").addEventListener("input", () => {
     $("valueMessage").textContent = "";
+  });
+  startPasting(page, change);
+}
+
+// A new run from answers pasted in, made in slices: its progress shown, a
+// long one proposed first, and either stopped at will.
+function startPasting(page, change) {
+  let stop = null;
+  const say = (text, asking) => {
+    $("answersMessage").textContent = text;
+    $("goOn").hidden = !asking;
+    $("stopMaking").hidden = stop === null;
+  };
+  const end = () => {
+    stop = null;
+    $("newRun").disabled = false;
+    say("", false);
+  };
+  $("newRun").addEventListener("click", () => {
+    const answers = readAnswers($("answers").value);
+    const why = answers.failure ? `rotadraw: ${answers.failure}` : "";
+    if (!answers.counted)
+      return say(why, false);
+    $("newRun").disabled = true;
+    let goOn = null;
+    stop = makeRun(answers.values, answers.lookup, {
+      progress: (done, total) => say(`Making the steps: ${done} of ${total} values.`, false),
+      propose: (ms, resume) => {
+        goOn = resume;
+        say(`These ${answers.values.length} values would take about ` +
+            `${Math.ceil(ms / 1000)} s to go in. Go on?`, true);
+      },
+      done: (steps, stats) => {
+        end();
+        change(steps, steps.length - 1, answers.failure, stats);
+        say(why, false);
+      },
+    });
+    say("Making the steps.", false);
+    $("goOn").onclick = () => {
+      say("Making the steps.", false);
+      goOn();
+    };
+  });
+  $("stopMaking").addEventListener("click", () => {
+    if (stop)
+      stop();
+    end();
   });
 }
