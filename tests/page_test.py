@@ -96,6 +96,13 @@ class Page(unittest.TestCase):
         wait_until(lambda: self.shown()[0] != headings[turning[0]], "no play")
         self.key(" ")
         self.assertIn("Play", self.d.find_element(By.ID, "play").text)
+        # Space on a focused summary opens its section, and plays nothing.
+        summary = self.d.find_element(By.CSS_SELECTOR, "#try summary")
+        self.d.execute_script("arguments[0].focus()", summary)
+        summary.send_keys(" ")
+        self.assertTrue(self.d.execute_script("return arguments[0].parentNode.open",
+                                              summary))
+        self.assertIn("Play", self.d.find_element(By.ID, "play").text)
 
     # The chart of the whole run: a click goes to the end of that insertion.
     def test_chart(self):
