@@ -52,7 +52,8 @@ struct Drawing {
     bool colour;
     int width; // of the terminal, or 0
     int show;
-    FILE *page; // or null
+    bool explain; // each step's heading followed by what it checked
+    FILE *page;   // or null
 };
 
 extern Drawing drawing;

@@ -4,9 +4,24 @@
 # the tests check what ships. The files stay files of their own, to be read
 # and checked as what they are.
 # Usage: cmake -DDIR=SOURCE_DIR -DSCRIPTS=A.js|B.js|... -DOUT=FILE
-#              -DSCRIPT_OUT=FILE -P embed.cmake
+#              -DSCRIPT_OUT=FILE -DTREE_SOURCE=tree.cpp -P embed.cmake
 file(READ ${DIR}/page.html html)
 file(READ ${DIR}/page.css style)
+# The balancing's own source, shown in the page as the code that ran: from
+# the comment above balancer to its closing brace.
+file(READ ${TREE_SOURCE} tree)
+string(FIND "${tree}" "// The heights are taken once" from)
+string(FIND "${tree}" "Tree *\nbalancer(Tree *top)\n{" head)
+if(from EQUAL -1 OR head EQUAL -1 OR from GREATER head)
+    message(FATAL_ERROR "${TREE_SOURCE}: no balancer to show")
+endif()
+string(SUBSTRING "${tree}" ${head} -1 rest)
+string(FIND "${rest}" "\n}\n" end)
+math(EXPR length "${head} - ${from} + ${end} + 2")
+string(SUBSTRING "${tree}" ${from} ${length} code)
+string(REPLACE "&" "&amp;" code "${code}")
+string(REPLACE "<" "&lt;" code "${code}")
+string(REPLACE ">" "&gt;" code "${code}")
 string(REPLACE "|" ";" scripts "${SCRIPTS}")
 set(script "")
 foreach(part ${scripts})
@@ -20,6 +35,8 @@ if(inside GREATER -1 OR inside2 GREATER -1)
     message(FATAL_ERROR "the script or page.css would end its own element")
 endif()
 file(WRITE ${SCRIPT_OUT} "${script}")
+string(REPLACE "<pre id=\"code\"></pre>" "<pre id=\"code\">${code}</pre>" html
+       "${html}")
 string(REPLACE "<style></style>" "<style>\n${style}</style>" html "${html}")
 string(REPLACE "<script></script>" "<script>\n${script}</script>" html "${html}")
 string(FIND "${html}" ")~~\"" clash)

@@ -18,19 +18,27 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-static const char usage[] =
-    "usage: rotadraw [--rotations] [--last] [--summary] [--html FILE]\n";
+static const char usage[] = "usage: rotadraw [--rotations] [--last] "
+                            "[--summary] [--explain] [--html FILE]\n";
 
 static const char help[] =
     "Reads a count, that many integers and one more to look up, as rotatree\n"
     "does, and draws the search tree they make at every step of every\n"
-    "insertion, then the lookup's way down.\n"
+    "insertion, then the lookup's way down. A step is one level of an\n"
+    "insertion's way back up, the deepest level first: where rotatree\n"
+    "rebalances the subtree that the new value passed through, and traces.\n"
     "\n"
     "  --rotations  draw only the first value, the steps that rotate and\n"
     "               the lookup\n"
     "  --last       draw only the tree after the last insertion, and the\n"
     "               lookup\n"
     "  --summary    end with the run's values, rotations and heights\n"
+    "  --explain    under each heading, say what the balancing checked,\n"
+    "               with the heights it took, and why it turned:\n"
+    "                 == insert 3 (step 2 of 2): rotated left at 1\n"
+    "                 -- 1: left 0, right 2: turned left; nothing below it "
+    "is checked\n"
+    "                 -- checked 1 node\n"
     "  --html FILE  also write the whole run to FILE as a web page that\n"
     "               replays it, step by step\n"
     "  --help       print this and exit\n";
@@ -169,6 +177,8 @@ parseOptions(int argc, char *argv[], const char **pageName, bool *summary)
             drawing.show |= SHOW_LAST;
         else if (strcmp(o, "--summary") == 0)
             *summary = true;
+        else if (strcmp(o, "--explain") == 0)
+            drawing.explain = true;
         else {
             fputs(usage, stderr);
             return 2;

@@ -101,6 +101,8 @@ static struct {
     bool pending;        // its node is made but not yet numbered
     int levels, level;   // the levels it traces, and the last that has
     Line turns;          // the step's rotations, in words
+    Line why;            // with --explain, what its checks decided
+    int checks;          // the nodes the step's balancing checked
     Line data;           // the insertion as the page holds it
     Nodes moved, before; // made or moved by this step, and the last
     Line heading, lastHeading;
@@ -175,6 +177,25 @@ noteRotation(const Tree *top, bool right)
     run.rotations++;
 }
 
+// A check that turns, or that stops the balancing going down, is told
+// in words; every check is counted.
+static void
+noteCheck(const Tree *top, int hLeft, int hRight)
+{
+    run.checks++;
+    if (!drawing.explain)
+        return;
+    const char *did = hRight + 1 < hLeft   ? "turned right"
+                      : hLeft + 1 < hRight ? "turned left; nothing below it is "
+                                             "checked"
+                      : hLeft + 1 == hRight
+                          ? "leans right by 1; nothing below it is checked"
+                          : nullptr;
+    if (did != nullptr)
+        add(&run.why, "\n-- %d: left %d, right %d: %s", top->a, hLeft, hRight,
+            did);
+}
+
 // Where insert would print a trace block.
 static void
 traceStep()
@@ -184,6 +205,12 @@ traceStep()
     bool rotated = run.turns.len != 0;
     add(&run.heading, "== insert %d (step %d of %d): %s", run.value, run.level,
         run.levels, rotated ? run.turns.s : "no rotation");
+    if (drawing.explain)
+        add(&run.heading, "%s\n-- checked %d node%s",
+            run.why.len != 0 ? run.why.s : "", run.checks,
+            run.checks == 1 ? "" : "s");
+    run.why.len = 0;
+    run.checks = 0;
     bool draw = drawing.show == SHOW_ALL ||
                 ((drawing.show & SHOW_ROTATIONS) && rotated);
     if (draw)
@@ -196,6 +223,7 @@ startRun()
 {
     onTrace = traceStep;
     onRotate = noteRotation;
+    onCheck = noteCheck;
 }
 
 static void
@@ -298,6 +326,16 @@ lookUp(int a)
     }
     Line heading = {nullptr, 0, 0};
     add(&heading, "== search %d: %s", a, found ? "found" : "not found");
+    for (const Tree *t = root; drawing.explain && t != nullptr;) {
+        if (t == found)
+            add(&heading, "\n-- %d: found", t->a);
+        else
+            add(&heading, "\n-- %d: %d is %s", t->a, a,
+                t->a < a ? "greater: right" : "less: left");
+        t = t == found ? nullptr : t->a < a ? t->right : t->left;
+    }
+    if (drawing.explain && found == nullptr)
+        add(&heading, "\n-- not found");
     drawText(&heading, &way, PATH);
     if (drawing.page != nullptr)
         pageLine(drawing.page, "%s\n", data.s);

@@ -12,6 +12,7 @@
 Tree *root = nullptr;
 void (*onTrace)() = nullptr;
 void (*onRotate)(const Tree *top, bool right) = nullptr;
+void (*onCheck)(const Tree *top, int hLeft, int hRight) = nullptr;
 
 // The trace lists the whole tree at every level of every insertion, so
 // listing is most of the program's work. Values are formatted here, as
@@ -82,6 +83,8 @@ balancer(Tree *top)
         return nullptr;
     int hLeft = height(top->left);
     int hRight = height(top->right);
+    if (onCheck != nullptr)
+        onCheck(top, hLeft, hRight);
     if (hLeft > hRight && hRight + 1 < hLeft)
         rotateRight(top);
     if (hLeft < hRight) {

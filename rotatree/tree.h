@@ -26,6 +26,10 @@ extern void (*onTrace)();
 // whether it turns right (its left child rising) or left.
 extern void (*onRotate)(const Tree *top, bool right);
 
+// Called by balancer, when set, for each node it checks, with the heights
+// of its two subtrees as it took them, before it acts on them.
+extern void (*onCheck)(const Tree *top, int hLeft, int hRight);
+
 int height(Tree *top);
 void rotateRight(Tree *&top);
 void rotateLeft(Tree *&top);

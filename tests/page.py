@@ -61,6 +61,13 @@ def text_pictures(out):
     return pictures
 
 
+def text_explanations(out):
+    """The lines under each picture's heading, without their "-- "."""
+    return [[l[3:] for l in block.split("\n") if l.startswith("-- ")]
+            for block in re.split(r"^(?=== )", out, flags=re.M)[1:]
+            if re.match(r"== (insert|search)", block)]
+
+
 def draw(answers, *options, status=0):
     """rotadraw's text for the answers, and its page's path."""
     page = os.path.join(WORK, f"page{len(os.listdir(WORK))}.html")

@@ -11,7 +11,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from page import (NINE, ROTATREE, SHOWN, WORK, By, Keys, browser, draw, key,
-                  shape, shown, text_pictures, wait_until)
+                  shape, shown, text_explanations, text_pictures, wait_until)
 
 
 class Page(unittest.TestCase):
@@ -57,6 +57,34 @@ class Page(unittest.TestCase):
             "scrollBy(0, 500); return true") and len(drawn()) == len(want),
             "the last pictures were never drawn")
         self.assertEqual(want, [shape(p) for p in drawn()])
+
+    # Beside each step, what its balancing did, in the words of --explain;
+    # the nodes it checked marked, and the line of the code that acted.
+    def test_explanations(self):
+        out, page = draw(NINE, "--explain")
+        want = text_explanations(out)
+        headings = [h for h, _ in text_pictures(out)]
+        self.d.get(f"file://{page}#step=1")
+        els = lambda css: self.d.find_elements(By.CSS_SELECTOR, css)
+        for k, lines in enumerate(want):
+            self.assertEqual(headings[k], self.shown()[0])
+            self.assertEqual(lines, [li.text for li in els("#why li")], headings[k])
+            self.key(Keys.ARROW_RIGHT)
+        checked = lambda: sorted(int(g.find_element(By.CSS_SELECTOR, "text.value").text)
+                                 for g in els("#picture g.node.checked"))
+        taken = lambda: [l.text.strip() for l in els("#code .taken")]
+        # Inserting 30, 50 turns, and the new root's children are checked.
+        self.d.get(f"file://{page}#step=4")
+        self.assertEqual([30, 50], checked())
+        self.assertEqual(["rotateRight(top);"], taken())
+        self.assertIn("at 50 (left 2, right 0)", self.d.find_element(By.ID, "codeNote").text)
+        # Inserting 60, 50 leans right by 1, and the balancing stops there.
+        k = headings.index("== insert 60 (step 1 of 2): no rotation")
+        self.d.get(f"file://{page}#step={k + 1}")
+        self.assertEqual(["50: left 0, right 1: leans right by 1; nothing below it "
+                          "is checked", "checked 1 node"], [li.text for li in els("#why li")])
+        self.assertEqual([50], checked())
+        self.assertEqual(["if (hLeft < hRight) {"], taken())
 
     # The keys for the steps that rotate, play, speed, heights and the
     # picture's download.

@@ -1,6 +1,7 @@
 // The page's own insertion against the tree module's, on thousands of runs
 // of values (ascending, descending, zigzag, random, many duplicates, the
-// 32-bit extremes): every step's shape must be the same.
+// 32-bit extremes): every step's shape must be the same, and so must the
+// nodes its balancing checked, with their heights, in order.
 // Usage: node port_test.js PAGE_SCRIPT TREE_SHAPES
 "use strict";
 const {execFileSync} = require("child_process");
@@ -15,12 +16,19 @@ function shape(t) {
 }
 
 // The page's shapes, one a step: its own insertion's steps, replayed as
-// the page replays them.
+// the page replays them, each with the checks that the page's port makes
+// at that step, as the page works them out for its explanations.
 function pageShapes(values) {
   const tree = page.newTree();
-  return page.runSteps(values, null).map((step) => {
+  const port = {root: null, count: 0};
+  const checks = values.flatMap((a) => {
+    const levels = page.insertionChecks(port, a);
+    return levels.length ? levels : [[]];
+  });
+  return page.runSteps(values, null).map((step, k) => {
     page.apply(tree, step);
-    return shape(tree.root);
+    return shape(tree.root) +
+      checks[k].map((c) => ` ${c.a}:${c.hLeft},${c.hRight}`).join("");
   });
 }
 

@@ -133,8 +133,8 @@ TEST_P(Rotadraw, Drawing)
     expectModuleTrees(GetParam().in, GetParam().out);
 }
 
-const char *const usage =
-    "usage: rotadraw [--rotations] [--last] [--summary] [--html FILE]\n";
+const char *const usage = "usage: rotadraw [--rotations] [--last] "
+                          "[--summary] [--explain] [--html FILE]\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, Rotadraw,
@@ -214,6 +214,63 @@ INSTANTIATE_TEST_SUITE_P(
             "  2*\n┌─┴──┐\n1    3*\n"
             "== insert 0 (step 2 of 2): no rotation\n"
             "    2\n  ┌─┴─┐\n  1   3\n┌─┘\n0\n",
+            0,
+            ""}),
+    testing::PrintToStringParamName());
+
+// With --explain, under each heading, what the balancing checked: a check
+// that turns or stops is told, every check counted. The drawings are as
+// without.
+INSTANTIATE_TEST_SUITE_P(
+    Explained, Rotadraw,
+    testing::Values(
+        Row{"right_lean_by_1",
+            {ROTADRAW, "--explain", "--last"},
+            "2\n1 2\n",
+            "== insert 2 (step 1 of 1): no rotation\n"
+            "-- 1: left 0, right 1: leans right by 1; nothing below it is "
+            "checked\n"
+            "-- checked 1 node\n1\n└─┐\n  2*\n",
+            0,
+            ""},
+        // 31 turns, is checked again under the new root with the heights
+        // as they now are, and turns again; then once more, quietly.
+        Row{"one_node_turned_twice",
+            {ROTADRAW, "--explain", "--last"},
+            "6\n9 16 17 31 21 1\n",
+            "== insert 1 (step 3 of 3): rotated right at 31, right at 31\n"
+            "-- 31: left 3, right 0: turned right\n"
+            "-- 31: left 2, right 0: turned right\n"
+            "-- checked 6 nodes\n"
+            "    16*\n  ┌─┴───┐\n  9     17*\n┌─┘     └───────┐\n"
+            "1               31*\n            ┌───┘\n            21*\n",
+            0,
+            ""},
+        // A left-leaning chain: a difference of 1 goes down both sides.
+        Row{"left_chain",
+            {ROTADRAW, "--explain"},
+            "3\n3 2 1\n",
+            "== insert 3: the first value, the root\n3*\n"
+            "== insert 2 (step 1 of 1): no rotation\n-- checked 2 nodes\n"
+            "   3\n┌──┘\n2*\n"
+            "== insert 1 (step 1 of 2): no rotation\n-- checked 2 nodes\n"
+            "     3\n   ┌─┘\n   2\n┌──┘\n1*\n"
+            "== insert 1 (step 2 of 2): rotated right at 3\n"
+            "-- 3: left 2, right 0: turned right\n-- checked 3 nodes\n"
+            "  2*\n┌─┴──┐\n1    3*\n",
+            0,
+            ""},
+        // Equal values go left; the lookup says its way down.
+        Row{"duplicates_and_way_down",
+            {ROTADRAW, "--explain", "--rotations"},
+            "3\n5 5 5\n6\n",
+            "== insert 5: the first value, the root\n5*\n"
+            "== insert 5 (step 2 of 2): rotated right at 5\n"
+            "-- 5: left 2, right 0: turned right\n-- checked 3 nodes\n"
+            "  5*\n┌─┴──┐\n5    5*\n"
+            "== search 6: not found\n-- 5: 6 is greater: right\n"
+            "-- 5: 6 is greater: right\n-- not found\n"
+            "  [5]\n┌──┴───┐\n5     [5]\n",
             0,
             ""}),
     testing::PrintToStringParamName());

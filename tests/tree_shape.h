@@ -31,25 +31,36 @@ freeTree(Tree *t)
 }
 
 // A step of a run as the module takes it: its heading as rotadraw words it,
-// up to the colon, and the tree's shape after it.
+// up to the colon, the tree's shape after it, and the nodes its balancing
+// checked, each as VALUE:HLEFT,HRIGHT, in order, a blank before each.
 struct ModuleStep {
     std::string heading;
     std::string shape;
+    std::string checks;
 };
 
 // Inserts the values into an empty tree, which it leaves in root.
 inline std::vector<ModuleStep>
 moduleSteps(const std::vector<int> &values)
 {
-    static std::vector<std::string> traced;
+    static std::vector<ModuleStep> traced;
+    static std::string checks;
     std::vector<ModuleStep> steps;
-    void (*saved)() = onTrace;
-    onTrace = [] { traced.push_back(shape(root)); };
+    void (*savedTrace)() = onTrace;
+    void (*savedCheck)(const Tree *, int, int) = onCheck;
+    onTrace = [] {
+        traced.push_back({"", shape(root), checks});
+        checks.clear();
+    };
+    onCheck = [](const Tree *t, int hLeft, int hRight) {
+        checks += " " + std::to_string(t->a) + ":" + std::to_string(hLeft) +
+                  "," + std::to_string(hRight);
+    };
     for (int a : values) {
         std::string v = "== insert " + std::to_string(a);
         if (root == nullptr) {
             root = newNode(a);
-            steps.push_back({v, shape(root)});
+            steps.push_back({v, shape(root), ""});
             continue;
         }
         traced.clear();
@@ -57,8 +68,9 @@ moduleSteps(const std::vector<int> &values)
         for (size_t i = 0; i < traced.size(); i++)
             steps.push_back({v + " (step " + std::to_string(i + 1) + " of " +
                                  std::to_string(traced.size()) + ")",
-                             traced[i]});
+                             traced[i].shape, traced[i].checks});
     }
-    onTrace = saved;
+    onTrace = savedTrace;
+    onCheck = savedCheck;
     return steps;
 }

@@ -27,7 +27,7 @@ function geometryOf(steps) {
   for (const s of steps)
     longest = Math.max(longest, String(s.value ?? s.lookup).length);
   const r = 4 * longest + 10;
-  return {r, margin: 26, dx: 2 * r + 10, dy: 2 * r + 30};
+  return {r, margin: 36, dx: 2 * r + 10, dy: 2 * r + 30};
 }
 
 const FULL_SIZE = {across: 1, down: 1};

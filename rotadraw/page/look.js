@@ -3,11 +3,20 @@
 // lookOf. Uses isLookup (steps.js).
 "use strict";
 
-// `marks` are the step's, as apply (replay.js) notes them.
-function lookOf(step, marks, withHeights) {
+// `marks` are the step's, as apply (replay.js) notes them; `checks` the
+// checks its balancing made, or null. A checked node's height is its two
+// subtrees' as the balancing first took them.
+function lookOf(step, marks, withHeights, checks) {
   const way = step && isLookup(step) ? new Set(step.way) : null;
+  const checked = new Map();
+  for (const c of checks ?? [])
+    if (!checked.has(c.number))
+      checked.set(c.number, c);
   return (node) => {
     const classes = [];
+    const check = checked.get(node.number);
+    if (check)
+      classes.push("checked");
     if (marks.moved.has(node.number))
       classes.push("moved");
     if (marks.pivots.has(node.number))
@@ -18,6 +27,7 @@ function lookOf(step, marks, withHeights) {
     if (onWay)
       classes.push("path");
     return {classes, edge: onWay ? "edge path" : "edge",
-            height: withHeights ? String(node.height) : null};
+            height: !withHeights ? null :
+              check ? `${check.hLeft}|${check.hRight}` : String(node.height)};
   };
 }

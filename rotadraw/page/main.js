@@ -32,15 +32,20 @@ function moveTo(cursor, k) {
 function show(page, glide) {
   const {steps, at, tree, marks} = page.cursor;
   const step = steps[at];
+  const checks = checksAt(page);
   const zoom = $("full").checked ? FULL_SIZE :
     zoomOf(page.geometry, tree.nodes.length, $("picture").clientWidth);
   const picture = placesOf(tree, page.geometry, zoom,
-                           lookOf(step, marks, $("heights").checked));
+                           lookOf(step, marks, $("heights").checked, checks));
   const heading = step ? headingOf(step, page.values) :
     "== no steps: the answers held no values and no value to look up";
   $("heading").textContent = heading;
+  showWhy(page, step, checks);
+  $("treeText").textContent = treeWords(tree);
   drawPicture(page.live, picture, heading,
               glide && !page.reducedMotion.matches ? 0.6 * stepMs() : 0);
+  if (page.timer === null)
+    $("said").textContent = heading.replace(/^== /, "");
 }
 
 // Shows step k (0-based), and names it in the address.
@@ -92,6 +97,7 @@ function startPage() {
     record,
     cursor: {steps: [], at: -1, tree: newTree(), marks: newMarks()},
     live: newPicture($("picture"), 0),
+    codeLines: startWhy(),
     reducedMotion: matchMedia("(prefers-reduced-motion: reduce)"),
     timer: null,
   };
@@ -112,4 +118,4 @@ function startPage() {
 if (typeof document !== "undefined")
   startPage();
 else if (typeof module === "object")
-  module.exports = {runSteps, newTree, apply};
+  module.exports = {runSteps, newTree, apply, insertionChecks};

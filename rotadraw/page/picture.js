@@ -24,8 +24,10 @@ function make(name, attrs, parent) {
   return el;
 }
 
+// Its name is the step's heading; its description, what the step did
+// and the tree in words.
 function newPicture(container, r) {
-  const svg = make("svg", {role: "img"}, container);
+  const svg = make("svg", {role: "img", "aria-describedby": "why treeText"}, container);
   const outline = make("g", {class: "outline"}, svg);
   return {
     container, svg, r, picture: null, shown: new Map(), motion: null,
@@ -46,7 +48,7 @@ function elementsOf(live, node) {
   make("circle", {class: "body", r}, g);
   make("text", {class: "role", y: -r - 10}, g).textContent = "\u25B2";
   make("text", {class: "value"}, g).textContent = node.a;
-  const height = make("text", {class: "height", x: r * 0.75, y: -r * 0.75}, g);
+  const height = make("text", {class: "height", x: r + 4, y: -r - 2}, g);
   e = {g, height, edge: make("line", {class: "edge"}, live.edgeLayer), x: 0, y: 0};
   live.shown.set(node, e);
   return e;

@@ -21,10 +21,14 @@ function play(page) {
   page.timer = setTimeout(tick, stepMs());
 }
 
+// While it plays, the step isn't announced; where it stops, it is.
 function pause(page) {
+  const playing = page.timer !== null;
   clearTimeout(page.timer);
   page.timer = null;
   $("play").textContent = "\u25B6 Play";
+  if (playing)
+    $("said").textContent = $("heading").textContent.replace(/^== /, "");
 }
 
 function changeSpeed(by) {

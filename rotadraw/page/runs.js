@@ -4,8 +4,9 @@
 // (tree.js) and insertionSteps (steps.js).
 "use strict";
 
-// The steps of inserting a into the port's tree {root, count}.
-function insertSteps(tree, a) {
+// The steps of inserting a into the port's tree {root, count}; each check
+// told to onCheck(level, node, hLeft, hRight) when it is given.
+function insertSteps(tree, a, onCheck) {
   const number = tree.count++;
   if (!tree.root) {
     tree.root = {a, left: null, right: null, number, h: 1};
@@ -16,6 +17,7 @@ function insertSteps(tree, a) {
   insert(a, tree, "root", number, {
     onRotate: (top, right) => turns.push({level: level + 1, right, node: top.number}),
     onTrace: () => level++,
+    onCheck: onCheck && ((top, hLeft, hRight) => onCheck(level + 1, top, hLeft, hRight)),
   });
   return insertionSteps(a, number, level, turns);
 }

@@ -21,7 +21,7 @@ function pictureText(picture, label) {
     `<text class="role" y="${-r - 10}">\u25B2</text>` +
     `<text class="value">${p.node.a}</text>` +
     (p.height !== null ?
-      `<text class="height" x="${r * 0.75}" y="${-r * 0.75}">${p.height}</text>` : "") +
+      `<text class="height" x="${r + 4}" y="${-r - 2}">${p.height}</text>` : "") +
     "</g>");
   return `<svg xmlns="${svgNS}" width="${width}" height="${height}" ` +
          `viewBox="0 0 ${width} ${height}" role="img" ` +

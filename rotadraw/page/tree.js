@@ -26,8 +26,8 @@ function goesRight(node, a) {
   return node.a < a;
 }
 
-function rotateRight(top, onRotate) {
-  onRotate(top, true);
+function rotateRight(top, hooks) {
+  hooks.onRotate(top, true);
   const l = top.left;
   top.left = l.right;
   l.right = top;
@@ -36,8 +36,8 @@ function rotateRight(top, onRotate) {
   return l;
 }
 
-function rotateLeft(top, onRotate) {
-  onRotate(top, false);
+function rotateLeft(top, hooks) {
+  hooks.onRotate(top, false);
   const r = top.right;
   top.right = r.left;
   r.left = top;
@@ -48,19 +48,22 @@ function rotateLeft(top, onRotate) {
 
 // The heights are taken once, before any rotation. A subtree that leans
 // right rotates at most at its root and is not descended into; any other
-// has both children of its (possibly new) root balanced in turn.
-function balancer(top, onRotate) {
+// has both children of its (possibly new) root balanced in turn. Each node
+// checked is told to hooks.onCheck, when there is one, before it acts.
+function balancer(top, hooks) {
   if (!top)
     return null;
   const hLeft = heightOf(top.left), hRight = heightOf(top.right);
+  if (hooks.onCheck)
+    hooks.onCheck(top, hLeft, hRight);
   if (hLeft > hRight && hRight + 1 < hLeft)
-    top = rotateRight(top, onRotate);
+    top = rotateRight(top, hooks);
   if (hLeft < hRight) {
     if (hLeft + 1 < hRight)
-      top = rotateLeft(top, onRotate);
+      top = rotateLeft(top, hooks);
   } else {
-    top.left = balancer(top.left, onRotate);
-    top.right = balancer(top.right, onRotate);
+    top.left = balancer(top.left, hooks);
+    top.right = balancer(top.right, hooks);
   }
   mend(top);
   return top;
@@ -75,7 +78,7 @@ function insert(a, holder, field, number, hooks) {
     insert(a, t, side, number, hooks);
   else
     t[side] = {a, left: null, right: null, number, h: 1};
-  holder[field] = balancer(t, hooks.onRotate);
+  holder[field] = balancer(t, hooks);
   hooks.onTrace();
 }
 

@@ -1,0 +1,77 @@
+// What a step did, in words: at a level of an insertion, what the
+// balancing checked, with the heights it took, and why it turned or
+// stopped; at the lookup, its way down. The same words as rotadraw
+// --explain, without the leading "-- ". The checks are worked out again by
+// the port, which a test holds to the module's own. And the tree itself in
+// words. Provides insertionChecks, verdictOf, checkLines, wayLines and
+// treeWords. Uses insertSteps (runs.js).
+"use strict";
+
+// What a check decided, or null for one that only goes on down.
+function verdictOf(check) {
+  const {hLeft, hRight} = check;
+  return hRight + 1 < hLeft ? "turned right" :
+    hLeft + 1 < hRight ? "turned left; nothing below it is checked" :
+    hLeft + 1 === hRight ? "leans right by 1; nothing below it is checked" : null;
+}
+
+// The checks of each level of inserting a into the port's tree, the
+// deepest level first: {number, a, hLeft, hRight} in the order made.
+function insertionChecks(tree, a) {
+  const levels = [];
+  insertSteps(tree, a, (level, top, hLeft, hRight) =>
+    (levels[level - 1] ??= []).push({number: top.number, a: top.a, hLeft, hRight}));
+  return levels;
+}
+
+// A level's checks: those that turned or stopped, then how many in all.
+function checkLines(checks) {
+  const lines = [];
+  for (const c of checks) {
+    const verdict = verdictOf(c);
+    if (verdict)
+      lines.push(`${c.a}: left ${c.hLeft}, right ${c.hRight}: ${verdict}`);
+  }
+  lines.push(`checked ${checks.length} node${checks.length === 1 ? "" : "s"}`);
+  return lines;
+}
+
+// The lookup's way down, a line a node; `values` by node number.
+function wayLines(step, values) {
+  const lines = step.way.map((n, i) => {
+    const v = values[n];
+    if (step.found && i === step.way.length - 1)
+      return `${v}: found`;
+    return `${v}: ${step.lookup} is ${v < step.lookup ? "greater: right" : "less: left"}`;
+  });
+  if (!step.found)
+    lines.push("not found");
+  return lines;
+}
+
+// The tree in words, for a screen reader: its root, then each node with
+// children, and what they are. A tree too big to name node by node is
+// told by its size.
+const NAMED_NODES_MAX = 2000;
+
+function treeWords(tree) {
+  const n = tree.nodes.length;
+  if (!tree.root)
+    return "The tree is empty.";
+  if (n > NAMED_NODES_MAX)
+    return `The tree holds ${n} values, ${tree.root.height} levels deep; ` +
+      `its root is ${tree.root.a}.`;
+  const words = [`The tree's root is ${tree.root.a}.`];
+  const stack = [tree.root];
+  while (stack.length) {
+    const t = stack.pop();
+    const sides = [t.left && `left ${t.left.a}`, t.right && `right ${t.right.a}`]
+      .filter(Boolean);
+    if (sides.length)
+      words.push(`${t.a}: ${sides.join(", ")}.`);
+    for (const c of [t.right, t.left])
+      if (c)
+        stack.push(c);
+  }
+  return words.join(" ");
+}
