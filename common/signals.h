@@ -4,14 +4,16 @@
 #include <csignal>
 #include <cstring>
 
-// Sets `handler` (or SIG_DFL) for the signals that end a run from outside:
-// Ctrl-C and Ctrl-\ at a terminal, a hang-up, and kill's default. One that
-// was ignored when the program started (as a shell does for a command in
-// the background) stays ignored. The handler restarts interrupted calls.
+// The signals that end a run from outside: Ctrl-C and Ctrl-\ at a
+// terminal, a hang-up, and kill's default.
+static const int endings[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Sets `handler` (or SIG_DFL) for them. One that was ignored when the
+// program started (as a shell does for a command in the background) stays
+// ignored. The handler restarts interrupted calls.
 inline void
 catchEndings(void (*handler)(int))
 {
-    static const int endings[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
     struct sigaction sa, was;
 
     memset(&sa, 0, sizeof sa);
@@ -21,4 +23,16 @@ catchEndings(void (*handler)(int))
     for (int sig : endings)
         if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler != SIG_IGN)
             sigaction(sig, &sa, nullptr);
+}
+
+// Holds them off until the mask in `was` is set again.
+inline void
+holdEndings(sigset_t *was)
+{
+    sigset_t held;
+
+    sigemptyset(&held);
+    for (int sig : endings)
+        sigaddset(&held, sig);
+    sigprocmask(SIG_BLOCK, &held, was);
 }

@@ -69,11 +69,18 @@ openBeside(const struct stat *old)
         errno = ENAMETOOLONG;
         return nullptr;
     }
+    // A signal that comes as the file is made waits until it is known, so
+    // that the handler removes it.
     catchEndings(onEnd);
+    sigset_t was;
+    holdEndings(&was);
     int fd = mkstemp(temp);
+    writing = fd >= 0;
+    int made = errno;
+    sigprocmask(SIG_SETMASK, &was, nullptr);
+    errno = made;
     if (fd < 0)
         return nullptr;
-    writing = 1;
     mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, old != nullptr ? old->st_mode & 07777 : 0666 & ~mask);

@@ -8,15 +8,23 @@
 // rotadraw says it, or null.
 function readAnswers(text) {
   let pos = 0;
+  const space = (c) => c === 32 || (c >= 9 && c <= 13);
+  const digit = (c) => c >= 48 && c <= 57;
   const read = (what) => {
-    pos += /^[ \t\n\v\f\r]*/.exec(text.slice(pos))[0].length;
+    while (pos < text.length && space(text.charCodeAt(pos)))
+      pos++;
     if (pos === text.length)
       return {why: `${what}: end of input`};
-    const m = /^[+-]?[0-9]+/.exec(text.slice(pos));
-    if (!m)
+    const start = pos;
+    if (text[pos] === "+" || text[pos] === "-")
+      pos++;
+    if (!digit(text.charCodeAt(pos))) {
+      pos = start;
       return {why: `${what}: not a number`};
-    pos += m[0].length;
-    const v = Number(m[0]);
+    }
+    while (digit(text.charCodeAt(pos)))
+      pos++;
+    const v = Number(text.slice(start, pos));
     if (v < -2147483648 || v > 2147483647)
       return {why: `${what}: out of range`};
     return {v};

@@ -92,8 +92,10 @@ function startControls(page) {
   $("picture").addEventListener("scroll", () => {
     scrolled ??= requestAnimationFrame(() => {
       scrolled = null;
-      if (page.live.picture)
+      if (page.live.picture) {
+        measure(page.live);
         drawView(page.live, 0);
+      }
     });
   });
 }

@@ -34,7 +34,7 @@ function show(page, glide) {
   const step = steps[at];
   const checks = checksAt(page);
   const zoom = $("full").checked ? FULL_SIZE :
-    zoomOf(page.geometry, tree.nodes.length, $("picture").clientWidth);
+    zoomOf(page.geometry, tree.nodes.length, measure(page.live).width);
   const picture = placesOf(tree, page.geometry, zoom,
                            lookOf(step, marks, $("heights").checked, checks));
   const heading = step ? headingOf(step, page.values) :

@@ -35,7 +35,7 @@ function makeRun(values, lookup, {progress, propose, done}) {
     if (i === values.length) {
       if (lookup !== null)
         add(lookupStep(tree, lookup));
-      done(steps, stats);
+      setTimeout(() => stopped || done(steps, stats), 0);
       return;
     }
     progress(i, values.length);

@@ -2,8 +2,8 @@
 // so that they can glide from where they stood to where they stand. Only
 // what is in view is drawn, node by node, or as an outline where more
 // nodes are in view than can be drawn one by one. Provides newPicture,
-// drawPicture, drawView and clearPicture. Uses svgNS (still.js), and the
-// places that placesOf (layout.js) gives.
+// measure, drawPicture, drawView and clearPicture. Uses svgNS (still.js)
+// and the places that placesOf (layout.js) gives.
 "use strict";
 
 // Past this many nodes, a tree jumps rather than glides.
@@ -12,6 +12,9 @@ const GLIDE_MS = 350;
 // Past this many nodes in view, they are an outline: every edge and node
 // in two paths, with the marked nodes drawn over them.
 const DRAWN_NODES_MAX = 4000;
+// The marks that a node keeps over an outline, drawn by itself: a whole
+// level's checks may be thousands of nodes, and are left to the outline.
+const OVER_OUTLINE = new Set(["moved", "pivot", "riser", "path", "selected"]);
 // How far beyond what is in view the picture is drawn, so that a short
 // scroll finds nodes there.
 const VIEW_MARGIN = 300;
@@ -108,13 +111,15 @@ function glideTo(live, moves, scale, length) {
 }
 
 // The places whose node, or edge up, lies in the part of the picture in
-// view: all of them when it is not wider than its box.
+// view: all of them when it is not wider than its box. The box is measured
+// before anything is changed, so that the browser need not lay the page
+// out again to say.
 function inView(live, places) {
-  const box = live.container;
-  if (live.picture.width <= box.clientWidth + 1)
+  const {width, scrollLeft} = live.box;
+  if (live.picture.width <= width + 1)
     return places;
-  const from = box.scrollLeft - VIEW_MARGIN;
-  const to = box.scrollLeft + box.clientWidth + VIEW_MARGIN;
+  const from = scrollLeft - VIEW_MARGIN;
+  const to = scrollLeft + width + VIEW_MARGIN;
   const r = live.r * live.picture.scale;
   return places.filter((p) => {
     const left = Math.min(p.x, p.up ? p.up.x : p.x) - r;
@@ -125,10 +130,11 @@ function inView(live, places) {
 
 function outlineOf(live, places) {
   const edges = [], dots = [];
+  const at = (v) => Math.round(v * 10) / 10;
   for (const p of places) {
     if (p.up)
-      edges.push(`M${p.up.x.toFixed(1)} ${p.up.y.toFixed(1)}L${p.x.toFixed(1)} ${p.y.toFixed(1)}`);
-    dots.push(`M${p.x.toFixed(1)} ${p.y.toFixed(1)}h0`);
+      edges.push(`M${at(p.up.x)} ${at(p.up.y)}L${at(p.x)} ${at(p.y)}`);
+    dots.push(`M${at(p.x)} ${at(p.y)}h0`);
   }
   live.outlineEdges.setAttribute("d", edges.join(""));
   live.outlineNodes.setAttribute("d", dots.join(""));
@@ -147,7 +153,7 @@ function drawView(live, glideMs) {
   const outline = drawn.length > DRAWN_NODES_MAX;
   outlineOf(live, outline ? drawn : []);
   if (outline)
-    drawn = drawn.filter((p) => p.classes.length > 0);
+    drawn = drawn.filter((p) => p.classes.some((c) => OVER_OUTLINE.has(c)));
   const wanted = new Set(drawn.map((p) => p.node));
   for (const node of [...live.shown.keys()])
     if (!wanted.has(node))
@@ -171,7 +177,15 @@ function drawView(live, glideMs) {
     moveAll(moves, 1, picture.scale);
 }
 
-// Draws a picture of the tree: its places, as placesOf gives them.
+// The size of the picture's box, and how far it is scrolled.
+function measure(live) {
+  const box = live.container;
+  live.box = {width: box.clientWidth, scrollLeft: box.scrollLeft};
+  return live.box;
+}
+
+// Draws a picture of the tree: its places, as placesOf gives them, in a
+// box of the width that `measure` took.
 function drawPicture(live, picture, label, glideMs) {
   live.picture = picture;
   const svg = live.svg;
