@@ -5,6 +5,7 @@ compared with rotadraw's text drawing of the same step.
 Usage: page_test.py ROTADRAW ROTATREE   (exits 77 when there is no browser)
 """
 import os
+import re
 import subprocess
 import sys
 import unittest
@@ -273,6 +274,114 @@ class Trying(unittest.TestCase):
         self.assertEqual("rotadraw: element 3: not a number",
                          self.d.find_element(By.ID, "answersMessage").text)
         self.assertEqual(text_pictures(draw("2\n5 1\n")[0])[-1], self.shown())
+
+
+class Practice(unittest.TestCase):
+    """The reader does the balancing; each move is judged against the
+    module, whose turns at each level rotadraw's headings give."""
+
+    def setUp(self):
+        self.d = browser()
+        _, self.page = draw(NINE)
+
+    def tearDown(self):
+        self.d.quit()
+
+    def start(self, seed):
+        self.d.get(f"file://{self.page}#practise={seed}")
+        values = self.d.find_element(By.ID, "practise-values").text.split()
+        out = draw(f"{len(values)}\n{' '.join(values)}\n")[0]
+        pictures = text_pictures(out)
+        # Each level after the first value's: the turns it makes, in order.
+        levels = [re.findall(r"(right|left) at (-?\d+)", h) for h, _ in pictures[1:]]
+        return values, levels, pictures[-1][1]
+
+    def press(self, name):
+        self.d.find_element(By.XPATH, f"//main[@id='practise']//button[.='{name}']").click()
+        return self.d.find_element(By.ID, "verdict").text
+
+    def choose(self, value):
+        for g in self.d.find_elements(By.CSS_SELECTOR, "#practisePicture g.node"):
+            if g.find_element(By.CSS_SELECTOR, "text.value").text == str(value):
+                g.click()
+                return
+        self.fail(f"no node {value}")
+
+    # Each level played as the module plays it; `wrong(i, turns)` may make
+    # one wrong move at level i instead, which ends that level.
+    def play(self, levels, wrong=None):
+        for i, turns in enumerate(levels):
+            if wrong and wrong(i, turns):
+                continue
+            for side, value in turns:
+                self.choose(value)
+                self.assertTrue(self.press(f"Turn {side}").startswith("Right"))
+            self.assertTrue(self.press("No more turns").startswith("Right"))
+
+    def shown(self):
+        return shape(self.d.execute_script(SHOWN, "#practisePicture")[0])
+
+    def test_played_right_to_the_end(self):
+        values, levels, last = self.start(7)
+        self.assertEqual(10, len(values))
+        self.play(levels)
+        self.assertEqual(f"{len(levels)} of {len(levels)} levels right",
+                         self.d.find_element(By.ID, "score").text)
+        self.assertIn("done", self.d.find_element(By.ID, "verdict").text)
+        self.assertEqual(last, self.shown())
+
+    # "No more turns" while turns remain, a turn at the wrong node and a
+    # turn the wrong way: each is "Not quite", said in the words of
+    # --explain, and the level is finished as the module does.
+    def test_wrong_moves(self):
+        values, levels, last = self.start(7)
+        turning = [i for i, t in enumerate(levels) if t]
+        self.assertGreaterEqual(len(turning), 3)
+        said = []
+
+        def wrong(i, turns):
+            if i not in turning[:3]:
+                return False
+            side, value = turns[0]
+            other = "left" if side == "right" else "right"
+            if i == turning[0]:
+                said.append(self.press("No more turns"))
+            elif i == turning[1]:
+                self.choose(next(v for v in values if v != value))
+                said.append(self.press(f"Turn {side}"))
+            else:
+                self.choose(value)
+                said.append(self.press(f"Turn {other}"))
+            return True
+        self.play(levels, wrong)
+        for verdict in said:
+            self.assertTrue(verdict.startswith("Not quite"), verdict)
+            self.assertRegex(verdict, r"-?\d+: left \d+, right \d+: turned (left|right)")
+        self.assertTrue(self.d.find_element(By.ID, "score").text.startswith(
+            f"{len(levels) - 3} of {len(levels)}"))
+        self.assertEqual(last, self.shown())
+
+    # A seed gives the same values, here and by its address; Leave practice
+    # goes back to the step shown, the run as it was.
+    def test_seed_and_leaving(self):
+        self.d.get(f"file://{self.page}#step=5")
+        heading = self.d.find_element(By.ID, "heading").text
+        values = self.start("monday")[0]
+        node = self.d.find_elements(By.CSS_SELECTOR, "#practisePicture g.node")[0]
+        self.d.execute_script("arguments[0].focus()", node)
+        node.send_keys(Keys.ENTER)
+        self.assertEqual("true", self.d.find_elements(
+            By.CSS_SELECTOR, "#practisePicture g.node")[0].get_attribute("aria-pressed"))
+        self.press("Try again")
+        self.assertEqual(values, self.d.find_element(By.ID, "practise-values").text.split())
+        self.assertNotEqual(values, self.start("tuesday")[0])
+        self.assertEqual(values, self.start("monday")[0])
+        self.d.get(f"file://{self.page}#step=5")
+        self.d.find_element(By.ID, "practiseSeeded").click()
+        self.assertRegex(self.d.current_url, r"#practise=\d+$")
+        self.press("Leave practice")
+        self.assertEqual(heading, self.d.find_element(By.ID, "heading").text)
+        self.assertTrue(self.d.current_url.endswith("#step=5"))
 
 
 if __name__ == "__main__":

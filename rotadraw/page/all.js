@@ -34,6 +34,7 @@ function showAll(page) {
     `from #step=${count + 1}.` : `All ${count} steps.`;
   $("pictures").innerHTML = parts.join("");
   $("one").hidden = true;
+  $("practise").hidden = true;
   $("all").hidden = false;
   history.replaceState(null, "", "#all");
   drawWhenNear(page, steps);
@@ -70,6 +71,7 @@ function drawWhenNear(page, steps) {
 function showOne(page, k) {
   page.allSeen?.disconnect();
   $("all").hidden = true;
+  $("practise").hidden = true;
   $("pictures").innerHTML = "";
   $("one").hidden = false;
   go(page, k);

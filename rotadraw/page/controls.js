@@ -34,7 +34,10 @@ function addressedStep() {
 }
 
 function followAddress(page) {
-  if (location.hash === "#all")
+  const seed = /^#practise(?:=(.+))?$/.exec(location.hash);
+  if (seed)
+    practise(page, seed[1] === undefined ? null : decodeURIComponent(seed[1]));
+  else if (location.hash === "#all")
     showAll(page);
   else
     showOne(page, addressedStep());
@@ -77,7 +80,7 @@ function startControls(page) {
       t.matches("button, input[type=checkbox], a, summary") &&
       (e.key === " " || e.key === "Enter");
     if (field || own || e.ctrlKey || e.altKey || e.metaKey || !keys[e.key] ||
-        !$("all").hidden)
+        $("one").hidden)
       return;
     e.preventDefault();
     keys[e.key]();

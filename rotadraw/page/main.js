@@ -106,12 +106,15 @@ function startPage() {
   startTrying(page);
   const stats = runStats(record.steps);
   setHeights(page, stats.insertions.length <= HEIGHTS_NODES_MAX);
-  // Showing a step names it in the address.
-  const all = location.hash === "#all";
-  $("one").hidden = all;
+  startPractising(page);
+  // Showing a step names it in the address, which may ask for another view.
+  const hash = location.hash;
+  $("one").hidden = hash === "#all" || hash.startsWith("#practise");
   setSteps(page, record.steps, addressedStep(), record.failure, stats);
-  if (all)
-    showAll(page);
+  if ($("one").hidden) {
+    history.replaceState(null, "", hash);
+    followAddress(page);
+  }
   document.documentElement.dataset.drawnMs = Math.round(performance.now());
 }
 

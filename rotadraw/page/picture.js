@@ -29,11 +29,14 @@ function make(name, attrs, parent) {
 
 // Its name is the step's heading; its description, what the step did
 // and the tree in words.
-function newPicture(container, r) {
-  const svg = make("svg", {role: "img", "aria-describedby": "why treeText"}, container);
+// A picture whose nodes can be chosen has each of them a button, reached
+// with Tab, pressed when chosen.
+function newPicture(container, r, choosable = false) {
+  const svg = make("svg", choosable ? {} : {role: "img", "aria-describedby": "why treeText"},
+                   container);
   const outline = make("g", {class: "outline"}, svg);
   return {
-    container, svg, r, picture: null, shown: new Map(), motion: null,
+    container, svg, r, choosable, picture: null, shown: new Map(), motion: null,
     outlineEdges: make("path", {class: "edge"}, outline),
     outlineNodes: make("path", {class: "dots"}, outline),
     edgeLayer: make("g", {}, svg), nodeLayer: make("g", {}, svg),
@@ -46,7 +49,9 @@ function elementsOf(live, node) {
   if (e)
     return e;
   const r = live.r;
-  const g = make("g", {}, live.nodeLayer);
+  const g = make("g", live.choosable ?
+    {"data-number": node.number, tabindex: 0, role: "button", "aria-label": node.a} :
+    {"data-number": node.number}, live.nodeLayer);
   make("circle", {class: "ring", r: r + 6}, g);
   make("circle", {class: "body", r}, g);
   make("text", {class: "role", y: -r - 10}, g).textContent = "\u25B2";
@@ -165,6 +170,8 @@ function drawView(live, glideMs) {
   for (const p of drawn) {
     const e = elementsOf(live, p.node);
     e.g.setAttribute("class", `node ${p.classes.join(" ")}`);
+    if (live.choosable)
+      e.g.setAttribute("aria-pressed", p.classes.includes("selected"));
     e.height.textContent = p.height ?? "";
     e.edge.setAttribute("class", p.edge);
     const from = was.get(p.node) || (p.up && was.get(p.up.node)) || p;

@@ -1,0 +1,77 @@
+// Practice, without the page: the values a seed gives, the levels of their
+// insertions with the turns the module makes at each, in order, and the
+// judging of each move the reader makes against them. Provides
+// seededValues, newDrill, judge and levelWords. Uses insertSteps
+// (runs.js), checkLines and verdictOf (explain.js).
+"use strict";
+
+const DRILL_VALUES = 10;
+
+// A fixed generator (mulberry32), so that a seed gives the same values in
+// every browser; the seed is any text, a number or a word.
+function seededValues(seed) {
+  let h = 2166136261;
+  for (const c of String(seed))
+    h = Math.imul(h ^ c.charCodeAt(0), 16777619);
+  let s = h >>> 0;
+  const next = () => {
+    s = (s + 0x6d2b79f5) | 0;
+    let t = Math.imul(s ^ (s >>> 15), 1 | s);
+    t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
+    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
+  };
+  const values = [];
+  while (values.length < DRILL_VALUES) {
+    const v = 1 + Math.floor(next() * 99);
+    if (!values.includes(v))
+      values.push(v);
+  }
+  return values;
+}
+
+// The module's steps for the values, and the levels to practise: every
+// step of an insertion after the first value's, with the checks its
+// balancing made. Where the reader stands: the level, the turns made at
+// it, whether it has been missed, and the score.
+function newDrill(values) {
+  const port = {root: null, count: 0};
+  const steps = [], levels = [];
+  for (const a of values) {
+    const checks = [];
+    const made = insertSteps(port, a, (level, top, hLeft, hRight) =>
+      (checks[level - 1] ??= []).push({number: top.number, a: top.a, hLeft, hRight}));
+    for (const step of made) {
+      if (step.levels > 0)
+        levels.push({k: steps.length, checks: checks[step.level - 1] ?? []});
+      steps.push(step);
+    }
+  }
+  return {values, steps, levels, at: 0, made: 0, missed: false, right: 0};
+}
+
+// Judges a move at the level under way: {node, right} for a turn, or
+// {done: true} for "No more turns". "turned" for a right turn, which the
+// caller makes; "level" when the level ends right; "wrong" otherwise,
+// after which the caller finishes the level as the module does.
+function judge(drill, move) {
+  const turns = drill.steps[drill.levels[drill.at].k].turns;
+  const next = turns[drill.made];
+  if (!move.done && next && next.node === move.node && next.right === move.right) {
+    drill.made++;
+    return "turned";
+  }
+  if (move.done && drill.made === turns.length)
+    return "level";
+  drill.missed = true;
+  return "wrong";
+}
+
+// What the balancing does at the level, in the words of --explain.
+function levelWords(drill) {
+  const checks = drill.levels[drill.at].checks;
+  const lines = checkLines(checks);
+  if (!checks.some(verdictOf))
+    return `nothing turns here: ${lines[0]}, and none was taller on one ` +
+      "side by 2 or more.";
+  return lines.join("; ") + ".";
+}
