@@ -20,6 +20,10 @@
 static Dates table;
 static char *inName, *outName;
 static int outError; // errno of the first failed write to stdout, or 0
+// Reading stopped at text that is not a date, or a date was cut short or
+// out of range: the dates read are sorted and written, but the run says by
+// its status that the file was not read whole.
+static bool notWhole;
 
 // Whether the terminal's cursor stands after a prompt whose answer moved
 // it nowhere: a message or the progress then starts on the line below, and
@@ -123,6 +127,7 @@ readInput(FILE *in, bool inPlace, struct stat *st)
     }
     // Rewritten, the text after the dates, or what a date cut short or out
     // of range really said, would be lost.
+    notWhole = got == STOPPED || table.partial != 0;
     const char *loss = got == STOPPED ? "whose unread text would be lost"
                        : table.partial
                            ? "and dates in it could not be read whole"
@@ -266,5 +271,5 @@ main()
         complain("standard output: %s", strerror(outError));
         return 1;
     }
-    return 0;
+    return notWhole ? 1 : 0;
 }

@@ -109,50 +109,51 @@ manyCutShort()
     std::string file;
     for (int d = 1; d <= 12; d++)
         file += std::to_string(d) + "/1/0 ";
-    return dates("warnings_capped", in, input, done, file, 0, err);
+    return dates("warnings_capped", in, input, done, file, 1, err);
 }
 
-// Text that is not a date ends the reading; what was read is still sorted.
+// Text that is not a date ends the reading; what was read is still sorted,
+// and the status says that the file was not read whole.
 INSTANTIATE_TEST_SUITE_P(
     OddInput, Chronsort,
     testing::Values(
         dates("word_stops_reading", in, "1/2/2000 hello 3/4/1999", done,
-              "1/2/2000 ", 0,
+              "1/2/2000 ", 1,
               "chronsort: in.txt:1: \"hello\": not a date; the rest of the "
               "file is ignored\n"),
         dates("lone_sign_stops_reading", in, "1/2/2000\n\n-x 3/4/1999\n", done,
-              "1/2/2000 ", 0,
+              "1/2/2000 ", 1,
               "chronsort: in.txt:3: \"-x\": not a date; the rest of the file "
               "is ignored\n"),
         // The blank ends the first date after its day; the slash ends
         // reading.
-        dates("blank_before_slash", in, "1 /2/2000", done, "1/0/0 ", 0,
+        dates("blank_before_slash", in, "1 /2/2000", done, "1/0/0 ", 1,
               "chronsort: in.txt:1: incomplete date, read as 1/0/0\n"
               "chronsort: in.txt:1: \"/2/2000\": not a date; the rest of the "
               "file is ignored\n"),
-        dates("cut_short_at_end", in, "3/4/5\n12/05", done, "12/5/0 3/4/5 ", 0,
+        dates("cut_short_at_end", in, "3/4/5\n12/05", done, "12/5/0 3/4/5 ", 1,
               "chronsort: in.txt:2: incomplete date, read as 12/5/0\n"),
         dates("cut_short_then_more", in, "12/05 3/4/5", done, "12/5/0 3/4/5 ",
-              0, "chronsort: in.txt:1: incomplete date, read as 12/5/0\n"),
+              1, "chronsort: in.txt:1: incomplete date, read as 12/5/0\n"),
         // Saturated, so they still sort past every ordinary date.
         dates("beyond_32_bits", in,
               "1/1/99999999999999999999999 2/2/2 1/1/-3000000000", done,
-              "1/1/-2147483648 2/2/2 1/1/2147483647 ", 0,
+              "1/1/-2147483648 2/2/2 1/1/2147483647 ", 1,
               "chronsort: in.txt:1: number out of range, read as "
               "1/1/2147483647\n"
               "chronsort: in.txt:1: number out of range, read as "
               "1/1/-2147483648\n"),
         // Messages never pass a file's bytes raw to the terminal.
         dates("control_bytes_escaped", in, "1/1/1 \033[2J\0x\\"s, done,
-              "1/1/1 ", 0,
+              "1/1/1 ", 1,
               "chronsort: in.txt:1: \"\\033[2J\\000x\\\\\": not a date; the "
               "rest of the file is ignored\n"),
         dates("long_text_cut", in, "1/1/1 " + std::string(500, 'a'), done,
-              "1/1/1 ", 0,
+              "1/1/1 ", 1,
               "chronsort: in.txt:1: \"" + std::string(96, 'a') +
                   "...\": not a date; the rest of the file is ignored\n"),
         dates("lines_counted_inside_dates", in, "1/\n2/\n2000\nword", done,
-              "1/2/2000 ", 0,
+              "1/2/2000 ", 1,
               "chronsort: in.txt:4: \"word\": not a date; the rest of the "
               "file is ignored\n"),
         manyCutShort()),
@@ -223,12 +224,12 @@ INSTANTIATE_TEST_SUITE_P(
               1, warning + "chronsort: standard output: Bad file descriptor\n",
               [] { close(1); }),
         dates("stderr_closed", in, "2/2/2 1/1/1 3/3", done,
-              "3/3/0 1/1/1 2/2/2 ", 0, "", [] { close(2); }),
+              "3/3/0 1/1/1 2/2/2 ", 1, "", [] { close(2); }),
         dates("stdout_full", in, "2/2/2 1/1/1 3/3", "", "3/3/0 1/1/1 2/2/2 ", 1,
               warning + "chronsort: standard output: No space left on device\n",
               [] { redirect(1, "/dev/full"); }),
         dates("stderr_reader_gone", in, "2/2/2 1/1/1 3/3", done,
-              "3/3/0 1/1/1 2/2/2 ", 0, "", [] { readerGone(2); })),
+              "3/3/0 1/1/1 2/2/2 ", 1, "", [] { readerGone(2); })),
     testing::PrintToStringParamName());
 
 class ChronsortFiles : public InDir
