@@ -52,7 +52,9 @@ struct Drawing {
     bool colour;
     int width; // of the terminal, or 0
     int show;
-    bool explain; // each step's heading followed by what it checked
+    bool explain;  // each step's heading followed by what it checked
+    bool sideways; // each tree drawn on its side
+    bool cut;      // a drawing was cut at the terminal's width
     FILE *page;   // or null
 };
 
@@ -74,12 +76,14 @@ void writeSummary(FILE *out);
 void layOut(const Tree *top, Layout *l, Nodes *marked, Mark mark);
 void addNode(Nodes *s, const Tree *t);
 
-// The text (text.cpp). Writes the heading line and the drawing. With colour,
-// marks are colours of the terminal's; without, plain characters: a moved
-// node's value is followed by *, and one on the path stands in [ ]. Rows wider
-// than `width` columns (0: no limit) are cut at it, and the cut marked.
-void writeText(FILE *out, const char *heading, const Layout *l, bool colour,
-               int width);
+// The text (text.cpp). Writes the heading line and the drawing, the root at
+// the top or, on its side, at the left. With colour, marks are colours of
+// the terminal's; without, plain characters: a moved node's value is
+// followed by *, and one on the path stands in [ ]. Rows wider than `width`
+// columns (0: no limit) are cut at it, and the cut marked; returns whether
+// any was.
+bool writeText(FILE *out, const char *heading, const Layout *l, bool colour,
+               int width, bool onItsSide);
 
 // The page's file (pagefile.cpp), opened and closed with messages on
 // stderr: a regular file is replaced only by a whole page.

@@ -8,6 +8,7 @@
 #include "safeio.h"
 #include "tree.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -19,7 +20,8 @@
 #include <unistd.h>
 
 static const char usage[] = "usage: rotadraw [--rotations] [--last] "
-                            "[--summary] [--explain] [--html FILE]\n";
+                            "[--summary] [--explain] [--sideways]\n"
+                            "                [--html FILE]\n";
 
 static const char help[] =
     "Reads a count, that many integers and one more to look up, as rotatree\n"
@@ -39,6 +41,9 @@ static const char help[] =
     "                 -- 1: left 0, right 2: turned left; nothing below it "
     "is checked\n"
     "                 -- checked 1 node\n"
+    "  --sideways   draw each tree on its side, the root at the left, the\n"
+    "               largest value at the top, a value a line: as wide as the\n"
+    "               tree is deep, so that any tree fits a terminal\n"
     "  --html FILE  also write the whole run to FILE as a web page that\n"
     "               replays it, step by step\n"
     "  --help       print this and exit\n";
@@ -89,6 +94,34 @@ ended(Got got, const char *what)
     return got != GOT;
 }
 
+// rotatree reads no further than the value to look up, and nor does
+// rotadraw; but answers left after it are said, so that a count typed
+// wrong doesn't pass unseen. A terminal is not read further: that would
+// wait for more.
+static void
+countUnread()
+{
+    if (interactive)
+        return;
+    long words = 0, numbers = 0;
+    char w[32];
+    for (; scanf("%31s", w) == 1; words++) {
+        const char *digits = w + (w[0] == '+' || w[0] == '-');
+        numbers += *digits != '\0' &&
+                   strspn(digits, "0123456789") == strlen(digits);
+        // A word longer than the buffer is counted once, by its start.
+        int c;
+        while ((c = getchar()) != EOF && !isspace(c))
+            ;
+    }
+    if (words == 0)
+        return;
+    const char *what = numbers == words ? "number" : "answer";
+    fprintf(stderr,
+            "rotadraw: %ld %s%s after the element to search %s not read\n",
+            words, what, words == 1 ? "" : "s", words == 1 ? "was" : "were");
+}
+
 // Reads and draws; false when the answers fall short. The lookup's value
 // may be left out. Once the text is lost, the answers are still read for
 // the page; without one, there is nothing left to do.
@@ -114,8 +147,10 @@ drawAnswers()
     }
     endInsertions();
     Got got = readNumber("Enter element to search: ", "element to search", &a);
-    if (got == GOT)
+    if (got == GOT) {
         lookUp(a);
+        countUnread();
+    }
     return got != FAILED;
 }
 
@@ -138,6 +173,10 @@ setUpText()
 static int
 finish(int status, const char *pageName, bool outClosed)
 {
+    if (drawing.cut)
+        fprintf(stderr, "rotadraw: drawings wider than the terminal were cut "
+                        "at its edge; --sideways, or less -S, shows them "
+                        "whole\n");
     if (drawing.page != nullptr && !closePage(drawing.page, pageName))
         status = 1;
     if (drawing.textError == 0 && (fflush(stdout) != 0 || ferror(stdout)))
@@ -151,6 +190,21 @@ finish(int status, const char *pageName, bool outClosed)
         status = 1;
     }
     return status;
+}
+
+// Says what was wrong with the argument o, then the usage; status 2.
+static int
+misused(const char *o, const char *next)
+{
+    if (strcmp(o, "--html") == 0 || strcmp(o, "--html=") == 0)
+        fprintf(stderr, "rotadraw: option '--html' needs a file name\n");
+    else if (o[0] != '-' || strcmp(o, "--") == 0)
+        fprintf(stderr, "rotadraw: unexpected operand '%s'\n",
+                shown(o[0] != '-' || next == nullptr ? o : next).s);
+    else
+        fprintf(stderr, "rotadraw: unknown option '%s'\n", shown(o).s);
+    fputs(usage, stderr);
+    return 2;
 }
 
 // Options come first; there are no operands, and after "--" nothing
@@ -179,10 +233,10 @@ parseOptions(int argc, char *argv[], const char **pageName, bool *summary)
             *summary = true;
         else if (strcmp(o, "--explain") == 0)
             drawing.explain = true;
-        else {
-            fputs(usage, stderr);
-            return 2;
-        }
+        else if (strcmp(o, "--sideways") == 0)
+            drawing.sideways = true;
+        else
+            return misused(o, i + 1 < argc ? argv[i + 1] : nullptr);
     }
     return -1;
 }

@@ -122,7 +122,9 @@ drawText(const Line *heading, Nodes *marked, Mark mark)
     if (drawing.text == nullptr)
         return;
     layOut(root, &now, marked, mark);
-    writeText(drawing.text, heading->s, &now, drawing.colour, drawing.width);
+    if (writeText(drawing.text, heading->s, &now, drawing.colour, drawing.width,
+                  drawing.sideways))
+        drawing.cut = true;
     if (ferror(drawing.text)) {
         drawing.textError = errno;
         drawing.text = nullptr;

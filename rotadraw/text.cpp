@@ -44,8 +44,8 @@ putBlanks(Row *r, int n)
 
 // A row wider than the terminal would wrap and break the edges: it is cut,
 // and its last column shows the cut. Colours take no columns, and each
-// character of UTF-8 takes one.
-static void
+// character of UTF-8 takes one. Returns whether it was cut.
+static bool
 writeRow(FILE *out, const Row *r, int width, bool colour)
 {
     int columns = 0;
@@ -63,11 +63,12 @@ writeRow(FILE *out, const Row *r, int width, bool colour)
         if (columns > width) {
             fwrite(r->s, 1, last, out);
             fputs(colour ? "\033[0m…\n" : "…\n", out);
-            return;
+            return true;
         }
     }
     fwrite(r->s, 1, r->len, out);
     fputc('\n', out);
+    return false;
 }
 
 // A value with its plain mark: 13 bytes at most.
@@ -129,13 +130,80 @@ edgeRow(Row *r, const Layout *l, int depth, const int *mid, Cell *cells)
         put(r, cellText[cells[c]], strlen(cellText[cells[c]]));
 }
 
-void
+static void
+putLabel(Row *r, const Place &p, bool colour)
+{
+    char s[16];
+    int w = label(s, p, colour);
+    if (colour && p.mark != UNMARKED)
+        put(r, colourOf[p.mark], strlen(colourOf[p.mark]));
+    put(r, s, (size_t)w);
+    if (colour && p.mark != UNMARKED)
+        put(r, "\033[0m", 4);
+}
+
+// The tree on its side: the root at the left, the largest value at the
+// top, a value a line, each depth two columns right of its parent's
+// whatever the values' widths. A node's bar runs from the line of the
+// child above it to that of the child below, through its own value;
+// `prefix` holds the bars of the nodes above this one in the tree.
+struct Sideways {
+    FILE *out;
+    const Layout *l;
+    bool colour;
+    int width;
+    bool cut;
+    Row prefix, line;
+};
+
+static void
+sideways(Sideways *d, int i, bool top, bool above)
+{
+    const Place &p = d->l->place[i];
+    size_t mark = d->prefix.len;
+    // The bars a child's lines carry: this node's own, between it and its
+    // parent, for the lines on that side of it.
+    const char *toRight = top ? "" : above ? "  " : "│ ";
+    const char *toLeft = top ? "" : above ? "│ " : "  ";
+    if (p.right >= 0) {
+        put(&d->prefix, toRight, strlen(toRight));
+        sideways(d, p.right, false, true);
+        d->prefix.len = mark;
+    }
+    d->line.len = 0;
+    if (d->prefix.len != 0)
+        put(&d->line, d->prefix.s, d->prefix.len);
+    if (!top)
+        put(&d->line, above ? "┌─" : "└─", strlen("┌─"));
+    putLabel(&d->line, p, d->colour);
+    d->cut = writeRow(d->out, &d->line, d->width, d->colour) || d->cut;
+    if (p.left >= 0) {
+        put(&d->prefix, toLeft, strlen(toLeft));
+        sideways(d, p.left, false, false);
+        d->prefix.len = mark;
+    }
+}
+
+bool
 writeText(FILE *out, const char *heading, const Layout *l, bool colour,
-          int width)
+          int width, bool onItsSide)
 {
     fprintf(out, "%s\n", heading);
     if (l->n == 0)
-        return;
+        return false;
+    if (onItsSide) {
+        static Sideways d;
+        d.out = out;
+        d.l = l;
+        d.colour = colour;
+        d.width = width;
+        d.cut = false;
+        d.prefix.len = 0;
+        for (size_t i = 0; i < l->n; i++)
+            if (l->place[i].depth == 0)
+                sideways(&d, (int)i, true, false);
+        return d.cut;
+    }
     // Where each value starts, one blank after the one before, and the
     // column of its middle digit, where its edges meet it.
     int *x = (int *)malloc(2 * l->n * sizeof *x);
@@ -156,16 +224,18 @@ writeText(FILE *out, const char *heading, const Layout *l, bool colour,
     if (cells == nullptr)
         outOfMemory();
     static Row row;
+    bool cut = false;
     for (int d = 0; d < l->rows; d++) {
         row.len = 0;
         valueRow(&row, l, d, x, colour);
-        writeRow(out, &row, width, colour);
+        cut = writeRow(out, &row, width, colour) || cut;
         if (d + 1 < l->rows) {
             row.len = 0;
             edgeRow(&row, l, d, mid, cells);
-            writeRow(out, &row, width, colour);
+            cut = writeRow(out, &row, width, colour) || cut;
         }
     }
     free(cells);
     free(x);
+    return cut;
 }

@@ -133,8 +133,9 @@ TEST_P(Rotadraw, Drawing)
     expectModuleTrees(GetParam().in, GetParam().out);
 }
 
-const char *const usage = "usage: rotadraw [--rotations] [--last] "
-                          "[--summary] [--explain] [--html FILE]\n";
+const std::string usage = "usage: rotadraw [--rotations] [--last] "
+                          "[--summary] [--explain] [--sideways]\n"
+                          "                [--html FILE]\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, Rotadraw,
@@ -309,10 +310,26 @@ INSTANTIATE_TEST_SUITE_P(
             "",
             1,
             "rotadraw: .: Is a directory\n"},
-        Row{"unknown_option", {ROTADRAW, "-x"}, "0", "", 2, usage},
-        Row{"html_without_file", {ROTADRAW, "--html"}, "0", "", 2, usage},
-        Row{"html_empty_name", {ROTADRAW, "--html="}, "0", "", 2, usage},
-        Row{"operand_after_dashes", {ROTADRAW, "--", "x"}, "0", "", 2, usage}),
+        Row{"unknown_option", {ROTADRAW, "-x"}, "0", "", 2,
+            "rotadraw: unknown option '-x'\n" + usage},
+        Row{"html_without_file", {ROTADRAW, "--html"}, "0", "", 2,
+            "rotadraw: option '--html' needs a file name\n" + usage},
+        Row{"html_empty_name", {ROTADRAW, "--html="}, "0", "", 2,
+            "rotadraw: option '--html' needs a file name\n" + usage},
+        Row{"operand_after_dashes", {ROTADRAW, "--", "x"}, "0", "", 2,
+            "rotadraw: unexpected operand 'x'\n" + usage},
+        // A count typed one too small: what is left after the value to
+        // look up is not read, and is said; the run is still whole.
+        Row{"numbers_left_over", {ROTADRAW, "--last"}, "1 2 3 4 5",
+            "== insert 2: the first value, the root\n2*\n"
+            "== search 3: not found\n[2]\n",
+            0,
+            "rotadraw: 2 numbers after the element to search were not read\n"},
+        Row{"answer_left_over", {ROTADRAW, "--last"}, "1 2 3 x",
+            "== insert 2: the first value, the root\n2*\n"
+            "== search 3: not found\n[2]\n",
+            0,
+            "rotadraw: 1 answer after the element to search was not read\n"}),
     testing::PrintToStringParamName());
 
 // --help: the usage, then a line for each of its options.
@@ -321,13 +338,68 @@ TEST_F(InDir, RotadrawHelp)
     Result r = run({ROTADRAW, "--help"}, "", dir);
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("", r.err);
-    ASSERT_EQ(usage, r.out.substr(0, strlen(usage)));
+    ASSERT_EQ(usage, r.out.substr(0, usage.size()));
     const std::regex option("--[a-z]+");
-    for (std::cregex_iterator m(usage, usage + strlen(usage), option), end;
+    for (std::sregex_iterator m(usage.begin(), usage.end(), option), end;
          m != end; ++m)
-        EXPECT_NE(std::string::npos,
-                  r.out.find("\n  " + m->str(), strlen(usage)))
+        EXPECT_NE(std::string::npos, r.out.find("\n  " + m->str(), usage.size()))
             << m->str();
+}
+
+// The drawings on their side, read back: a line a value, the largest at
+// the top, two columns a depth.
+std::vector<Picture>
+sidewaysPictures(const std::string &out)
+{
+    std::vector<Picture> pictures;
+    std::vector<Spot> spots;
+    std::string heading, line;
+    std::istringstream lines(out);
+    long row = 0;
+    auto done = [&] {
+        if (!heading.empty())
+            pictures.push_back(picture(heading, spots));
+    };
+    while (std::getline(lines, line)) {
+        if (line.rfind("== ", 0) == 0) {
+            done();
+            heading = line;
+            spots.clear();
+            row = 0;
+            continue;
+        }
+        size_t at = line.find_first_of("[-0123456789");
+        long column = 0;
+        for (size_t i = 0; i < at; i++)
+            column += ((unsigned char)line[i] & 0xc0) != 0x80;
+        EXPECT_EQ(0, column % 2) << line;
+        spots.push_back({-row++, column / 2,
+                         std::stoi(line.substr(line.find_first_of("-0123456789",
+                                                                   at)))});
+    }
+    done();
+    return pictures;
+}
+
+// Every drawing on its side shows the tree the usual drawing shows.
+TEST_F(InDir, SidewaysAsTheUsualDrawing)
+{
+    for (const char *answers :
+         {"9\n50 40 30 20 10 60 70 35 36\n36\n", "5 5 5 5 5 5 5",
+          "40 17 3 29 38 1 22 35 8 11 30 24 6 33 19 14 27 39 2 26 13 37 10 "
+          "21 32 5 16 36 25 9 31 4 18 34 12 23 40 7 20 28 15 16"}) {
+        SCOPED_TRACE(answers);
+        Result usual = run({ROTADRAW}, answers, dir);
+        Result side = run({ROTADRAW, "--sideways"}, answers, dir);
+        ASSERT_EQ(0, side.status) << side.err;
+        std::vector<Picture> want = textPictures(usual.out),
+                             got = sidewaysPictures(side.out);
+        ASSERT_EQ(want.size(), got.size());
+        for (size_t i = 0; i < want.size(); i++) {
+            EXPECT_EQ(want[i].heading, got[i].heading);
+            EXPECT_EQ(want[i].shape, got[i].shape) << want[i].heading;
+        }
+    }
 }
 
 // One drawing after the first value, one for each of rotatree's trace
@@ -466,11 +538,17 @@ TEST_F(InDir, OnATerminal)
              "/dev/null >tty.txt\n"
              "  grep -c \"$(printf '\\033')\" tty.txt\n"
              "done\n"
+             "grep -c -e '--sideways, or less -S, shows them whole' tty.txt\n"
+             "script -qec \"stty cols 30; '$0' --last --sideways <long.txt\" "
+             "/dev/null >side.txt\n"
+             "grep -c -e … -e sideways side.txt\n"
              "\"$0\" --last <long.txt | tr -d '\\r' >whole.txt");
     EXPECT_EQ(0, r.status);
     std::istringstream counts(r.out);
-    int unset, empty, set, dumb;
-    counts >> unset >> empty >> set >> dumb;
+    int unset, empty, set, dumb, noted, sideCuts;
+    counts >> unset >> empty >> set >> dumb >> noted >> sideCuts;
+    EXPECT_EQ(1, noted) << "the cut drawings are noted once";
+    EXPECT_EQ(0, sideCuts) << "on its side, a tree fits the terminal";
     EXPECT_GT(unset, 0);
     EXPECT_GT(empty, 0);
     EXPECT_EQ(0, set);
