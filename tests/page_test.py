@@ -268,7 +268,7 @@ class Trying(unittest.TestCase):
 
     def test_new_run_from_answers(self):
         self.d.get(f"file://{self.page}")
-        self.d.find_element(By.TAG_NAME, "summary").click()
+        self.d.find_element(By.XPATH, "//summary[.='A new run from answers']").click()
         self.d.find_element(By.ID, "answers").send_keys("3\n5 1 x 4")
         self.d.find_element(By.XPATH, "//button[.='Start this run']").click()
         self.assertEqual("rotadraw: element 3: not a number",

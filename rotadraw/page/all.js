@@ -36,6 +36,9 @@ function showAll(page) {
   $("one").hidden = true;
   $("practise").hidden = true;
   $("all").hidden = false;
+  // The legend goes with the pictures, and the way back to the step shown.
+  $("allLegend").append($("legend"));
+  $("stepByStep").href = `#step=${Math.max(1, page.cursor.at + 1)}`;
   history.replaceState(null, "", "#all");
   drawWhenNear(page, steps);
 }
@@ -72,6 +75,7 @@ function showOne(page, k) {
   page.allSeen?.disconnect();
   $("all").hidden = true;
   $("practise").hidden = true;
+  $("yourself").after($("legend"));
   $("pictures").innerHTML = "";
   $("one").hidden = false;
   go(page, k);

@@ -1,5 +1,6 @@
 // Answers as rotatree and rotadraw read them, and the answers that make a
-// run. Provides readAnswers and answersOf. Uses the step kinds (steps.js).
+// run. Provides readAnswers, unreadWords and answersOf. Uses the step
+// kinds (steps.js).
 "use strict";
 
 // A count, that many values and one to look up, each as "%ld" reads a
@@ -42,7 +43,18 @@ function readAnswers(text) {
   const lookup = read("element to search");
   if (lookup.why && !lookup.why.endsWith("end of input"))
     return {values, lookup: null, failure: lookup.why, counted: true};
-  return {values, lookup: lookup.why ? null : lookup.v, failure: null, counted: true};
+  // What is left after the value to look up is not read, but counted.
+  const left = text.slice(pos).trim();
+  const words = left === "" ? [] : left.split(/\s+/);
+  return {values, lookup: lookup.why ? null : lookup.v, failure: null, counted: true,
+          unread: words.length, allNumbers: words.every((w) => /^[+-]?[0-9]+$/.test(w))};
+}
+
+// What rotadraw says of answers left after the value to look up.
+function unreadWords(answers) {
+  const n = answers.unread ?? 0;
+  return n === 0 ? "" : `rotadraw: ${n} ${answers.allNumbers ? "number" : "answer"}` +
+    `${n === 1 ? "" : "s"} after the element to search ${n === 1 ? "was" : "were"} not read`;
 }
 
 // What rotatree reads to make the run of these steps.

@@ -2,7 +2,7 @@
 // a binary tree of as many nodes can have, the height the same values
 // would give in a tree that never rotates, and the rotations the insertion
 // made; and the chart of them as SVG text. Provides newStats, addStep,
-// runStats, statsAt, chartX, chartSize and chartText. Uses the replay
+// runStats, statsAt, chartSizeFor, chartX and chartText. Uses the replay
 // (replay.js), goesRight (tree.js) and the step kinds (steps.js).
 "use strict";
 
@@ -71,12 +71,20 @@ function most(insertions, key) {
 }
 
 // Lines of heights above, bars of rotations below, each line with a dash
-// of its own, named in the legend above them.
-const chartSize = {width: 900, height: 320, left: 60, right: 20, top: 40,
-                   lines: 190, gap: 20, bars: 50};
+// of its own, named in the legend above them: laid out for the width it
+// is shown at, so that its text stays as large as the page's.
+function chartSizeFor(shown) {
+  const width = Math.max(280, Math.min(900, Math.round(shown)));
+  const left = width < 500 ? 52 : 60, right = 14;
+  const perRow = Math.max(1, Math.floor((width - left) / 165));
+  const top = 14 + Math.ceil(4 / perRow) * 20;
+  const lines = width < 500 ? 140 : 190, gap = 20, bars = 50;
+  return {width, height: top + lines + gap + bars + 26, left, right, top,
+          lines, gap, bars, perRow};
+}
 
-function chartX(i, n) {
-  const {width, left, right} = chartSize;
+function chartX(i, n, size) {
+  const {width, left, right} = size;
   return left + (n > 1 ? (i * (width - left - right)) / (n - 1) : 0);
 }
 
@@ -100,11 +108,11 @@ function bucketed(insertions) {
   return {points, at: (b) => Math.min(n - 1, Math.round((b + 0.5) * per))};
 }
 
-function chartText(insertions) {
-  const {width, left, right, top, lines, gap, bars} = chartSize;
+function chartText(insertions, size) {
+  const {width, left, right, top, lines, gap, bars, perRow} = size;
   const n = insertions.length;
   const {points, at} = bucketed(insertions);
-  const x = (i) => chartX(i, n);
+  const x = (i) => chartX(i, n, size);
   const plainMost = most(insertions, "plain");
   const tallest = most(insertions, "height");
   // A tree that never rotates may stand far taller: then heights go on a
@@ -125,26 +133,26 @@ function chartText(insertions) {
   };
   const legend = [["height", "height"], ["least", "least possible"],
                   ["plain", "without rotations"], ["bars", "rotations"]].map(([key, name], i) => {
-    const x0 = left + i * 190;
+    const x0 = left + (i % perRow) * 165, y0 = 13 + Math.floor(i / perRow) * 20;
     const sample = key === "bars" ?
-      `<rect class="bars" x="${x0}" y="6" width="10" height="14"/>` :
-      `<line class="line ${key}" x1="${x0}" x2="${x0 + 30}" y1="13" y2="13"/>`;
-    return sample + `<text class="label" x="${x0 + 36}" y="13">${name}</text>`;
+      `<rect class="bars" x="${x0}" y="${y0 - 7}" width="10" height="14"/>` :
+      `<line class="line ${key}" x1="${x0}" x2="${x0 + 30}" y1="${y0}" y2="${y0}"/>`;
+    return sample + `<text class="label" x="${x0 + 36}" y="${y0}">${name}</text>`;
   });
   const bar = points.map((r, i) => r.rotations ?
     `M${(x(at(i)) - barWidth / 2).toFixed(1)},${barTop + bars}v${(-r.rotations * bars / maxTurns).toFixed(1)}h${barWidth.toFixed(1)}V${barTop + bars}z` : "");
-  return `<svg class="chart" xmlns="${svgNS}" viewBox="0 0 ${width} ${chartSize.height}" ` +
+  return `<svg class="chart" xmlns="${svgNS}" viewBox="0 0 ${width} ${size.height}" ` +
     `role="img" aria-label="Heights and rotations after each insertion">` +
-    `<rect class="back" x="0" y="0" width="${width}" height="${chartSize.height}"/>` +
+    `<rect class="back" x="0" y="0" width="${width}" height="${size.height}"/>` +
     ticks.map((v) => `<line class="grid" x1="${left}" x2="${width - right}" y1="${y(v)}" y2="${y(v)}"/>` +
                      `<text class="axis" x="${left - 6}" y="${y(v)}" text-anchor="end">${v}</text>`).join("") +
-    `<text class="axis title" x="${left - 40}" y="${top + lines / 2}" ` +
-    `transform="rotate(-90 ${left - 40} ${top + lines / 2})">height${log ? " (log scale)" : ""}</text>` +
+    `<text class="axis title" x="${left - 44}" y="${top + lines / 2}" ` +
+    `transform="rotate(-90 ${left - 44} ${top + lines / 2})">height${log ? " (log scale)" : ""}</text>` +
     `<path class="bars" d="${bar.join("")}"/>` +
     `<text class="axis" x="${left - 6}" y="${barTop}" text-anchor="end">${maxTurns}</text>` +
     `<text class="axis" x="${left - 6}" y="${barTop + bars}" text-anchor="end">0</text>` +
-    `<text class="axis title" x="${left - 40}" y="${barTop + bars / 2}" ` +
-    `transform="rotate(-90 ${left - 40} ${barTop + bars / 2})">rotations</text>` +
+    `<text class="axis title" x="${left - 44}" y="${barTop + bars / 2}" ` +
+    `transform="rotate(-90 ${left - 44} ${barTop + bars / 2})">rotations</text>` +
     `<text class="axis" x="${left}" y="${barTop + bars + 16}">insertion 1</text>` +
     `<text class="axis" x="${width - right}" y="${barTop + bars + 16}" text-anchor="end">${n}</text>` +
     line("plain") + line("least") + line("height") + legend.join("") +

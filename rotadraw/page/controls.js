@@ -1,4 +1,4 @@
-// The controls: buttons, keys, the slider, heights and full size, and the
+// The controls: buttons, keys, the slider, heights, the zoom, and the
 // address, which names the step shown. Provides startControls, setHeights,
 // addressedStep and followAddress. Uses the player (player.js), showAll and showOne
 // (all.js), saveSvg and saveAnswers (save.js), turnsOf (steps.js), $, go
@@ -20,11 +20,55 @@ function setHeights(page, on) {
     show(page, false);
 }
 
-function setFull(page, on) {
-  $("full").checked = on;
-  $("picture").className = on ? "full" : "fit";
-  if (page.cursor.at >= 0)
-    show(page, false);
+// The sizes a picture can be zoomed to, times its full size.
+const ZOOMS = [0.05, 0.1, 0.25, 0.5, 0.75, 1, 1.5, 2, 3, 4];
+
+// Draws the picture `scale` times its full size, or fitted to the window
+// (null), with what stood in the middle of the view kept there.
+function setScale(page, scale) {
+  const box = $("picture");
+  const middle = (box.scrollLeft + box.clientWidth / 2) / Math.max(1, box.scrollWidth);
+  const down = (box.scrollTop + box.clientHeight / 2) / Math.max(1, box.scrollHeight);
+  page.scale = scale;
+  $("full").checked = scale === 1;
+  box.className = scale === null ? "fit" : "zoomed";
+  $("zoomShown").textContent = scale === null ? "fitted" : `${Math.round(scale * 100)}%`;
+  if (page.cursor.at < 0)
+    return;
+  show(page, false);
+  box.scrollLeft = middle * box.scrollWidth - box.clientWidth / 2;
+  box.scrollTop = down * box.scrollHeight - box.clientHeight / 2;
+}
+
+// Zooms in (by 1) or out (by -1) from the size shown; out past the window's
+// width is fitted to it.
+function zoomBy(page, by) {
+  const fit = zoomOf(page.geometry, page.cursor.tree.nodes.length,
+                     measure(page.live).width).across;
+  const now = page.scale ?? fit;
+  const next = by > 0 ? ZOOMS.find((z) => z > now * 1.01) ?? ZOOMS[ZOOMS.length - 1] :
+    [...ZOOMS].reverse().find((z) => z < now * 0.99);
+  setScale(page, next === undefined || (by < 0 && next <= fit) ? null : next);
+}
+
+// A zoomed picture is moved about by dragging it with the mouse; a finger
+// scrolls it anyway.
+function panWhenDragged(box) {
+  let from = null;
+  box.addEventListener("pointerdown", (e) => {
+    if (e.pointerType === "mouse" && box.scrollWidth + box.scrollHeight >
+        box.clientWidth + box.clientHeight)
+      from = {x: e.clientX, y: e.clientY};
+  });
+  addEventListener("pointermove", (e) => {
+    if (!from)
+      return;
+    box.scrollBy(from.x - e.clientX, from.y - e.clientY);
+    from = {x: e.clientX, y: e.clientY};
+  });
+  addEventListener("pointerup", () => {
+    from = null;
+  });
 }
 
 // The step the address names (#step=N), or the first.
@@ -60,7 +104,10 @@ function startControls(page) {
     $(id).addEventListener("click", act);
   $("slider").addEventListener("input", () => go(page, Number($("slider").value) - 1));
   $("heights").addEventListener("change", () => setHeights(page, $("heights").checked));
-  $("full").addEventListener("change", () => setFull(page, $("full").checked));
+  $("full").addEventListener("change", () => setScale(page, $("full").checked ? 1 : null));
+  $("zoomIn").addEventListener("click", () => zoomBy(page, 1));
+  $("zoomOut").addEventListener("click", () => zoomBy(page, -1));
+  panWhenDragged($("picture"));
 
   const keys = {
     ArrowLeft: actions.prev, ArrowRight: actions.next,
@@ -68,11 +115,17 @@ function startControls(page) {
     "[": actions.prevTurn, "]": actions.nextTurn, " ": actions.play,
     "+": () => changeSpeed(1), "=": () => changeSpeed(1), "-": () => changeSpeed(-1),
     h: () => setHeights(page, !$("heights").checked),
-    f: () => setFull(page, !$("full").checked),
+    f: () => setScale(page, $("full").checked ? null : 1),
     s: actions.saveSvg,
   };
   document.addEventListener("keydown", (e) => {
     const t = e.target;
+    const zoom = {Equal: 1, NumpadAdd: 1, Minus: -1, NumpadSubtract: -1}[e.code];
+    if (e.altKey && zoom && !$("one").hidden) {
+      e.preventDefault();
+      zoomBy(page, zoom);
+      return;
+    }
     const field = t.matches("textarea, select, input:not([type=range]):not([type=checkbox])");
     // Space and Enter press or open the control that has focus; a slider
     // takes the arrows, Home and End.
@@ -87,8 +140,10 @@ function startControls(page) {
   });
   addEventListener("hashchange", () => followAddress(page));
   addEventListener("resize", () => {
-    if (!$("full").checked && c.at >= 0)
+    if (page.scale === null && c.at >= 0)
       show(page, false);
+    drawChart(page);
+    markChart(page);
   });
   // A wide picture draws what scrolls into view, once a frame at most.
   let scrolled = null;

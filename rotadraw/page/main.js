@@ -33,13 +33,21 @@ function show(page, glide) {
   const {steps, at, tree, marks} = page.cursor;
   const step = steps[at];
   const checks = checksAt(page);
-  const zoom = $("full").checked ? FULL_SIZE :
-    zoomOf(page.geometry, tree.nodes.length, measure(page.live).width);
+  const zoom = zoomOf(page.geometry, tree.nodes.length, measure(page.live).width,
+                     page.scale ?? undefined);
   const picture = placesOf(tree, page.geometry, zoom,
                            lookOf(step, marks, $("heights").checked, checks));
   const heading = step ? headingOf(step, page.values) :
     "== no steps: the answers held no values and no value to look up";
-  $("heading").textContent = heading;
+  // A narrow screen breaks the heading anywhere but inside "at VALUE".
+  $("heading").replaceChildren(...heading.split(/(at -?\d+)/).map((part, i) => {
+    if (i % 2 === 0)
+      return part;
+    const kept = document.createElement("span");
+    kept.className = "whole";
+    kept.textContent = part;
+    return kept;
+  }));
   showWhy(page, step, checks);
   $("treeText").textContent = treeWords(tree);
   drawPicture(page.live, picture, heading,
@@ -48,19 +56,24 @@ function show(page, glide) {
     $("said").textContent = heading.replace(/^== /, "");
 }
 
-// Shows step k (0-based), and names it in the address.
-function go(page, k) {
+// Shows step k (0-based), and names it in the address. A step that turns,
+// reached by a jump from another, is shown turning: the step before it,
+// then the glide. A run just shown is drawn still.
+function go(page, k, still = false) {
   const c = page.cursor;
   const last = c.steps.length - 1;
   k = Math.max(Math.min(k, last), last < 0 ? -1 : 0);
-  const glide = Math.abs(k - c.at) === 1;
+  if (!still && k > 0 && Math.abs(k - c.at) !== 1 && turnsOf(c.steps[k]).length) {
+    moveTo(c, k - 1);
+    show(page, false);
+  }
+  const glide = !still && Math.abs(k - c.at) === 1;
   moveTo(c, k);
   show(page, glide);
   $("slider").max = Math.max(1, c.steps.length);
   $("slider").value = k + 1;
-  $("where").textContent = `step ${k + 1} of ${c.steps.length}`;
-  if (k >= 0)
-    history.replaceState(null, "", `#step=${k + 1}`);
+  $("where").textContent = k >= 0 ? `step ${k + 1} of ${c.steps.length}` : "no steps";
+  history.replaceState(null, "", k >= 0 ? `#step=${k + 1}` : location.pathname);
   markChart(page);
   if (k >= last)
     pause(page);
@@ -88,7 +101,7 @@ function setSteps(page, steps, k, failure, stats = runStats(steps)) {
   drawChart(page);
   $("differs").hidden = steps === page.record.steps;
   $("recorded").disabled = steps === page.record.steps;
-  go(page, k);
+  go(page, k, true);
 }
 
 function startPage() {
@@ -100,7 +113,11 @@ function startPage() {
     codeLines: startWhy(),
     reducedMotion: matchMedia("(prefers-reduced-motion: reduce)"),
     timer: null,
+    scale: null, // the picture's size, times its full size, or null: fitted
   };
+  // On a touch screen, keys are no help.
+  if (matchMedia("(pointer: coarse)").matches)
+    document.querySelector("footer details").open = false;
   startControls(page);
   listenToChart(page);
   startTrying(page);

@@ -12,7 +12,7 @@ function stepMs() {
 function play(page) {
   if (page.cursor.at >= page.cursor.steps.length - 1)
     go(page, 0);
-  $("play").textContent = "\u23F8 Pause";
+  $("play").innerHTML = '<span aria-hidden="true">\u23F8</span> Pause';
   const tick = () => {
     go(page, page.cursor.at + 1);
     if (page.timer !== null)
@@ -26,7 +26,7 @@ function pause(page) {
   const playing = page.timer !== null;
   clearTimeout(page.timer);
   page.timer = null;
-  $("play").textContent = "\u25B6 Play";
+  $("play").innerHTML = '<span aria-hidden="true">\u25B6</span> Play';
   if (playing)
     $("said").textContent = $("heading").textContent.replace(/^== /, "");
 }

@@ -73,7 +73,11 @@ function startTrying(page) {
   $("tryForm").addEventListener("submit", (e) => {
     e.preventDefault();
     const a = typedValue();
-    if (a !== null && goOn((port) => insertSteps(port, a)) > 1)
+    if (a === null)
+      return;
+    // So that Enter doesn't put the same value in again.
+    $("value").value = "";
+    if (goOn((port) => insertSteps(port, a)) > 1)
       play(page);
   });
   $("lookUp").addEventListener("click", () => {
@@ -114,7 +118,7 @@ function startPasting(page, change) {
   };
   $("newRun").addEventListener("click", () => {
     const answers = readAnswers($("answers").value);
-    const why = answers.failure ? `rotadraw: ${answers.failure}` : "";
+    const why = answers.failure ? `rotadraw: ${answers.failure}` : unreadWords(answers);
     if (!answers.counted)
       return say(why, false);
     $("newRun").disabled = true;

@@ -1,0 +1,225 @@
+"""rotadraw's page for a class, a projector, a phone and a screen reader, in a
+real browser: a rotation reached by a jump is shown turning, the first
+screen holds what belongs together, a zoomed picture can be read and
+panned, every step on one page leads back and prints whole, a phone gets
+room for a finger and nothing wider than itself, and a screen reader hears
+the tree.
+
+Usage: page_reach_test.py ROTADRAW ROTATREE   (exits 77 when there is no browser)
+"""
+import os
+import random
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from page import (NINE, SHOWN, By, Keys, browser, draw, key, shape, shown,
+                  text_pictures, wait_until)
+from selenium.webdriver.common.action_chains import ActionChains
+
+
+def js(d, script, *args):
+    return d.execute_script(script, *args)
+
+
+def load(d, url):
+    """Opens url afresh: the same page at another address would only move
+    to another step."""
+    d.get("about:blank")
+    d.get(url)
+
+
+class Desk(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.d = browser(size=(1280, 900))
+        cls.out, cls.page = draw(NINE)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.d.quit()
+
+    # ] jumps to the next step that turns: the step before it is drawn, and
+    # the nodes glide from there, unless less motion is asked for.
+    def test_a_jump_to_a_turn_glides(self):
+        want = text_pictures(self.out)
+        turning = [k for k, (h, _) in enumerate(want) if "rotated" in h][0]
+        for reduced in (False, True):
+            d = browser(reduced)
+            try:
+                d.get(f"file://{self.page}#step=1")
+                # Read in the key's own turn, before any frame is drawn.
+                at_once = js(d, "document.body.dispatchEvent(new KeyboardEvent('keydown', "
+                                "{key: ']', bubbles: true}));" + SHOWN, "#picture")[0]
+                self.assertEqual(want[turning][0], d.find_element(By.ID, "heading").text)
+                wait_until(lambda: not js(d, "return !!document.querySelector("
+                                             "'#picture svg.gliding')"), "still gliding")
+                self.assertEqual(want[turning][1], shown(d)[1])
+                self.assertEqual(reduced, at_once == d.execute_script(SHOWN, "#picture")[0])
+                self.assertEqual(reduced, shape(at_once) == want[turning][1])
+            finally:
+                d.quit()
+
+    # What belongs together is on the first screen, the chart below it; an
+    # insertion clears the value typed.
+    def test_first_screen(self):
+        load(self.d, f"file://{self.page}#step=4")
+        bottom = lambda css: js(self.d, "return document.querySelector(arguments[0])"
+                                        ".getBoundingClientRect().bottom", css)
+        height = js(self.d, "return innerHeight")
+        for css in ("#heading", "#picture svg", "#why", "#controls", "#value", "#legend"):
+            self.assertLessEqual(bottom(css), height, css)
+        self.assertGreater(bottom("#chart"), bottom("#value"))
+        field = self.d.find_element(By.ID, "value")
+        field.send_keys("45", Keys.ENTER)
+        self.assertEqual("", field.get_attribute("value"))
+        self.assertIn("insert 45", self.d.find_element(By.ID, "heading").text)
+
+    # Zoomed in, 300 values can be read, and the picture pans when dragged.
+    def test_zoom_for_a_projector(self):
+        values = list(range(1, 301))
+        random.Random(3).shuffle(values)
+        _, page = draw(f"300 {' '.join(map(str, values))}", "--last")
+        load(self.d, f"file://{page}#step=99999")
+        sizes = lambda: js(self.d, "return [...document.querySelectorAll("
+                                   "'#picture text.value')].map(t => t.getBoundingClientRect()"
+                                   ".height)")
+        self.assertLess(max(sizes()), 6)
+        for _ in range(8):
+            if min(sizes()) > 10:
+                break
+            self.d.find_element(By.ID, "zoomIn").click()
+        self.assertGreater(min(sizes()), 10)
+        box = self.d.find_element(By.ID, "picture")
+        was = js(self.d, "return arguments[0].scrollLeft", box)
+        ActionChains(self.d).move_to_element(box).click_and_hold() \
+            .move_by_offset(-200, 0).release().perform()
+        self.assertGreater(js(self.d, "return arguments[0].scrollLeft", box), was + 100)
+        self.d.find_element(By.TAG_NAME, "body").send_keys(Keys.ALT, "-")
+        self.assertNotEqual("fitted", self.d.find_element(By.ID, "zoomShown").text)
+
+    # Every step on one page has the legend at its top and a way back;
+    # printed, no control or field shows, the legend does, and a picture
+    # stays whole on its sheet.
+    def test_every_step_and_print(self):
+        load(self.d, f"file://{self.page}#all")
+        legend = self.d.find_element(By.CSS_SELECTOR, "#all #legend")
+        first = self.d.find_element(By.CSS_SELECTOR, "#pictures svg")
+        self.assertLess(legend.rect["y"], first.rect["y"])
+        self.d.find_element(By.LINK_TEXT, "Step by step").click()
+        wait_until(lambda: self.d.find_element(By.ID, "one").is_displayed(), "no way back")
+        self.assertTrue(self.d.find_element(By.CSS_SELECTOR, "#one #legend").is_displayed())
+        self.d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": "print"})
+        try:
+            for css in ("button", "input", "select", "textarea", "summary"):
+                for e in self.d.find_elements(By.CSS_SELECTOR, css):
+                    self.assertFalse(e.is_displayed(), css)
+            self.assertTrue(self.d.find_element(By.ID, "legend").is_displayed())
+            self.assertEqual("avoid", js(self.d, "return getComputedStyle(document."
+                                                 "querySelector('#picture svg')).breakInside"))
+        finally:
+            self.d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": ""})
+
+    # A screen reader: the picture is described by what the step did and
+    # the tree in words, naming every value; the chart's numbers are a
+    # table; while playing, nothing is announced, and where play stops the
+    # step is; buttons are named without their arrows; focus is seen.
+    def test_screen_reader(self):
+        load(self.d, f"file://{self.page}#step=9")
+        said = lambda: self.d.find_element(By.ID, "said").get_attribute("textContent")
+        described = js(self.d, "return document.querySelector('#picture svg')"
+                               ".getAttribute('aria-describedby').split(' ').map(id =>"
+                               " document.getElementById(id).textContent).join(' ')")
+        for _, _, value in self.d.execute_script(SHOWN, "#picture")[0]:
+            self.assertIn(str(value), described)
+        self.assertIn("checked", described)
+        self.assertEqual(self.d.find_element(By.ID, "heading").text[3:], said())
+        self.d.find_element(By.XPATH, "//summary[starts-with(., 'The numbers')]").click()
+        self.assertEqual(1 + 9, len(self.d.find_elements(By.CSS_SELECTOR,
+                                                          "#numbersTable tr")))
+        key(self.d, Keys.HOME)
+        before = said()
+        key(self.d, " ")
+        wait_until(lambda: "step 3 " in self.d.find_element(By.ID, "where").text, "no play")
+        self.assertEqual(before, said())
+        key(self.d, " ")
+        self.assertEqual(self.d.find_element(By.ID, "heading").text[3:], said())
+        for b in self.d.find_elements(By.CSS_SELECTOR, "#controls button"):
+            self.assertRegex(b.accessible_name, r"^[A-Za-z ()]+$")
+        key(self.d, Keys.TAB)
+        width = js(self.d, "return parseFloat(getComputedStyle(document.activeElement)"
+                           ".outlineWidth)")
+        self.assertGreaterEqual(width, 2)
+
+    # One value, one rotation: said so. Answers after the value to look up
+    # are counted; a run with no steps leaves the address, the counter and
+    # the heading in agreement.
+    def test_small_things(self):
+        _, page = draw("3 1 2 3")
+        load(self.d, f"file://{page}")
+        self.assertTrue(self.d.find_element(By.ID, "summary").text
+                        .startswith("3 values, 1 rotation;"))
+        js(self.d, "document.querySelector('#try details').open = true")
+        paste = lambda text: js(self.d, "document.getElementById('answers').value = "
+                                        "arguments[0]; document.getElementById('newRun')"
+                                        ".click()", text)
+        paste("1 2 3 4 5")
+        message = lambda: self.d.find_element(By.ID, "answersMessage").text
+        wait_until(lambda: "were not read" in message(), "no word of what was left")
+        self.assertEqual("rotadraw: 2 numbers after the element to search were not read",
+                         message())
+        self.assertTrue(self.d.find_element(By.ID, "summary").text.startswith("1 value,"))
+        paste("0")
+        wait_until(lambda: self.d.find_element(By.ID, "where").text == "no steps",
+                   "the empty run never shown")
+        self.assertTrue(self.d.find_element(By.ID, "heading").text.startswith("== no steps"))
+        self.assertNotIn("#", self.d.current_url)
+
+
+class Phone(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.d = browser(size=(390, 844), touch=True)
+        cls.out, cls.page = draw(NINE)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.d.quit()
+
+    def no_wider(self, state):
+        self.assertLessEqual(js(self.d, "return document.documentElement.scrollWidth"),
+                             js(self.d, "return innerWidth"), state)
+
+    # Room for a finger, text that can be read, the keys folded away, the
+    # heading whole where it names a node, and nothing wider than the
+    # screen in any state.
+    def test_phone(self):
+        load(self.d, f"file://{self.page}#step=4")
+        self.assertFalse(js(self.d, "return document.querySelector('footer details').open"))
+        for b in self.d.find_elements(By.CSS_SELECTOR, "button"):
+            if b.is_displayed():
+                self.assertGreaterEqual(b.rect["height"], 40, b.text)
+        for c in self.d.find_elements(By.CSS_SELECTOR, "label input[type=checkbox]"):
+            label = c.find_element(By.XPATH, "..")
+            if label.is_displayed():
+                self.assertGreaterEqual(label.rect["height"], 24, label.text)
+        smallest = js(self.d, "return Math.min(...[...document.querySelectorAll("
+                              "'svg.chart text')].map(t => t.getBoundingClientRect().height))")
+        self.assertGreaterEqual(smallest, 9)
+        whole = self.d.find_element(By.CSS_SELECTOR, "#heading .whole")
+        self.assertEqual("at 50", whole.text)
+        self.assertLess(whole.rect["height"], 30)
+        self.no_wider("a step")
+        js(self.d, "document.querySelector('#try details').open = true")
+        self.no_wider("the answers open")
+        self.d.find_element(By.ID, "zoomIn").click()
+        self.d.find_element(By.ID, "zoomIn").click()
+        self.no_wider("zoomed")
+        load(self.d, f"file://{self.page}#all")
+        self.no_wider("every step")
+        load(self.d, f"file://{self.page}#practise=5")
+        self.no_wider("practice")
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)
