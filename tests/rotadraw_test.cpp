@@ -58,18 +58,20 @@ picture(const std::string &heading, std::vector<Spot> s)
     return p;
 }
 
-// The text's pictures: each begins with its heading; its values stand on
-// the rows with digits, marks around them. Lines that start with "-- "
-// explain a step, and the summary is no picture.
+// The pictures of a drawing: each begins with its heading, and `read`
+// finds the values on each of its lines, the n-th line of the picture.
+// Lines that start with "-- " explain a step, and the summary is no
+// picture.
 std::vector<Picture>
-textPictures(const std::string &out)
+readPictures(const std::string &out,
+             void (*read)(const std::string &line, long n,
+                          std::vector<Spot> *spots))
 {
     std::vector<Picture> pictures;
     std::vector<Spot> spots;
     std::string heading, line;
     std::istringstream lines(out);
-    long row = 0;
-    const std::regex value("-?[0-9]+");
+    long n = 0;
     auto done = [&] {
         if (heading.rfind("== insert", 0) == 0 ||
             heading.rfind("== search", 0) == 0)
@@ -80,18 +82,47 @@ textPictures(const std::string &out)
             done();
             heading = line;
             spots.clear();
-            row = 0;
-            continue;
+            n = 0;
+        } else if (line.rfind("-- ", 0) != 0) {
+            read(line, n++, &spots);
         }
-        if (line.rfind("-- ", 0) == 0)
-            continue;
-        for (std::sregex_iterator m(line.begin(), line.end(), value), end;
-             m != end; ++m)
-            spots.push_back({m->position(), row, std::stoi(m->str())});
-        row++;
     }
     done();
     return pictures;
+}
+
+// The usual drawing: its values stand on the rows with digits, marks
+// around them, a row a depth.
+std::vector<Picture>
+textPictures(const std::string &out)
+{
+    return readPictures(
+        out, [](const std::string &line, long n, std::vector<Spot> *spots) {
+            if (n % 2 != 0)
+                return; // a row of edges
+            const std::regex value("-?[0-9]+");
+            for (std::sregex_iterator m(line.begin(), line.end(), value), end;
+                 m != end; ++m)
+                spots->push_back({m->position(), n, std::stoi(m->str())});
+        });
+}
+
+// The drawing on its side: a line a value, the largest at the top, two
+// columns a depth.
+std::vector<Picture>
+sidewaysPictures(const std::string &out)
+{
+    return readPictures(out, [](const std::string &line, long n,
+                                std::vector<Spot> *spots) {
+        size_t at = line.find_first_of("[-0123456789");
+        long column = 0;
+        for (size_t i = 0; i < at; i++)
+            column += ((unsigned char)line[i] & 0xc0) != 0x80;
+        EXPECT_EQ(0, column % 2) << line;
+        spots->push_back(
+            {-n, column / 2,
+             std::stoi(line.substr(line.find_first_of("-0123456789", at)))});
+    });
 }
 
 // Every drawing of the answers is a tree the module makes from them, at the
@@ -310,22 +341,42 @@ INSTANTIATE_TEST_SUITE_P(
             "",
             1,
             "rotadraw: .: Is a directory\n"},
-        Row{"unknown_option", {ROTADRAW, "-x"}, "0", "", 2,
+        Row{"unknown_option",
+            {ROTADRAW, "-x"},
+            "0",
+            "",
+            2,
             "rotadraw: unknown option '-x'\n" + usage},
-        Row{"html_without_file", {ROTADRAW, "--html"}, "0", "", 2,
+        Row{"html_without_file",
+            {ROTADRAW, "--html"},
+            "0",
+            "",
+            2,
             "rotadraw: option '--html' needs a file name\n" + usage},
-        Row{"html_empty_name", {ROTADRAW, "--html="}, "0", "", 2,
+        Row{"html_empty_name",
+            {ROTADRAW, "--html="},
+            "0",
+            "",
+            2,
             "rotadraw: option '--html' needs a file name\n" + usage},
-        Row{"operand_after_dashes", {ROTADRAW, "--", "x"}, "0", "", 2,
+        Row{"operand_after_dashes",
+            {ROTADRAW, "--", "x"},
+            "0",
+            "",
+            2,
             "rotadraw: unexpected operand 'x'\n" + usage},
         // A count typed one too small: what is left after the value to
         // look up is not read, and is said; the run is still whole.
-        Row{"numbers_left_over", {ROTADRAW, "--last"}, "1 2 3 4 5",
+        Row{"numbers_left_over",
+            {ROTADRAW, "--last"},
+            "1 2 3 4 5",
             "== insert 2: the first value, the root\n2*\n"
             "== search 3: not found\n[2]\n",
             0,
             "rotadraw: 2 numbers after the element to search were not read\n"},
-        Row{"answer_left_over", {ROTADRAW, "--last"}, "1 2 3 x",
+        Row{"answer_left_over",
+            {ROTADRAW, "--last"},
+            "1 2 3 x",
             "== insert 2: the first value, the root\n2*\n"
             "== search 3: not found\n[2]\n",
             0,
@@ -342,43 +393,9 @@ TEST_F(InDir, RotadrawHelp)
     const std::regex option("--[a-z]+");
     for (std::sregex_iterator m(usage.begin(), usage.end(), option), end;
          m != end; ++m)
-        EXPECT_NE(std::string::npos, r.out.find("\n  " + m->str(), usage.size()))
+        EXPECT_NE(std::string::npos,
+                  r.out.find("\n  " + m->str(), usage.size()))
             << m->str();
-}
-
-// The drawings on their side, read back: a line a value, the largest at
-// the top, two columns a depth.
-std::vector<Picture>
-sidewaysPictures(const std::string &out)
-{
-    std::vector<Picture> pictures;
-    std::vector<Spot> spots;
-    std::string heading, line;
-    std::istringstream lines(out);
-    long row = 0;
-    auto done = [&] {
-        if (!heading.empty())
-            pictures.push_back(picture(heading, spots));
-    };
-    while (std::getline(lines, line)) {
-        if (line.rfind("== ", 0) == 0) {
-            done();
-            heading = line;
-            spots.clear();
-            row = 0;
-            continue;
-        }
-        size_t at = line.find_first_of("[-0123456789");
-        long column = 0;
-        for (size_t i = 0; i < at; i++)
-            column += ((unsigned char)line[i] & 0xc0) != 0x80;
-        EXPECT_EQ(0, column % 2) << line;
-        spots.push_back({-row++, column / 2,
-                         std::stoi(line.substr(line.find_first_of("-0123456789",
-                                                                   at)))});
-    }
-    done();
-    return pictures;
 }
 
 // Every drawing on its side shows the tree the usual drawing shows.
