@@ -23,6 +23,8 @@ struct Row {
 static void
 put(Row *r, const char *s, size_t n)
 {
+    if (n == 0) // a row not yet grown has no place to copy nothing to
+        return;
     if (r->len + n > r->cap) {
         size_t cap = (r->len + n) * 2;
         char *more = (char *)realloc(r->s, cap);
@@ -171,8 +173,7 @@ sideways(Sideways *d, int i, bool top, bool above)
         d->prefix.len = mark;
     }
     d->line.len = 0;
-    if (d->prefix.len != 0)
-        put(&d->line, d->prefix.s, d->prefix.len);
+    put(&d->line, d->prefix.s, d->prefix.len);
     if (!top)
         put(&d->line, above ? "┌─" : "└─", strlen("┌─"));
     putLabel(&d->line, p, d->colour);
