@@ -124,14 +124,20 @@ openPage(const char *name)
                 stream);
         return nullptr;
     }
-    target = followLinks(name);
-    if (target == nullptr)
-        outOfMemory();
+    // What the name leads to decides: a device, a FIFO or a pipe (as
+    // /dev/fd/N may be) is written to as it is; only a regular file's
+    // links, or a new file's, are followed to where the page will stand.
     struct stat st;
-    bool exists = stat(target, &st) == 0;
-    FILE *page = exists && !S_ISREG(st.st_mode)
-                     ? fopen(target, "w")
-                     : openBeside(exists ? &st : nullptr);
+    bool exists = stat(name, &st) == 0;
+    FILE *page;
+    if (exists && !S_ISREG(st.st_mode)) {
+        page = fopen(name, "w");
+    } else {
+        target = followLinks(name);
+        if (target == nullptr)
+            outOfMemory();
+        page = openBeside(exists ? &st : nullptr);
+    }
     if (page == nullptr)
         fprintf(stderr, "rotadraw: %s: %s\n", shown(name).s, strerror(errno));
     return page;
