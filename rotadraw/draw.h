@@ -55,7 +55,7 @@ struct Drawing {
     bool explain;  // each step's heading followed by what it checked
     bool sideways; // each tree drawn on its side
     bool cut;      // a drawing was cut at the terminal's width
-    FILE *page;   // or null
+    FILE *page;    // or null
 };
 
 extern Drawing drawing;

@@ -107,8 +107,8 @@ countUnread()
     char w[32];
     for (; scanf("%31s", w) == 1; words++) {
         const char *digits = w + (w[0] == '+' || w[0] == '-');
-        numbers += *digits != '\0' &&
-                   strspn(digits, "0123456789") == strlen(digits);
+        numbers +=
+            *digits != '\0' && strspn(digits, "0123456789") == strlen(digits);
         // A word longer than the buffer is counted once, by its start.
         int c;
         while ((c = getchar()) != EOF && !isspace(c))
