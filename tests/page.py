@@ -103,6 +103,13 @@ SHOWN = """return [...document.querySelectorAll(arguments[0] + ' svg')].map(s =>
     return [b.x + b.width / 2, Math.round(b.y), Number(t.textContent)]; }));"""
 
 
+def load(d, url):
+    """Opens url afresh: the same page at another address would only move
+    to another step, in a task of its own after the navigation."""
+    d.get("about:blank")
+    d.get(url)
+
+
 def key(d, k):
     d.find_element(By.TAG_NAME, "body").send_keys(k)
 

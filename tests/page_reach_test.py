@@ -13,20 +13,13 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import (NINE, SHOWN, By, Keys, browser, draw, key, shape, shown,
+from page import (NINE, SHOWN, By, Keys, browser, draw, key, load, shape, shown,
                   text_pictures, wait_until)
 from selenium.webdriver.common.action_chains import ActionChains
 
 
 def js(d, script, *args):
     return d.execute_script(script, *args)
-
-
-def load(d, url):
-    """Opens url afresh: the same page at another address would only move
-    to another step."""
-    d.get("about:blank")
-    d.get(url)
 
 
 class Desk(unittest.TestCase):
@@ -135,8 +128,10 @@ class Desk(unittest.TestCase):
         self.assertIn("checked", described)
         self.assertEqual(self.d.find_element(By.ID, "heading").text[3:], said())
         self.d.find_element(By.XPATH, "//summary[starts-with(., 'The numbers')]").click()
-        self.assertEqual(1 + 9, len(self.d.find_elements(By.CSS_SELECTOR,
-                                                          "#numbersTable tr")))
+        # The table is made on the section's toggle, which comes as a task
+        # of its own after the click.
+        wait_until(lambda: len(self.d.find_elements(By.CSS_SELECTOR, "#numbersTable tr"))
+                   == 1 + 9, "no table of one row per insertion")
         key(self.d, Keys.HOME)
         before = said()
         key(self.d, " ")

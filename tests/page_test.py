@@ -11,7 +11,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import (NINE, ROTATREE, SHOWN, WORK, By, Keys, browser, draw, key,
+from page import (NINE, ROTATREE, SHOWN, WORK, By, Keys, browser, draw, key, load,
                   shape, shown, text_explanations, text_pictures, wait_until)
 
 
@@ -75,13 +75,13 @@ class Page(unittest.TestCase):
                                  for g in els("#picture g.node.checked"))
         taken = lambda: [l.text.strip() for l in els("#code .taken")]
         # Inserting 30, 50 turns, and the new root's children are checked.
-        self.d.get(f"file://{page}#step=4")
+        load(self.d, f"file://{page}#step=4")
         self.assertEqual([30, 50], checked())
         self.assertEqual(["rotateRight(top);"], taken())
         self.assertIn("at 50 (left 2, right 0)", self.d.find_element(By.ID, "codeNote").text)
         # Inserting 60, 50 leans right by 1, and the balancing stops there.
         k = headings.index("== insert 60 (step 1 of 2): no rotation")
-        self.d.get(f"file://{page}#step={k + 1}")
+        load(self.d, f"file://{page}#step={k + 1}")
         self.assertEqual(["50: left 0, right 1: leans right by 1; nothing below it "
                           "is checked", "checked 1 node"], [li.text for li in els("#why li")])
         self.assertEqual([50], checked())
@@ -239,7 +239,7 @@ class Trying(unittest.TestCase):
         self.assertTrue(self.d.current_url.endswith("#step=8"))
 
     def test_bad_value_changes_nothing(self):
-        self.d.get(f"file://{self.page}#step=5")
+        load(self.d, f"file://{self.page}#step=5")
         for bad in ("abc", "1.5", "2147483648"):
             self.ask(bad)
             self.assertNotEqual("", self.d.find_element(By.ID, "valueMessage").text)
@@ -288,7 +288,7 @@ class Practice(unittest.TestCase):
         self.d.quit()
 
     def start(self, seed):
-        self.d.get(f"file://{self.page}#practise={seed}")
+        load(self.d, f"file://{self.page}#practise={seed}")
         values = self.d.find_element(By.ID, "practise-values").text.split()
         out = draw(f"{len(values)}\n{' '.join(values)}\n")[0]
         pictures = text_pictures(out)
@@ -364,7 +364,7 @@ class Practice(unittest.TestCase):
     # A seed gives the same values, here and by its address; Leave practice
     # goes back to the step shown, the run as it was.
     def test_seed_and_leaving(self):
-        self.d.get(f"file://{self.page}#step=5")
+        load(self.d, f"file://{self.page}#step=5")
         heading = self.d.find_element(By.ID, "heading").text
         values = self.start("monday")[0]
         node = self.d.find_elements(By.CSS_SELECTOR, "#practisePicture g.node")[0]
@@ -376,7 +376,7 @@ class Practice(unittest.TestCase):
         self.assertEqual(values, self.d.find_element(By.ID, "practise-values").text.split())
         self.assertNotEqual(values, self.start("tuesday")[0])
         self.assertEqual(values, self.start("monday")[0])
-        self.d.get(f"file://{self.page}#step=5")
+        load(self.d, f"file://{self.page}#step=5")
         self.d.find_element(By.ID, "practiseSeeded").click()
         self.assertRegex(self.d.current_url, r"#practise=\d+$")
         self.press("Leave practice")
