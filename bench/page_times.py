@@ -2,7 +2,9 @@
 takes to open at its last step (from the start of its loading to the end of
 its script's start), at 2,000 and 20,000 shuffled values and at 100,000
 values inserted level by level; and at 20,000 values how long Insert, Undo,
-Look up and a step take, fitted and at full size. Medians of RUNS.
+Look up and a step take, fitted and at full size; and how long a paste of
+20,000 answers takes to make its run, with the longest the page stood
+still meanwhile (the page's goal: about a second). Medians of RUNS.
 
 Usage: page_times.py ROTADRAW RUNS
 """
@@ -102,4 +104,32 @@ for _ in range(runs):
 print("at 20000 shuffled values, from a click to the next frame:")
 for label, _ in controls[:3] + controls[4:]:
     print(f"  {label:<32} {statistics.median(times[label]):6.0f} ms")
+
+# A paste: from the click to the run shown, and the longest task meanwhile.
+PASTE = """const done = arguments[arguments.length - 1];
+let longest = 0;
+const tasks = new PerformanceObserver((l) => {
+  for (const e of l.getEntries()) longest = Math.max(longest, e.duration);
+});
+tasks.observe({type: "longtask"});
+document.querySelector("#try details").open = true;
+$("answers").value = arguments[0];
+const start = performance.now();
+$("newRun").click();
+const wait = () => {
+  if ($("summary").textContent.startsWith(arguments[1] + " values"))
+    return setTimeout(() => { tasks.disconnect(); done([performance.now() - start, longest]); });
+  if (!$("goOn").hidden) $("goOn").click();
+  setTimeout(wait, 20);
+};
+wait();"""
+print("a paste of 20000 values, from the click to its run shown:")
+for name, values in (("shuffled", shuffled(20000)), ("ascending", list(range(1, 20001)))):
+    made_in = []
+    for _ in range(runs):
+        opened(pages[0][1])
+        made_in.append(d.execute_async_script(
+            PASTE, f"{len(values)} {' '.join(map(str, values))}", len(values)))
+    print(f"  {name:<32} {statistics.median(t for t, _ in made_in):6.0f} ms, "
+          f"longest task {statistics.median(l for _, l in made_in):4.0f} ms")
 d.quit()

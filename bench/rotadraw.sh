@@ -4,7 +4,7 @@
 # one run, and prints the best and the median of each and the ratio. Then
 # the page's size, and in Chromium (bench/page_times.py) how long pages of
 # 2,000, 20,000 and 100,000 values take to open at their last step, and how
-# long the page's controls take at 20,000 values.
+# long the page's controls and a paste take at 20,000 values.
 # Usage: bench/rotadraw.sh [BUILD_DIR] [RUNS]    (defaults: build 9)
 set -euo pipefail
 build=${1:-build}
