@@ -609,9 +609,9 @@ TEST_F(InDir, ChronsortSaysWhenItWaits)
 // A sort shows its progress on a terminal once a second has passed since
 // the run set out to read, on one line that fits the terminal and is
 // cleared at the end, below the prompt, which stays; on a file, never. The
-// run is held at its input's lock until that second has passed (a sleep
-// that can only be too long), so that its first pass shows the line
-// however fast the machine.
+// run is held at its input's lock until its message that it waits is over
+// a second old, so that its first pass shows the line however fast or
+// slow the machine.
 TEST_F(InDir, ChronsortProgressOnTerminalOnly)
 {
     Result r = script(
@@ -619,12 +619,14 @@ TEST_F(InDir, ChronsortProgressOnTerminalOnly)
         std::string("reversed 3000 >big.txt\n") + hold +
             "printf 'big.txt out.txt' | \"$0\" >/dev/null 2>err.txt & "
             "run=$!\n"
-            "waitFor err.txt waiting; sleep 1.1; echo >gate; wait $run\n"
+            "waitFor err.txt waiting; poll 'never a second' aged err.txt\n"
+            "echo >gate; wait $run\n"
             "! grep -v waiting err.txt || fail 'progress on a file'\n" +
             hold +
             "script -qec \"stty cols 40; printf 'big.txt out.txt' | '$0'\" "
             "/dev/null >tty.txt </dev/null & run=$!\n"
-            "waitFor tty.txt waiting; sleep 1.1; echo >gate; wait $run\n"
+            "waitFor tty.txt waiting; poll 'never a second' aged tty.txt\n"
+            "echo >gate; wait $run\n"
             "cat tty.txt");
     EXPECT_EQ(0, r.status) << r.err;
     // The prompt, a line end, the message; then each update after a \r.

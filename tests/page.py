@@ -13,6 +13,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 try:
     from selenium import webdriver
@@ -101,6 +102,19 @@ SHOWN = """return [...document.querySelectorAll(arguments[0] + ' svg')].map(s =>
   [...s.querySelectorAll('text.value')].map(t => {
     const b = t.getBoundingClientRect();
     return [b.x + b.width / 2, Math.round(b.y), Number(t.textContent)]; }));"""
+
+
+class OneBrowser(unittest.TestCase):
+    """Tests that share one browser, opened as `window` says."""
+    window = {}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.d = browser(**cls.window)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.d.quit()
 
 
 def load(d, url):

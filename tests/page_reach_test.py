@@ -13,8 +13,8 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import (NINE, SHOWN, By, Keys, browser, draw, key, load, shape, shown,
-                  text_pictures, wait_until)
+from page import (NINE, SHOWN, By, Keys, OneBrowser, browser, draw, key, load, shape,
+                  shown, text_pictures, wait_until)
 from selenium.webdriver.common.action_chains import ActionChains
 
 
@@ -22,15 +22,13 @@ def js(d, script, *args):
     return d.execute_script(script, *args)
 
 
-class Desk(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.d = browser(size=(1280, 900))
-        cls.out, cls.page = draw(NINE)
+class Desk(OneBrowser):
+    window = dict(size=(1280, 900))
 
     @classmethod
-    def tearDownClass(cls):
-        cls.d.quit()
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.out, cls.page = draw(NINE)
 
     # ] jumps to the next step that turns: the step before it is drawn, and
     # the nodes glide from there, unless less motion is asked for.
@@ -171,15 +169,13 @@ class Desk(unittest.TestCase):
         self.assertNotIn("#", self.d.current_url)
 
 
-class Phone(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.d = browser(size=(390, 844), touch=True)
-        cls.out, cls.page = draw(NINE)
+class Phone(OneBrowser):
+    window = dict(size=(390, 844), touch=True)
 
     @classmethod
-    def tearDownClass(cls):
-        cls.d.quit()
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.out, cls.page = draw(NINE)
 
     def no_wider(self, state):
         self.assertLessEqual(js(self.d, "return document.documentElement.scrollWidth"),

@@ -11,7 +11,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import (SHOWN, By, browser, draw, level_order_page, shape,
+from page import (SHOWN, By, OneBrowser, draw, level_order_page, shape,
                   text_pictures, wait_until)
 
 # The box of every node's mark that lies outside the picture.
@@ -28,15 +28,7 @@ def shuffled(n, seed=7):
     return values
 
 
-class Scale(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.d = browser()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.d.quit()
-
+class Scale(OneBrowser):
     def js(self, script, *args):
         return self.d.execute_script(script, *args)
 

@@ -11,19 +11,12 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import (NINE, ROTATREE, SHOWN, WORK, By, Keys, browser, draw, key, load,
-                  shape, shown, text_explanations, text_pictures, wait_until)
+from page import (NINE, ROTATREE, SHOWN, WORK, By, Keys, OneBrowser, browser, draw,
+                  key, load, shape, shown, text_explanations, text_pictures,
+                  wait_until)
 
 
-class Page(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.d = browser()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.d.quit()
-
+class Page(OneBrowser):
     def shown(self):
         return shown(self.d)
 

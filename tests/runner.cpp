@@ -247,6 +247,10 @@ locked() {
 held() { poll "process $2 never held $1" locked "$1" "$2" "$(stat -c %i "$1")"; }
 begun() { [ "$(sed -n 's/^pos:[[:space:]]*//p' /proc/$1/fdinfo/3)" -gt 0 ]; }
 reading() { poll "process $1 never read" begun "$1"; }
+# Whether FILE was last written over a second ago; file times may run a
+# clock tick behind, so a little more is asked.
+aged() { awk -v t="$(stat -c %.9Y "$1")" -v now="$(date +%s.%N)" \
+  'BEGIN { exit !(now - t > 1.05) }'; }
 reversed() { awk -v n="$1" 'BEGIN { for (y = n; y > 0; y--) printf "1/1/%d ", y }'; }
 # The exchange sort takes time with the square of the count: from the
 # time of 20000 dates, the count that takes about a second.
