@@ -175,11 +175,8 @@ streamFile(const char *name)
 {
     struct stat st;
 
-    if (fstat(1, &st) == 0 && S_ISREG(st.st_mode) && isFile(&st, name))
-        return "standard output";
-    if (fstat(2, &st) == 0 && S_ISREG(st.st_mode) && isFile(&st, name))
-        return "standard error";
-    return nullptr;
+    return stat(name, &st) == 0 && S_ISREG(st.st_mode) ? streamOf(&st, 1)
+                                                       : nullptr;
 }
 
 // Every date is read before the output is opened: it may be the input file

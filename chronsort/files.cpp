@@ -3,6 +3,7 @@
 
 #include "chronsort.h"
 #include "safeio.h"
+#include "signals.h"
 
 #include <cerrno>
 #include <csignal>
@@ -123,9 +124,8 @@ overwrite(int fd, const char *text, size_t len)
 bool
 rewrite(int fd, const char *text, size_t len)
 {
-    sigset_t all, was;
-    sigfillset(&all);
-    sigprocmask(SIG_BLOCK, &all, &was);
+    sigset_t was;
+    holdSignals(&was);
     bool ok = overwrite(fd, text, len);
     int e = errno;
     sigprocmask(SIG_SETMASK, &was, nullptr);

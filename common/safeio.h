@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // Text from a file or a name, fit for a message: a non-printable byte as
@@ -69,4 +70,21 @@ openStdStreams()
             outClosed = 1;
     }
     return outClosed;
+}
+
+// The standard stream, of descriptor `first` to standard error, that is the
+// file `file` describes, by name; null when none is. A file written over
+// would take with it what that stream reads or writes.
+inline const char *
+streamOf(const struct stat *file, int first)
+{
+    static const char *const names[] = {"standard input", "standard output",
+                                        "standard error"};
+    struct stat st;
+
+    for (int fd = first; fd <= 2; fd++)
+        if (fstat(fd, &st) == 0 && st.st_dev == file->st_dev &&
+            st.st_ino == file->st_ino)
+            return names[fd];
+    return nullptr;
 }

@@ -25,14 +25,13 @@ catchEndings(void (*handler)(int))
             sigaction(sig, &sa, nullptr);
 }
 
-// Holds them off until the mask in `was` is set again.
+// Holds off every signal that can be held (all but SIGKILL and SIGSTOP),
+// until the mask in `was` is set again.
 inline void
-holdEndings(sigset_t *was)
+holdSignals(sigset_t *was)
 {
-    sigset_t held;
+    sigset_t all;
 
-    sigemptyset(&held);
-    for (int sig : endings)
-        sigaddset(&held, sig);
-    sigprocmask(SIG_BLOCK, &held, was);
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, was);
 }

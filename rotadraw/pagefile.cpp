@@ -73,7 +73,7 @@ openBeside(const struct stat *old)
     // that the handler removes it.
     catchEndings(onEnd);
     sigset_t was;
-    holdEndings(&was);
+    holdSignals(&was);
     int fd = mkstemp(temp);
     writing = fd >= 0;
     int made = errno;
@@ -102,17 +102,10 @@ openBeside(const struct stat *old)
 static const char *
 streamNamed(const char *name)
 {
-    struct stat page, st;
-    static const char *const streams[] = {"standard input", "standard output",
-                                          "standard error"};
+    struct stat page;
 
-    if (stat(name, &page) != 0 || S_ISCHR(page.st_mode))
-        return nullptr;
-    for (int fd = 0; fd <= 2; fd++)
-        if (fstat(fd, &st) == 0 && st.st_dev == page.st_dev &&
-            st.st_ino == page.st_ino)
-            return streams[fd];
-    return nullptr;
+    return stat(name, &page) == 0 && !S_ISCHR(page.st_mode) ? streamOf(&page, 0)
+                                                            : nullptr;
 }
 
 FILE *

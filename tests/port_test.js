@@ -22,7 +22,7 @@ function pageShapes(values) {
   const tree = page.newTree();
   const port = {root: null, count: 0};
   const checks = values.flatMap((a) => {
-    const levels = page.insertionChecks(port, a);
+    const {levels} = page.insertionChecks(port, a);
     return levels.length ? levels : [[]];
   });
   return page.runSteps(values, null).map((step, k) => {

@@ -1,8 +1,8 @@
 // Practice, without the page: the values a seed gives, the levels of their
 // insertions with the turns the module makes at each, in order, and the
 // judging of each move the reader makes against them. Provides
-// seededValues, newDrill, judge and levelWords. Uses insertSteps
-// (runs.js), checkLines and verdictOf (explain.js).
+// seededValues, newDrill, judge and levelWords. Uses insertionChecks,
+// checkLines and verdictOf (explain.js).
 "use strict";
 
 const DRILL_VALUES = 10;
@@ -37,9 +37,7 @@ function newDrill(values) {
   const port = {root: null, count: 0};
   const steps = [], levels = [];
   for (const a of values) {
-    const checks = [];
-    const made = insertSteps(port, a, (level, top, hLeft, hRight) =>
-      (checks[level - 1] ??= []).push({number: top.number, a: top.a, hLeft, hRight}));
+    const {steps: made, levels: checks} = insertionChecks(port, a);
     for (const step of made) {
       if (step.levels > 0)
         levels.push({k: steps.length, checks: checks[step.level - 1] ?? []});

@@ -15,13 +15,14 @@ function verdictOf(check) {
     hLeft + 1 === hRight ? "leans right by 1; nothing below it is checked" : null;
 }
 
-// The checks of each level of inserting a into the port's tree, the
-// deepest level first: {number, a, hLeft, hRight} in the order made.
+// Inserting a into the port's tree: its steps, and the checks of each of
+// its levels, the deepest level first: {number, a, hLeft, hRight} in the
+// order made.
 function insertionChecks(tree, a) {
   const levels = [];
-  insertSteps(tree, a, (level, top, hLeft, hRight) =>
+  const steps = insertSteps(tree, a, (level, top, hLeft, hRight) =>
     (levels[level - 1] ??= []).push({number: top.number, a: top.a, hLeft, hRight}));
-  return levels;
+  return {steps, levels};
 }
 
 // A level's checks: those that turned or stopped, then how many in all.

@@ -21,7 +21,7 @@ function checksAt(page) {
     for (; k >= 0 && steps[k].node === step.node; k--)
       undo(before, steps[k]);
     page.checks = {steps, node: step.node,
-                   levels: insertionChecks(moduleTree(before), step.value)};
+                   levels: insertionChecks(moduleTree(before), step.value).levels};
   }
   return page.checks.levels[step.level - 1] ?? [];
 }
