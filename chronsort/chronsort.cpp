@@ -4,6 +4,7 @@
 // reading, ordering and the files have rooms of their own.
 
 #include "chronsort.h"
+#include "rewrite.h"
 #include "safeio.h"
 
 #include <cctype>

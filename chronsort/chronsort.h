@@ -55,4 +55,3 @@ bool unchanged(int fd, const struct stat *was);
 bool lock(int fd, int how, const char *name);
 bool writeFile(const char *name, const Dates *t);
 char *render(const Dates *t, size_t *len);
-bool rewrite(int fd, const char *text, size_t len);

@@ -51,12 +51,7 @@ static void
 setHandlers(void (*end)(int), void (*resize)(int))
 {
     catchEndings(end);
-    struct sigaction sa;
-    memset(&sa, 0, sizeof sa);
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sa.sa_handler = resize;
-    sigaction(SIGWINCH, &sa, nullptr);
+    catchSignal(SIGWINCH, resize);
 }
 
 static int

@@ -1,10 +1,15 @@
-// Where the page goes. A page that replaces a file is written beside it
-// under a name of its own and put in its place only once it is whole: a
-// failure, Ctrl-C or another signal leaves the old page as it was. A
-// symbolic link is followed, and stays. A device or a FIFO is written as
-// it is.
+// Where the page goes. The name is opened as the shell's > opens it, at the
+// start, so that a page that can't be written is said before any work: the
+// same permission checks, links followed by the kernel (a loop of them
+// refused), and the same file, with its links, owner and mode. A regular
+// file is written only once the page is whole: the page is made in memory,
+// and then written over the file's old text with every signal held, as
+// chronsort rewrites a file. A device, a FIFO or a pipe is written to as
+// the page is made. A file that the run made for the page, and that holds
+// no whole page, is removed on every way out but SIGKILL.
 
 #include "draw.h"
+#include "rewrite.h"
 #include "safeio.h"
 #include "signals.h"
 
@@ -14,85 +19,34 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-// The page being written beside the file it will replace, and that file.
-static char temp[PATH_MAX + 16];
-static volatile sig_atomic_t writing;
-static char *target;
+static struct {
+    int fd;      // the file the page replaces, or -1: written as made
+    char *text;  // the page so far, for a regular file
+    size_t len;  //
+    char *made;  // the path of the file made for the page, until it is whole
+} target = {-1, nullptr, 0, nullptr};
 
-// A signal that ends the run takes the unfinished page with it.
+static volatile sig_atomic_t unfinished;
+
+static void
+removeUnfinished()
+{
+    if (unfinished)
+        unlink(target.made);
+    unfinished = 0;
+}
+
+// A signal that ends the run takes the file made for the page with it.
 static void
 onEnd(int sig)
 {
-    if (writing)
-        unlink(temp);
+    removeUnfinished();
     signal(sig, SIG_DFL);
     raise(sig);
-}
-
-// The file a name's links lead to, which the page replaces.
-static char *
-followLinks(const char *name)
-{
-    char *path = strdup(name);
-    for (int hops = 0; path != nullptr && hops < 40; hops++) {
-        struct stat st;
-        char link[PATH_MAX];
-        ssize_t n;
-        if (lstat(path, &st) != 0 || !S_ISLNK(st.st_mode) ||
-            (n = readlink(path, link, sizeof link - 1)) < 0)
-            return path;
-        link[n] = '\0';
-        const char *slash = strrchr(path, '/');
-        int dir = link[0] == '/' || slash == nullptr ? 0 : (int)(slash - path);
-        char *next = (char *)malloc((size_t)dir + (size_t)n + 2);
-        if (next != nullptr)
-            snprintf(next, (size_t)dir + (size_t)n + 2, "%.*s%s%s", dir, path,
-                     dir != 0 ? "/" : "", link);
-        free(path);
-        path = next;
-    }
-    return path;
-}
-
-// A file of a name of its own in the target's directory, with the mode the
-// target has or would be made with.
-static FILE *
-openBeside(const struct stat *old)
-{
-    const char *slash = strrchr(target, '/');
-    int dir = slash == nullptr ? 0 : (int)(slash - target) + 1;
-    if (snprintf(temp, sizeof temp, "%.*s.%s.XXXXXX", dir, target,
-                 target + dir) >= (int)sizeof temp) {
-        errno = ENAMETOOLONG;
-        return nullptr;
-    }
-    // A signal that comes as the file is made waits until it is known, so
-    // that the handler removes it.
-    catchEndings(onEnd);
-    sigset_t was;
-    holdSignals(&was);
-    int fd = mkstemp(temp);
-    writing = fd >= 0;
-    int made = errno;
-    sigprocmask(SIG_SETMASK, &was, nullptr);
-    errno = made;
-    if (fd < 0)
-        return nullptr;
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, old != nullptr ? old->st_mode & 07777 : 0666 & ~mask);
-    FILE *page = fdopen(fd, "w");
-    if (page == nullptr) {
-        int e = errno;
-        close(fd);
-        unlink(temp);
-        writing = 0;
-        errno = e;
-    }
-    return page;
 }
 
 // A page written over standard input would empty the answers before they
@@ -108,6 +62,35 @@ streamNamed(const char *name)
                                                             : nullptr;
 }
 
+// Opens the name for writing, without emptying it, making it if it is not
+// there. A file made here is known by its own path (the name may be a link
+// to it), so that it can be removed if the page is never whole; a signal
+// that comes as it is made waits until then.
+static int
+openTarget(const char *name)
+{
+    int fd = open(name, O_WRONLY | O_NOCTTY);
+    if (fd >= 0 || errno != ENOENT)
+        return fd;
+    catchEndings(onEnd);
+    atexit(removeUnfinished); // out of memory, or an end without a page
+    sigset_t was;
+    holdSignals(&was);
+    fd = open(name, O_WRONLY | O_CREAT | O_NOCTTY, 0666);
+    int e = errno;
+    if (fd >= 0) {
+        char self[32];
+        snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+        target.made = realpath(self, nullptr);
+        if (target.made == nullptr)
+            target.made = realpath(name, nullptr);
+        unfinished = target.made != nullptr;
+    }
+    sigprocmask(SIG_SETMASK, &was, nullptr);
+    errno = e;
+    return fd;
+}
+
 FILE *
 openPage(const char *name)
 {
@@ -117,22 +100,25 @@ openPage(const char *name)
                 stream);
         return nullptr;
     }
-    // What the name leads to decides: a device, a FIFO or a pipe (as
-    // /dev/fd/N may be) is written to as it is; only a regular file's
-    // links, or a new file's, are followed to where the page will stand.
+    int fd = openTarget(name);
+    FILE *page = nullptr;
     struct stat st;
-    bool exists = stat(name, &st) == 0;
-    FILE *page;
-    if (exists && !S_ISREG(st.st_mode)) {
-        page = fopen(name, "w");
-    } else {
-        target = followLinks(name);
-        if (target == nullptr)
-            outOfMemory();
-        page = openBeside(exists ? &st : nullptr);
+    if (fd >= 0 && fstat(fd, &st) == 0) {
+        if (S_ISREG(st.st_mode)) {
+            page = open_memstream(&target.text, &target.len);
+            if (page != nullptr)
+                target.fd = fd;
+        } else {
+            page = fdopen(fd, "w");
+        }
     }
-    if (page == nullptr)
-        fprintf(stderr, "rotadraw: %s: %s\n", shown(name).s, strerror(errno));
+    if (page == nullptr) {
+        int e = errno;
+        if (fd >= 0)
+            close(fd);
+        removeUnfinished();
+        fprintf(stderr, "rotadraw: %s: %s\n", shown(name).s, strerror(e));
+    }
     return page;
 }
 
@@ -144,13 +130,21 @@ closePage(FILE *page, const char *name)
     bool ok = fclose(page) == 0 && saved == 0;
     if (!ok && saved == 0)
         saved = errno;
-    if (ok && writing && rename(temp, target) != 0) {
-        ok = false;
-        saved = errno;
+    if (target.fd >= 0) {
+        if (ok && !rewrite(target.fd, target.text, target.len)) {
+            ok = false;
+            saved = errno;
+        }
+        if (close(target.fd) != 0 && ok) {
+            ok = false;
+            saved = errno;
+        }
+        free(target.text);
+        target.fd = -1;
     }
-    if (writing && !ok)
-        unlink(temp);
-    writing = 0;
+    if (ok)
+        unfinished = 0;
+    removeUnfinished();
     if (!ok)
         fprintf(stderr, "rotadraw: %s: %s\n", shown(name).s, strerror(saved));
     return ok;

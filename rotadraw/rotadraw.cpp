@@ -253,8 +253,10 @@ main(int argc, char *argv[])
     int outClosed = openStdStreams();
     if (outClosed < 0)
         return 1;
-    // A reader that has gone is reported as a failed write, not by a signal.
+    // A reader that has gone, or a file grown past the limit of its size,
+    // is reported as a failed write, not by a signal.
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
     if (pageName != nullptr && (drawing.page = openPage(pageName)) == nullptr)
         return 1;
     setUpText();

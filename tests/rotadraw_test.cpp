@@ -9,7 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <regex>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -508,27 +513,149 @@ TEST_F(InDir, PageNotAStandardStream)
               r.err);
 }
 
-// An existing page is replaced only by a whole one: a run that a signal
-// ends while it waits for its answers leaves the old page, and nothing
-// beside it. A symbolic link to the page stays a link.
-TEST_F(InDir, PageReplacedOnlyWhenWhole)
+// Who runs a destination's case.
+enum Who {
+    ANYONE,
+    ROOT, // skipped for others
+    USER, // an unprivileged user: root runs it as nobody
+};
+
+// A page goes where the shell's > would write it, as the same file, and is
+// refused where > is. `page` is a shell word; `after` prints what is left.
+struct Destination {
+    const char *name;
+    Who who;
+    const char *setUp;
+    const char *page;
+    int status;
+    const char *err;
+    const char *after;
+    const char *want;
+};
+
+std::ostream &
+operator<<(std::ostream &os, const Destination &d)
+{
+    return os << d.name;
+}
+
+class PageDestination : public InDir,
+                        public testing::WithParamInterface<Destination>
+{
+};
+
+TEST_P(PageDestination, AsTheShellWritesIt)
+{
+    const Destination &d = GetParam();
+    if (d.who == ROOT && geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    const char *as = d.who == USER && geteuid() == 0
+                         ? "setpriv --reuid=65534 --regid=65534 --clear-groups "
+                         : "";
+    chmod(dir.c_str(), 0777);
+    Result r = withLongRun(
+        dir, std::string("chmod 644 long.txt; n=$(basename \"$PWD\")\n") +
+                 d.setUp + "\n" + as + "\"$0\" --last --html " + d.page +
+                 " <long.txt >/dev/null\necho $?\n" + d.after);
+    EXPECT_EQ(std::to_string(d.status) + "\n" + d.want, r.out);
+    EXPECT_EQ(d.err, r.err);
+}
+
+const std::string longName(255, 'p');
+
+INSTANTIATE_TEST_SUITE_P(
+    Rotadraw, PageDestination,
+    testing::Values(
+        Destination{"hard_link", ANYONE, "echo old >p.html; ln p.html q.html",
+                    "q.html", 0, "",
+                    "grep -c DOCTYPE p.html; stat -c %h p.html", "1\n2\n"},
+        Destination{"symbolic_link", ANYONE,
+                    "echo old >p.html; ln -s p.html l.html", "l.html", 0, "",
+                    "[ -L l.html ] && grep -c DOCTYPE p.html", "1\n"},
+        Destination{"dangling_link", ANYONE, "ln -s new.html l.html", "l.html",
+                    0, "", "grep -c DOCTYPE new.html", "1\n"},
+        Destination{"link_loop", ANYONE, "ln -s a b; ln -s b a", "a", 1,
+                    "rotadraw: a: Too many levels of symbolic links\n",
+                    "[ -L a ] && [ -L b ] && ls", "a\nb\nlong.txt\n"},
+        Destination{"name_of_255_bytes", ANYONE, "", longName.c_str(), 0, "",
+                    "ls | grep -c '^p'; grep -c DOCTYPE p*", "1\n1\n"},
+        Destination{"read_only_file", USER, "echo old >p.html; chmod 444 p.html",
+                    "p.html", 1, "rotadraw: p.html: Permission denied\n",
+                    "cat p.html; ls", "old\nlong.txt\np.html\n"},
+        Destination{"writable_file_in_read_only_directory", USER,
+                    "mkdir d; echo old >d/p.html; chmod 666 d/p.html; "
+                    "chmod 555 d",
+                    "d/p.html", 0, "", "grep -c DOCTYPE d/p.html; ls d",
+                    "1\np.html\n"},
+        Destination{"owner_and_mode_kept", ROOT,
+                    "echo old >p.html; chown 1234:5678 p.html; "
+                    "chmod 4751 p.html",
+                    "p.html", 0, "",
+                    "grep -c DOCTYPE p.html; stat -c '%u %g %a' p.html",
+                    "1\n1234 5678 4751\n"},
+        // A relative link directly under / leads to a file under /.
+        Destination{"link_under_root", ROOT,
+                    "echo mine >\"$n.html\"; ln -s \"$n.html\" \"/$n-l.html\"",
+                    "\"/$n-l.html\"", 0, "",
+                    "grep -c DOCTYPE \"/$n.html\"; cat \"$n.html\"; "
+                    "rm -f \"/$n.html\" \"/$n-l.html\"",
+                    "1\nmine\n"}),
+    testing::PrintToStringParamName());
+
+// A page that a signal or the end of memory stops is never left unfinished:
+// an old page stays as it was, and a file made for a new one is gone.
+TEST_F(InDir, PageNothingUnfinished)
 {
     Result r = withLongRun(
-        dir, "echo old >page.html; mkfifo answers\n"
-             "begun() { ls .page.html.* >/dev/null 2>&1; }\n"
-             "for sig in INT TERM; do\n"
-             "  env --default-signal=INT \"$0\" --html page.html <answers "
-             ">/dev/null & run=$!\n"
+        dir, "echo old >old.html; mkfifo answers\n"
+             "opened() { ls -l /proc/$1/fd | grep -q \"$2\\$\"; }\n"
+             "for case in INT:old.html USR1:new.html ALRM:new.html "
+             "TERM:old.html; do\n"
+             "  sig=${case%%:*} page=${case#*:}\n"
+             "  env --default-signal=INT \"$0\" --html $page <answers >/dev/null &\n"
+             "  run=$!\n"
              "  exec 3>answers; echo 5 1 2 >&3\n"
-             "  poll 'no page begun' begun\n"
+             "  poll \"$page never opened\" opened $run $page\n"
              "  kill -$sig $run; wait $run; echo $?; exec 3>&-\n"
              "done\n"
-             "cat page.html; ls -A\n"
-             "ln -s page.html link.html\n"
-             "\"$0\" --html link.html <long.txt >/dev/null\n"
-             "[ -L link.html ] && grep -c '^<!DOCTYPE html>' page.html");
+             "cat old.html; ls");
     EXPECT_EQ(0, r.status) << r.err;
-    EXPECT_EQ("130\n143\nold\nanswers\nlong.txt\npage.html\n1\n", r.out);
+    EXPECT_EQ("130\n138\n142\n143\nold\nanswers\nlong.txt\nold.html\n", r.out);
+}
+
+// The limit of a run's data, and its page.
+rlim_t dataLimit;
+
+Result
+runWithData(const std::string &in, const std::string &dir)
+{
+    return run({ROTADRAW, "--last", "--html", "p.html"}, in, dir, [] {
+        struct rlimit l = {dataLimit, dataLimit};
+        setrlimit(RLIMIT_DATA, &l);
+    });
+}
+
+// A run that memory can't hold says so, and leaves no page: the least limit
+// under which the page of no values is made is too little for 3000.
+TEST_F(InDir, PageOutOfMemoryLeavesNothing)
+{
+    if (SANITIZE)
+        GTEST_SKIP() << "the sanitizers need more memory than the limits";
+    rlim_t low = 0, high = 64 << 20;
+    while (high - low > 4096) {
+        dataLimit = (low + high) / 2;
+        (runWithData("0\n", dir).status == 0 ? high : low) = dataLimit;
+        unlink((dir + "/p.html").c_str());
+    }
+    std::string many = "3000\n";
+    for (int i = 1; i <= 3000; i++)
+        many += std::to_string(i) + " ";
+    dataLimit = high + (64 << 10);
+    Result r = runWithData(many + "\n1\n", dir);
+    ASSERT_TRUE(r.exited) << "killed by signal " << r.status;
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("out of memory")) << r.err;
+    EXPECT_TRUE(std::filesystem::is_empty(dir)) << "a file is left";
 }
 
 // The first n columns of a row, each character of UTF-8 one column.
