@@ -77,6 +77,18 @@ else
     bad "the build with the example sorting programs failed"
 fi
 
+# A directory that the build would carry changed is refused, by name.
+for odd in ';' '#' '\'; do
+    said=$(cmake -S "$source" -B "$work/odd" -DBUILD_TESTING=OFF \
+        -DSORT_PROGRAM_DIR="/opt/a${odd}b" 2>&1) &&
+        bad "SORT_PROGRAM_DIR with $odd was not refused"
+    case $said in
+    *"the character '$odd' can't be in the path"*) ;;
+    *) bad "SORT_PROGRAM_DIR with $odd: $said" ;;
+    esac
+    rm -rf "$work/odd"
+done
+
 [ $fail -eq 0 ] && echo "install: all files in place"
 if [ $fail -eq 0 ] && [ -n "${unrendered:-}" ]; then
     echo "install: no groff: the manual pages were not rendered"
