@@ -104,15 +104,22 @@ countUnread()
     if (interactive)
         return;
     long words = 0, numbers = 0;
-    char w[32];
-    for (; scanf("%31s", w) == 1; words++) {
-        const char *digits = w + (w[0] == '+' || w[0] == '-');
-        numbers +=
-            *digits != '\0' && strspn(digits, "0123456789") == strlen(digits);
-        // A word longer than the buffer is counted once, by its start.
-        int c;
-        while ((c = getchar()) != EOF && !isspace(c))
-            ;
+    int c = getchar();
+    for (;;) {
+        while (c != EOF && isspace(c))
+            c = getchar();
+        if (c == EOF)
+            break;
+        // A number is a sign or none, then digits, to the word's end.
+        bool number = true;
+        long len = 0, digits = 0;
+        for (; c != EOF && !isspace(c); c = getchar(), len++) {
+            bool sign = len == 0 && (c == '+' || c == '-');
+            digits += isdigit(c) != 0;
+            number = number && (isdigit(c) || sign);
+        }
+        words++;
+        numbers += number && digits > 0;
     }
     if (words == 0)
         return;

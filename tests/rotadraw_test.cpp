@@ -379,6 +379,13 @@ INSTANTIATE_TEST_SUITE_P(
             "== search 3: not found\n[2]\n",
             0,
             "rotadraw: 2 numbers after the element to search were not read\n"},
+        Row{"long_word_left_over",
+            {ROTADRAW, "--last"},
+            "1 2 3 " + std::string(31, '7') + "x",
+            "== insert 2: the first value, the root\n2*\n"
+            "== search 3: not found\n[2]\n",
+            0,
+            "rotadraw: 1 answer after the element to search was not read\n"},
         Row{"answer_left_over",
             {ROTADRAW, "--last"},
             "1 2 3 x",

@@ -44,8 +44,8 @@ function readAnswers(text) {
   if (lookup.why && !lookup.why.endsWith("end of input"))
     return {values, lookup: null, failure: lookup.why, counted: true};
   // What is left after the value to look up is not read, but counted.
-  const left = text.slice(pos).trim();
-  const words = left === "" ? [] : left.split(/\s+/);
+  // Words apart as C's isspace has them, each judged whole.
+  const words = text.slice(pos).split(/[ \t\n\v\f\r]+/).filter(Boolean);
   return {values, lookup: lookup.why ? null : lookup.v, failure: null, counted: true,
           unread: words.length, allNumbers: words.every((w) => /^[+-]?[0-9]+$/.test(w))};
 }
