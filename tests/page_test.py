@@ -267,6 +267,15 @@ class Trying(unittest.TestCase):
         self.assertEqual("rotadraw: element 3: not a number",
                          self.d.find_element(By.ID, "answersMessage").text)
         self.assertEqual(text_pictures(draw("2\n5 1\n")[0])[-1], self.shown())
+        # A run that comes while every step shows: the address and the view
+        # agree on where it is.
+        self.d.execute_script("document.getElementById('answers').value = '3 7 8 9 1'; "
+                              "document.getElementById('newRun').click(); "
+                              "location.hash = '#all'")
+        wait_until(lambda: "search 1" in self.d.find_element(By.ID, "pictures").text +
+                   self.d.find_element(By.ID, "heading").text, "the run never came")
+        self.assertEqual(self.d.current_url.endswith("#all"),
+                         self.d.find_element(By.ID, "all").is_displayed())
 
 
 class Practice(unittest.TestCase):
@@ -375,6 +384,21 @@ class Practice(unittest.TestCase):
         self.press("Leave practice")
         self.assertEqual(heading, self.d.find_element(By.ID, "heading").text)
         self.assertTrue(self.d.current_url.endswith("#step=5"))
+
+    # Any seed's address, once practice has written it back, opens the same
+    # exercise; one that can't be read is said, over the run's first step.
+    def test_address_round_trips(self):
+        for seed in ("100%25", "%2525", "a%0Ab", "%20x%20", "%00", "%F0%9F%98%80"):
+            values = self.start(seed)[0]
+            url = self.d.current_url
+            self.assertTrue(url.endswith(f"#practise={seed}"), url)
+            load(self.d, url)
+            self.assertEqual(values, self.d.find_element(By.ID, "practise-values").text.split())
+        self.assertNotEqual(values, self.start("%F0%9F%98%81")[0])
+        load(self.d, f"file://{self.page}#practise=%")
+        self.assertIn("#practise=%", self.d.find_element(By.ID, "addressNote").text)
+        self.assertTrue(self.d.find_element(By.ID, "heading").text.startswith("== insert 50"))
+        self.assertTrue(self.d.current_url.endswith("#step=1"))
 
 
 if __name__ == "__main__":

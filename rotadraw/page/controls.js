@@ -77,10 +77,24 @@ function addressedStep() {
   return m ? Number(m[1]) - 1 : 0;
 }
 
+// Another view, or a step, as the address asks. One that can't be read (a
+// % not followed by two hexadecimal digits, say) is said, and the first
+// step is shown.
 function followAddress(page) {
   const seed = /^#practise(?:=(.+))?$/.exec(location.hash);
+  let text = null;
+  try {
+    text = seed?.[1] === undefined ? null : decodeURIComponent(seed[1]);
+  } catch {
+    $("addressNote").textContent = `The address ends in ${location.hash}, which is ` +
+      "not a seed this page can read (a % must begin %XX): the run is shown instead.";
+    $("addressNote").hidden = false;
+    showOne(page, 0);
+    return;
+  }
+  $("addressNote").hidden = true;
   if (seed)
-    practise(page, seed[1] === undefined ? null : decodeURIComponent(seed[1]));
+    practise(page, text);
   else if (location.hash === "#all")
     showAll(page);
   else

@@ -1,18 +1,19 @@
 // Practice, without the page: the values a seed gives, the levels of their
 // insertions with the turns the module makes at each, in order, and the
 // judging of each move the reader makes against them. Provides
-// seededValues, newDrill, judge and levelWords. Uses insertionChecks,
-// checkLines and verdictOf (explain.js).
+// seededValues, newDrill, judge and levelWords. Uses checkLines and
+// verdictOf (explain.js).
 "use strict";
 
 const DRILL_VALUES = 10;
 
 // A fixed generator (mulberry32), so that a seed gives the same values in
-// every browser; the seed is any text, a number or a word.
+// every browser; the seed is any text, a number or a word, read a code
+// point at a time.
 function seededValues(seed) {
   let h = 2166136261;
   for (const c of String(seed))
-    h = Math.imul(h ^ c.charCodeAt(0), 16777619);
+    h = Math.imul(h ^ c.codePointAt(0), 16777619);
   let s = h >>> 0;
   const next = () => {
     s = (s + 0x6d2b79f5) | 0;
@@ -29,22 +30,19 @@ function seededValues(seed) {
   return values;
 }
 
-// The module's steps for the values, and the levels to practise: every
-// step of an insertion after the first value's, with the checks its
-// balancing made. Where the reader stands: the level, the turns made at
-// it, whether it has been missed, and the score.
-function newDrill(values) {
-  const port = {root: null, count: 0};
-  const steps = [], levels = [];
-  for (const a of values) {
-    const {steps: made, levels: checks} = insertionChecks(port, a);
-    for (const step of made) {
-      if (step.levels > 0)
-        levels.push({k: steps.length, checks: checks[step.level - 1] ?? []});
-      steps.push(step);
-    }
-  }
-  return {values, steps, levels, at: 0, made: 0, missed: false, right: 0};
+// The levels to practise in the module's steps of a run's insertions:
+// every step of an insertion after the first value's. What each level's
+// balancing checks is worked out as the level comes, since all of them
+// would be as many as the steps times the nodes. Where the reader stands:
+// the level, the turns made at it, whether it has been missed, and the
+// score.
+function newDrill(steps) {
+  const levels = [];
+  steps.forEach((step, k) => {
+    if (step.levels > 0)
+      levels.push({k});
+  });
+  return {steps, levels, at: 0, made: 0, missed: false, right: 0};
 }
 
 // Judges a move at the level under way: {node, right} for a turn, or
@@ -64,9 +62,9 @@ function judge(drill, move) {
   return "wrong";
 }
 
-// What the balancing does at the level, in the words of --explain.
-function levelWords(drill) {
-  const checks = drill.levels[drill.at].checks;
+// What the balancing does at a level, from its checks, in the words of
+// --explain.
+function levelWords(checks) {
   const lines = checkLines(checks);
   if (!checks.some(verdictOf))
     return `nothing turns here: ${lines[0]}, and none was taller on one ` +

@@ -3,8 +3,9 @@
 // stopped; at the lookup, its way down. The same words as rotadraw
 // --explain, without the leading "-- ". The checks are worked out again by
 // the port, which a test holds to the module's own. And the tree itself in
-// words. Provides insertionChecks, verdictOf, checkLines, wayLines and
-// treeWords. Uses insertSteps (runs.js).
+// words. Provides insertionChecks, balancingChecks, verdictOf, checkLines,
+// wayLines and treeWords. Uses insertSteps and portCopy (runs.js), and
+// balancer (tree.js).
 "use strict";
 
 // What a check decided, or null for one that only goes on down.
@@ -23,6 +24,18 @@ function insertionChecks(tree, a) {
   const steps = insertSteps(tree, a, (level, top, hLeft, hRight) =>
     (levels[level - 1] ??= []).push({number: top.number, a: top.a, hLeft, hRight}));
   return {steps, levels};
+}
+
+// The checks that one level's balancing makes of a replayed subtree as it
+// stands, in the order made, worked out on a copy: the subtree is left as
+// it is.
+function balancingChecks(top) {
+  const checks = [];
+  balancer(portCopy(top), {
+    onRotate: () => {},
+    onCheck: (t, hLeft, hRight) => checks.push({number: t.number, a: t.a, hLeft, hRight}),
+  });
+  return checks;
 }
 
 // A level's checks: those that turned or stopped, then how many in all.

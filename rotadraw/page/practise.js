@@ -4,13 +4,15 @@
 // picture of its own, and leaves the run shown as it was. Provides
 // startPractising, practise and leavePractice. Uses the drill (drill.js),
 // the replay (replay.js), the layout (layout.js), the live picture
-// (picture.js), headingOf and the step kinds (steps.js), pause
-// (player.js), $ and showOne (main.js, all.js).
+// (picture.js), headingOf, nodeValues and the step kinds (steps.js),
+// runSteps (runs.js), balancingChecks (explain.js), pause (player.js), $
+// and showOne (main.js, all.js).
 "use strict";
 
 function startPractising(page) {
   const state = {live: newPicture($("practisePicture"), 0, true), drill: null,
-                 tree: null, applied: -1, selected: null, path: [], seed: null};
+                 tree: null, applied: -1, selected: null, path: [], seed: null,
+                 geometry: null, checks: []};
   page.practice = state;
   const pick = (g) => {
     if (!g || !state.drill)
@@ -44,20 +46,24 @@ function practise(page, seed) {
   pause(page);
   const state = page.practice;
   state.seed = seed;
-  const values = state.seed === null ?
-    page.cursor.steps.filter(makesNode).map((s) => s.value) : seededValues(state.seed);
-  state.drill = newDrill(values);
+  // The run's own steps are the module's already, and a long run's would
+  // take long to make again.
+  const steps = state.seed === null ? page.cursor.steps.filter((s) => !isLookup(s)) :
+    runSteps(seededValues(state.seed), null);
+  state.drill = newDrill(steps);
   state.tree = newTree();
   state.applied = -1;
   state.selected = null;
-  clearPicture(state.live, geometryOf(state.drill.steps).r);
-  $("practise-values").textContent = values.join(" ");
+  state.geometry = geometryOf(steps);
+  clearPicture(state.live, state.geometry.r);
+  $("practise-values").textContent = nodeValues(steps).join(" ");
   $("verdict").textContent = "";
   $("score").textContent = "";
   for (const id of ["one", "all"])
     $(id).hidden = true;
   $("practise").hidden = false;
-  history.replaceState(null, "", state.seed === null ? "#practise" : `#practise=${state.seed}`);
+  history.replaceState(null, "", state.seed === null ? "#practise" :
+    `#practise=${encodeURIComponent(state.seed)}`);
   enterLevel(page, 0);
 }
 
@@ -84,6 +90,9 @@ function enterLevel(page, glideMs) {
       state.path.push(p.number);
     attach(state.tree, steps[k].node, steps[k].value);
   }
+  // Taken before any turn is made at the level.
+  const top = balancedRoot(state);
+  state.checks = top === null ? [] : balancingChecks(state.tree.nodes[top]);
   state.selected = null;
   const ended = d.at >= d.levels.length;
   for (const id of ["turnLeft", "turnRight", "noMoreTurns"])
@@ -126,9 +135,8 @@ function drawPractice(page, glideMs) {
     return {classes, edge: "edge",
             height: $("practiseHeights").checked ? String(node.height) : null};
   };
-  const geometry = geometryOf(d.steps);
-  const zoom = zoomOf(geometry, tree.nodes.length, measure(state.live).width);
-  drawPicture(state.live, placesOf(tree, geometry, zoom, look),
+  const zoom = zoomOf(state.geometry, tree.nodes.length, measure(state.live).width);
+  drawPicture(state.live, placesOf(tree, state.geometry, zoom, look),
               `Practise: ${$("task").textContent}`,
               page.reducedMotion.matches ? 0 : glideMs);
 }
@@ -146,14 +154,14 @@ function turn(page, right) {
     $("verdict").textContent = `Right: ${node.a} turned ${right ? "right" : "left"}.`;
     drawPractice(page, GLIDE_MS);
   } else {
-    endLevel(page, `Not quite. ${levelWords(d)}`);
+    endLevel(page, `Not quite. ${levelWords(page.practice.checks)}`);
   }
 }
 
 function noMoreTurns(page) {
   const d = page.practice.drill;
   endLevel(page, judge(d, {done: true}) === "level" ?
-    "Right: no more turns at this level." : `Not quite. ${levelWords(d)}`);
+    "Right: no more turns at this level." : `Not quite. ${levelWords(page.practice.checks)}`);
 }
 
 // Ends the level as the module does, its turns that the reader hasn't made

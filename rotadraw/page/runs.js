@@ -1,6 +1,6 @@
 // Runs made in the page: the steps of inserting and looking up values with
 // the tree module's algorithm, as rotadraw records them. Provides
-// insertSteps, lookupStep, runSteps and moduleTree. Uses the port
+// insertSteps, lookupStep, runSteps, portCopy and moduleTree. Uses the port
 // (tree.js) and insertionSteps (steps.js).
 "use strict";
 
@@ -39,9 +39,13 @@ function runSteps(values, lookup) {
   return steps;
 }
 
+// The port's own copy of a replayed subtree.
+function portCopy(n) {
+  return n && {a: n.a, number: n.number, h: n.height,
+               left: portCopy(n.left), right: portCopy(n.right)};
+}
+
 // The port's own copy of a replayed tree, to go on from.
 function moduleTree(tree) {
-  const copy = (n) => n && {a: n.a, number: n.number, h: n.height,
-                            left: copy(n.left), right: copy(n.right)};
-  return {root: copy(tree.root), count: tree.nodes.length};
+  return {root: portCopy(tree.root), count: tree.nodes.length};
 }

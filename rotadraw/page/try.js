@@ -5,7 +5,8 @@
 // startTrying. Uses insertSteps, lookupStep and moduleTree (runs.js),
 // treeAt and copyTree (replay.js), statsAt and addStep (chart.js), makeRun
 // (making.js), readAnswers (answers.js), the step kinds (steps.js), play
-// (player.js), $ and setSteps (main.js).
+// (player.js), showOne (all.js), leavePractice (practise.js), $ and
+// setSteps (main.js).
 "use strict";
 
 // The steps that stay when a value goes in or is looked up: those up to
@@ -132,6 +133,12 @@ function startPasting(page, change) {
       },
       done: (steps, stats) => {
         end();
+        // The new run is shown where it was asked for, one step at a time,
+        // even if the reader has gone to every step or to practice since.
+        if (!$("practise").hidden)
+          leavePractice(page);
+        else if ($("one").hidden)
+          showOne(page, page.cursor.at);
         change(steps, steps.length - 1, answers.failure, stats);
         say(why, false);
       },
