@@ -27,10 +27,10 @@ catchSignal(int sig, void (*handler)(int))
 inline void
 catchEndings(void (*handler)(int))
 {
-    static const int endings[] = {
-        SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM,   SIGPIPE, SIGALRM, SIGUSR1,
-        SIGUSR2, SIGPROF, SIGVTALRM, SIGXCPU,   SIGXFSZ, SIGIO,   SIGPWR,
-        SIGSTKFLT};
+    static const int endings[] = {SIGHUP,  SIGINT,    SIGQUIT,  SIGTERM,
+                                  SIGPIPE, SIGALRM,   SIGUSR1,  SIGUSR2,
+                                  SIGPROF, SIGVTALRM, SIGXCPU,  SIGXFSZ,
+                                  SIGIO,   SIGPWR,    SIGSTKFLT};
     struct sigaction was;
 
     for (int sig : endings)

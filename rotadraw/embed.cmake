@@ -1,10 +1,8 @@
 # Makes page_text.cpp: the page's start and end, from page.html with
-# page.css and the script in their places, split where the run goes; and
-# the script alone, joined from its files as the page holds it, so that
-# the tests check what ships. The files stay files of their own, to be read
-# and checked as what they are.
-# Usage: cmake -DDIR=SOURCE_DIR -DSCRIPTS=A.js|B.js|... -DOUT=FILE
-#              -DSCRIPT_OUT=FILE -DTREE_SOURCE=tree.cpp -P embed.cmake
+# page.css and the script (its modules as pagejoin joins them) in their
+# places, split where the run goes.
+# Usage: cmake -DDIR=SOURCE_DIR -DSCRIPT=page.js -DOUT=FILE
+#              -DTREE_SOURCE=tree.cpp -P embed.cmake
 file(READ ${DIR}/page.html html)
 file(READ ${DIR}/page.css style)
 # The balancing's own source, shown in the page as the code that ran: from
@@ -22,23 +20,18 @@ string(SUBSTRING "${tree}" ${from} ${length} code)
 string(REPLACE "&" "&amp;" code "${code}")
 string(REPLACE "<" "&lt;" code "${code}")
 string(REPLACE ">" "&gt;" code "${code}")
-string(REPLACE "|" ";" scripts "${SCRIPTS}")
-set(script "")
-foreach(part ${scripts})
-    file(READ ${part} text)
-    string(APPEND script "${text}")
-endforeach()
+file(READ ${SCRIPT} script)
 string(TOLOWER "${script}${style}" lower)
 string(FIND "${lower}" "</script" inside)
 string(FIND "${lower}" "</style" inside2)
 if(inside GREATER -1 OR inside2 GREATER -1)
     message(FATAL_ERROR "the script or page.css would end its own element")
 endif()
-file(WRITE ${SCRIPT_OUT} "${script}")
 string(REPLACE "<pre id=\"code\"></pre>" "<pre id=\"code\">${code}</pre>" html
        "${html}")
 string(REPLACE "<style></style>" "<style>\n${style}</style>" html "${html}")
-string(REPLACE "<script></script>" "<script>\n${script}</script>" html "${html}")
+string(REPLACE "<script type=\"module\"></script>"
+       "<script type=\"module\">\n${script}</script>" html "${html}")
 string(FIND "${html}" ")~~\"" clash)
 set(mark "<!-- the run -->\n")
 string(FIND "${html}" "${mark}" at)

@@ -24,10 +24,10 @@
 #include <unistd.h>
 
 static struct {
-    int fd;      // the file the page replaces, or -1: written as made
-    char *text;  // the page so far, for a regular file
-    size_t len;  //
-    char *made;  // the path of the file made for the page, until it is whole
+    int fd;     // the file the page replaces, or -1: written as made
+    char *text; // the page so far, for a regular file
+    size_t len; //
+    char *made; // the path of the file made for the page, until it is whole
 } target = {-1, nullptr, 0, nullptr};
 
 static volatile sig_atomic_t unfinished;

@@ -23,6 +23,21 @@ class Page(OneBrowser):
     def key(self, k):
         key(self.d, k)
 
+    # The script's names are its modules' own: none reaches the window.
+    def test_no_names_on_the_window(self):
+        names = "return Object.getOwnPropertyNames(window)"
+        blank = os.path.join(WORK, "blank.html")
+        with open(blank, "w") as f:
+            f.write("<!DOCTYPE html><title>blank</title>")
+        load(self.d, f"file://{blank}")
+        blank = set(self.d.execute_script(names))
+        self.d.get(f"file://{draw(NINE)[1]}")
+        # Before Selenium looks for an element, which leaves names of its own.
+        got = set(self.d.execute_script(names))
+        self.assertEqual("== insert 50: the first value, the root",
+                         self.d.execute_script("return heading.textContent"))
+        self.assertEqual(set(), got - blank)
+
     # Each step as the text draws it, reached by the keys and by address.
     def test_every_step_as_the_text(self):
         out, page = draw(NINE)

@@ -217,6 +217,15 @@ INSTANTIATE_TEST_SUITE_P(
             "     └────────┐\n             -1*\n",
             0,
             ""},
+        Row{"both_extremes",
+            {ROTADRAW, "--last"},
+            "2 2147483647 -2147483648 2147483647",
+            "== insert -2147483648 (step 1 of 1): no rotation\n"
+            "             2147483647\n     ┌───────────┘\n-2147483648*\n"
+            "== search 2147483647: found\n"
+            "            [2147483647]\n     ┌───────────┘\n-2147483648\n",
+            0,
+            ""},
         // Only some steps, the lookup always; "--" ends the options.
         Row{"rotations",
             {ROTADRAW, "--rotations", "--"},
@@ -586,9 +595,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "[ -L a ] && [ -L b ] && ls", "a\nb\nlong.txt\n"},
         Destination{"name_of_255_bytes", ANYONE, "", longName.c_str(), 0, "",
                     "ls | grep -c '^p'; grep -c DOCTYPE p*", "1\n1\n"},
-        Destination{"read_only_file", USER, "echo old >p.html; chmod 444 p.html",
-                    "p.html", 1, "rotadraw: p.html: Permission denied\n",
-                    "cat p.html; ls", "old\nlong.txt\np.html\n"},
+        Destination{"read_only_file", USER,
+                    "echo old >p.html; chmod 444 p.html", "p.html", 1,
+                    "rotadraw: p.html: Permission denied\n", "cat p.html; ls",
+                    "old\nlong.txt\np.html\n"},
         Destination{"writable_file_in_read_only_directory", USER,
                     "mkdir d; echo old >d/p.html; chmod 666 d/p.html; "
                     "chmod 555 d",
@@ -614,18 +624,19 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(InDir, PageNothingUnfinished)
 {
     Result r = withLongRun(
-        dir, "echo old >old.html; mkfifo answers\n"
-             "opened() { ls -l /proc/$1/fd | grep -q \"$2\\$\"; }\n"
-             "for case in INT:old.html USR1:new.html ALRM:new.html "
-             "TERM:old.html; do\n"
-             "  sig=${case%%:*} page=${case#*:}\n"
-             "  env --default-signal=INT \"$0\" --html $page <answers >/dev/null &\n"
-             "  run=$!\n"
-             "  exec 3>answers; echo 5 1 2 >&3\n"
-             "  poll \"$page never opened\" opened $run $page\n"
-             "  kill -$sig $run; wait $run; echo $?; exec 3>&-\n"
-             "done\n"
-             "cat old.html; ls");
+        dir,
+        "echo old >old.html; mkfifo answers\n"
+        "opened() { ls -l /proc/$1/fd | grep -q \"$2\\$\"; }\n"
+        "for case in INT:old.html USR1:new.html ALRM:new.html "
+        "TERM:old.html; do\n"
+        "  sig=${case%%:*} page=${case#*:}\n"
+        "  env --default-signal=INT \"$0\" --html $page <answers >/dev/null &\n"
+        "  run=$!\n"
+        "  exec 3>answers; echo 5 1 2 >&3\n"
+        "  poll \"$page never opened\" opened $run $page\n"
+        "  kill -$sig $run; wait $run; echo $?; exec 3>&-\n"
+        "done\n"
+        "cat old.html; ls");
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ("130\n138\n142\n143\nold\nanswers\nlong.txt\nold.html\n", r.out);
 }

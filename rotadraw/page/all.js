@@ -1,17 +1,22 @@
-// Every step on one page, one still picture each, in order, and back to
-// one step at a time. A picture is drawn as it comes near the window, from
-// a replay of its own, so that a long run costs only what is looked at.
-// Provides showAll and showOne. Uses the replay (replay.js), placesOf and
-// FULL_SIZE (layout.js), lookOf (look.js), pictureText and escapeText
-// (still.js), headingOf (steps.js), pause (player.js), $ and go (main.js).
-"use strict";
+// Every step on one page, one still picture each, in order, and back to one
+// step at a time. A picture is drawn as it comes near the window, from a
+// replay of its own, so that a long run costs only what is looked at.
+
+import {go} from "./cursor.js";
+import {$} from "./dom.js";
+import {FULL_SIZE, placesOf} from "./layout.js";
+import {lookOf} from "./look.js";
+import {pause} from "./player.js";
+import {apply, newMarks, newTree, undo} from "./replay.js";
+import {headingOf, isLookup} from "./steps.js";
+import {escapeText, pictureText} from "./still.js";
 
 // A long run is cut after this many steps; the rest one at a time.
 const ALL_STEPS_MAX = 5000;
 // How far from the window a picture is drawn before it is scrolled to.
 const ALL_NEAR = "1500px";
 
-function showAll(page) {
+export function showAll(page) {
   pause(page);
   const steps = page.cursor.steps;
   const count = Math.min(steps.length, ALL_STEPS_MAX);
@@ -71,7 +76,7 @@ function drawWhenNear(page, steps) {
     page.allSeen.observe(box);
 }
 
-function showOne(page, k) {
+export function showOne(page, k) {
   page.allSeen?.disconnect();
   $("all").hidden = true;
   $("practise").hidden = true;

@@ -1,13 +1,12 @@
-// Answers as rotatree and rotadraw read them, and the answers that make a
-// run. Provides readAnswers, unreadWords and answersOf. Uses the step
-// kinds (steps.js).
-"use strict";
+// Answers as rotatree and rotadraw read them, and the answers that make a run.
+
+import {isLookup, makesNode} from "./steps.js";
 
 // A count, that many values and one to look up, each as "%ld" reads a
 // number, and refused beyond 32 bits. The lookup may be left out. Returns
 // the values read, the lookup or null, and why the answers fell short, as
 // rotadraw says it, or null.
-function readAnswers(text) {
+export function readAnswers(text) {
   let pos = 0;
   const space = (c) => c === 32 || (c >= 9 && c <= 13);
   const digit = (c) => c >= 48 && c <= 57;
@@ -51,14 +50,14 @@ function readAnswers(text) {
 }
 
 // What rotadraw says of answers left after the value to look up.
-function unreadWords(answers) {
+export function unreadWords(answers) {
   const n = answers.unread ?? 0;
   return n === 0 ? "" : `rotadraw: ${n} ${answers.allNumbers ? "number" : "answer"}` +
     `${n === 1 ? "" : "s"} after the element to search ${n === 1 ? "was" : "were"} not read`;
 }
 
 // What rotatree reads to make the run of these steps.
-function answersOf(steps) {
+export function answersOf(steps) {
   const values = [];
   let lookup = null;
   for (const s of steps)

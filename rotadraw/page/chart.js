@@ -1,10 +1,12 @@
-// The run at a glance: after each insertion, the tree's height, the least
-// a binary tree of as many nodes can have, the height the same values
-// would give in a tree that never rotates, and the rotations the insertion
-// made; and the chart of them as SVG text. Provides newStats, addStep,
-// runStats, statsAt, chartSizeFor, chartX and chartText. Uses the replay
-// (replay.js), goesRight (tree.js) and the step kinds (steps.js).
-"use strict";
+// The run at a glance: after each insertion, the tree's height, the least a
+// binary tree of as many nodes can have, the height the same values would give
+// in a tree that never rotates, and the rotations the insertion made; and the
+// chart of them as SVG text.
+
+import {apply, newTree} from "./replay.js";
+import {endsInsertion, isLookup, makesNode} from "./steps.js";
+import {svgNS} from "./still.js";
+import {goesRight} from "./tree.js";
 
 /* The numbers of a run, step by step: a replay of it, the rows of its
    insertions so far, and the depth each node would have in a tree that
@@ -12,12 +14,21 @@
    neighbours in the in-order listing, which rotations keep: so its depths
    come from the replay itself. */
 
-function newStats() {
+// The least height of a binary tree of n nodes: the least h with
+// 2^h - 1 >= n, in integers, as rotadraw works it out.
+export function leastHeight(n) {
+  let h = 0;
+  while (2 ** h - 1 < n)
+    h++;
+  return h;
+}
+
+export function newStats() {
   return {tree: newTree(), at: -1, insertions: [], plainDepth: [], plainHeight: 0};
 }
 
 // Adds the run's next step to its numbers.
-function addStep(stats, step) {
+export function addStep(stats, step) {
   const k = ++stats.at;
   if (isLookup(step))
     return;
@@ -43,12 +54,12 @@ function addStep(stats, step) {
   if (endsInsertion(step)) {
     row.last = k;
     row.height = stats.tree.root.height;
-    row.least = Math.ceil(Math.log2(step.node + 2) - 1e-9);
+    row.least = leastHeight(step.node + 1);
     row.plain = stats.plainHeight;
   }
 }
 
-function runStats(steps) {
+export function runStats(steps) {
   const stats = newStats();
   for (const step of steps)
     addStep(stats, step);
@@ -57,7 +68,7 @@ function runStats(steps) {
 
 // The numbers of the run up to the end of its insertion of node m, whose
 // tree, at step k, is `tree`: to go on from there with other steps.
-function statsAt(stats, m, k, tree) {
+export function statsAt(stats, m, k, tree) {
   return {tree, at: k, insertions: stats.insertions.slice(0, m + 1),
           plainDepth: stats.plainDepth.slice(0, m + 1),
           plainHeight: m >= 0 ? stats.insertions[m].plain : 0};
@@ -73,7 +84,7 @@ function most(insertions, key) {
 // Lines of heights above, bars of rotations below, each line with a dash
 // of its own, named in the legend above them: laid out for the width it
 // is shown at, so that its text stays as large as the page's.
-function chartSizeFor(shown) {
+export function chartSizeFor(shown) {
   const width = Math.max(280, Math.min(900, Math.round(shown)));
   const left = width < 500 ? 52 : 60, right = 14;
   const perRow = Math.max(1, Math.floor((width - left) / 165));
@@ -83,7 +94,7 @@ function chartSizeFor(shown) {
           lines, gap, bars, perRow};
 }
 
-function chartX(i, n, size) {
+export function chartX(i, n, size) {
   const {width, left, right} = size;
   return left + (n > 1 ? (i * (width - left - right)) / (n - 1) : 0);
 }
@@ -108,7 +119,7 @@ function bucketed(insertions) {
   return {points, at: (b) => Math.min(n - 1, Math.round((b + 0.5) * per))};
 }
 
-function chartText(insertions, size) {
+export function chartText(insertions, size) {
   const {width, left, right, top, lines, gap, bars, perRow} = size;
   const n = insertions.length;
   const {points, at} = bucketed(insertions);

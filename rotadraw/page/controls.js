@@ -1,9 +1,17 @@
-// The controls: buttons, keys, the slider, heights, the zoom, and the
-// address, which names the step shown. Provides startControls, setHeights,
-// addressedStep and followAddress. Uses the player (player.js), showAll and showOne
-// (all.js), saveSvg and saveAnswers (save.js), turnsOf (steps.js), $, go
-// and show (main.js).
-"use strict";
+// The controls: buttons, keys, the slider, heights, the zoom, and the address,
+// which names the step shown.
+
+import {showAll, showOne} from "./all.js";
+import {go, show} from "./cursor.js";
+import {$} from "./dom.js";
+import {drawChart, markChart} from "./glance.js";
+import {zoomOf} from "./layout.js";
+import {drawView, measure} from "./picture.js";
+import {pause, play} from "./player.js";
+import {practise} from "./practise.js";
+import {saveAnswers, saveSvg} from "./save.js";
+import {changeSpeed} from "./speed.js";
+import {turnsOf} from "./steps.js";
 
 // The nearest step from k that turns, going by +1 or -1; k if none.
 function turnFrom(steps, k, by) {
@@ -13,7 +21,7 @@ function turnFrom(steps, k, by) {
   return k;
 }
 
-function setHeights(page, on) {
+export function setHeights(page, on) {
   $("heights").checked = on;
   page.live.svg.classList.toggle("hide-heights", !on);
   if (page.cursor.at >= 0)
@@ -72,7 +80,7 @@ function panWhenDragged(box) {
 }
 
 // The step the address names (#step=N), or the first.
-function addressedStep() {
+export function addressedStep() {
   const m = /^#step=(\d+)$/.exec(location.hash);
   return m ? Number(m[1]) - 1 : 0;
 }
@@ -80,7 +88,7 @@ function addressedStep() {
 // Another view, or a step, as the address asks. One that can't be read (a
 // % not followed by two hexadecimal digits, say) is said, and the first
 // step is shown.
-function followAddress(page) {
+export function followAddress(page) {
   const seed = /^#practise(?:=(.+))?$/.exec(location.hash);
   let text = null;
   try {
@@ -101,7 +109,7 @@ function followAddress(page) {
     showOne(page, addressedStep());
 }
 
-function startControls(page) {
+export function startControls(page) {
   const c = page.cursor;
   const actions = {
     first: () => go(page, 0),

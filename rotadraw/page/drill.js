@@ -1,16 +1,15 @@
 // Practice, without the page: the values a seed gives, the levels of their
 // insertions with the turns the module makes at each, in order, and the
-// judging of each move the reader makes against them. Provides
-// seededValues, newDrill, judge and levelWords. Uses checkLines and
-// verdictOf (explain.js).
-"use strict";
+// judging of each move the reader makes against them.
+
+import {checkLines, verdictOf} from "./explain.js";
 
 const DRILL_VALUES = 10;
 
 // A fixed generator (mulberry32), so that a seed gives the same values in
 // every browser; the seed is any text, a number or a word, read a code
 // point at a time.
-function seededValues(seed) {
+export function seededValues(seed) {
   let h = 2166136261;
   for (const c of String(seed))
     h = Math.imul(h ^ c.codePointAt(0), 16777619);
@@ -36,7 +35,7 @@ function seededValues(seed) {
 // would be as many as the steps times the nodes. Where the reader stands:
 // the level, the turns made at it, whether it has been missed, and the
 // score.
-function newDrill(steps) {
+export function newDrill(steps) {
   const levels = [];
   steps.forEach((step, k) => {
     if (step.levels > 0)
@@ -49,7 +48,7 @@ function newDrill(steps) {
 // {done: true} for "No more turns". "turned" for a right turn, which the
 // caller makes; "level" when the level ends right; "wrong" otherwise,
 // after which the caller finishes the level as the module does.
-function judge(drill, move) {
+export function judge(drill, move) {
   const turns = drill.steps[drill.levels[drill.at].k].turns;
   const next = turns[drill.made];
   if (!move.done && next && next.node === move.node && next.right === move.right) {
@@ -64,7 +63,7 @@ function judge(drill, move) {
 
 // What the balancing does at a level, from its checks, in the words of
 // --explain.
-function levelWords(checks) {
+export function levelWords(checks) {
   const lines = checkLines(checks);
   if (!checks.some(verdictOf))
     return `nothing turns here: ${lines[0]}, and none was taller on one ` +

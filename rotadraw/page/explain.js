@@ -1,15 +1,14 @@
-// What a step did, in words: at a level of an insertion, what the
-// balancing checked, with the heights it took, and why it turned or
-// stopped; at the lookup, its way down. The same words as rotadraw
-// --explain, without the leading "-- ". The checks are worked out again by
-// the port, which a test holds to the module's own. And the tree itself in
-// words. Provides insertionChecks, balancingChecks, verdictOf, checkLines,
-// wayLines and treeWords. Uses insertSteps and portCopy (runs.js), and
-// balancer (tree.js).
-"use strict";
+// What a step did, in words: at a level of an insertion, what the balancing
+// checked, with the heights it took, and why it turned or stopped; at the
+// lookup, its way down. The same words as rotadraw --explain, without the
+// leading "-- ". The checks are worked out again by the port, which a test
+// holds to the module's own. And the tree itself in words.
+
+import {insertSteps, portCopy} from "./runs.js";
+import {balancer} from "./tree.js";
 
 // What a check decided, or null for one that only goes on down.
-function verdictOf(check) {
+export function verdictOf(check) {
   const {hLeft, hRight} = check;
   return hRight + 1 < hLeft ? "turned right" :
     hLeft + 1 < hRight ? "turned left; nothing below it is checked" :
@@ -19,7 +18,7 @@ function verdictOf(check) {
 // Inserting a into the port's tree: its steps, and the checks of each of
 // its levels, the deepest level first: {number, a, hLeft, hRight} in the
 // order made.
-function insertionChecks(tree, a) {
+export function insertionChecks(tree, a) {
   const levels = [];
   const steps = insertSteps(tree, a, (level, top, hLeft, hRight) =>
     (levels[level - 1] ??= []).push({number: top.number, a: top.a, hLeft, hRight}));
@@ -29,7 +28,7 @@ function insertionChecks(tree, a) {
 // The checks that one level's balancing makes of a replayed subtree as it
 // stands, in the order made, worked out on a copy: the subtree is left as
 // it is.
-function balancingChecks(top) {
+export function balancingChecks(top) {
   const checks = [];
   balancer(portCopy(top), {
     onRotate: () => {},
@@ -39,7 +38,7 @@ function balancingChecks(top) {
 }
 
 // A level's checks: those that turned or stopped, then how many in all.
-function checkLines(checks) {
+export function checkLines(checks) {
   const lines = [];
   for (const c of checks) {
     const verdict = verdictOf(c);
@@ -51,7 +50,7 @@ function checkLines(checks) {
 }
 
 // The lookup's way down, a line a node; `values` by node number.
-function wayLines(step, values) {
+export function wayLines(step, values) {
   const lines = step.way.map((n, i) => {
     const v = values[n];
     if (step.found && i === step.way.length - 1)
@@ -68,7 +67,7 @@ function wayLines(step, values) {
 // told by its size.
 const NAMED_NODES_MAX = 2000;
 
-function treeWords(tree) {
+export function treeWords(tree) {
   const n = tree.nodes.length;
   if (!tree.root)
     return "The tree is empty.";

@@ -1,15 +1,16 @@
 // The run at a glance in the page: the chart of the run shown, its summary,
-// the step shown marked on it, and a click on it going to that insertion.
-// Provides drawChart, markChart and listenToChart; and the chart's numbers
-// as a table. Uses chartSizeFor, chartX and chartText (chart.js), isLookup
-// (steps.js), $ and go (main.js).
-"use strict";
+// the step shown marked on it, and a click on it going to that insertion (by
+// `goTo`, since going to a step marks the chart).
+
+import {chartSizeFor, chartText, chartX} from "./chart.js";
+import {$} from "./dom.js";
+import {isLookup} from "./steps.js";
 
 function counted(n, what) {
   return `${n} ${what}${n === 1 ? "" : "s"}`;
 }
 
-function drawChart(page) {
+export function drawChart(page) {
   const start = performance.now();
   const insertions = page.stats.insertions;
   page.chartSize = chartSizeFor($("chart").clientWidth || 900);
@@ -38,7 +39,7 @@ function fillNumbers(page) {
     `<th>rotations</th></tr></thead><tbody>${rows.join("")}</tbody>`;
 }
 
-function markChart(page) {
+export function markChart(page) {
   const marker = $("chart").querySelector(".marker");
   const n = page.stats.insertions.length;
   const step = page.cursor.steps[page.cursor.at];
@@ -47,7 +48,7 @@ function markChart(page) {
   marker.setAttribute("x2", x);
 }
 
-function listenToChart(page) {
+export function listenToChart(page, goTo) {
   $("chart").addEventListener("click", (e) => {
     const chart = $("chart").querySelector("svg");
     const n = page.stats.insertions.length;
@@ -57,7 +58,7 @@ function listenToChart(page) {
       .matrixTransform(chart.getScreenCTM().inverse());
     const {width, left, right} = page.chartSize;
     const i = Math.round(((point.x - left) * (n - 1)) / (width - left - right));
-    go(page, page.stats.insertions[Math.max(0, Math.min(n - 1, i))].last);
+    goTo(page.stats.insertions[Math.max(0, Math.min(n - 1, i))].last);
   });
   $("numbers").addEventListener("toggle", () => {
     if ($("numbers").open)

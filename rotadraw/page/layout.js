@@ -1,7 +1,5 @@
-// Where each node of a picture stands. As in the text drawing, a node's
-// column is its place in the in-order listing and its row its depth.
-// Provides layOut, geometryOf, zoomOf, FULL_SIZE and placesOf. Uses nothing.
-"use strict";
+// Where each node of a picture stands. As in the text drawing, a node's column
+// is its place in the in-order listing and its row its depth.
 
 function layOut(tree) {
   const order = [];
@@ -22,7 +20,7 @@ function layOut(tree) {
 // The picture at full size: circles as wide as the run's longest value, one
 // column per node, one row per depth, and room around for the marks (a
 // ring, the riser's arrow, a height).
-function geometryOf(steps) {
+export function geometryOf(steps) {
   let longest = 1;
   for (const s of steps)
     longest = Math.max(longest, String(s.value ?? s.lookup).length);
@@ -30,12 +28,12 @@ function geometryOf(steps) {
   return {r, margin: 36, dx: 2 * r + 10, dy: 2 * r + 30};
 }
 
-const FULL_SIZE = {across: 1, down: 1};
+export const FULL_SIZE = {across: 1, down: 1};
 
 // How much smaller a tree of `count` nodes is drawn to fit `width`, or
 // `scale` times its full size when asked: across, nodes and spacing alike;
 // down, never less than keeps the rows apart enough to show its shape.
-function zoomOf(geometry, count, width, scale) {
+export function zoomOf(geometry, count, width, scale) {
   const {margin, dx, dy} = geometry;
   const across = scale ??
     Math.min(1, (width - 2 * margin) / Math.max(1, count * dx - 10));
@@ -46,7 +44,7 @@ function zoomOf(geometry, count, width, scale) {
 // full size, and the picture's size. Every node, with its marks, lies
 // within the picture's margins. `look(node)` gives a node's classes, the
 // class of its edge up, and the text of its height, or null.
-function placesOf(tree, geometry, zoom, look) {
+export function placesOf(tree, geometry, zoom, look) {
   const {order, rows} = layOut(tree);
   const {r, margin, dx, dy} = geometry;
   const {across, down} = zoom;

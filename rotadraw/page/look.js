@@ -1,12 +1,12 @@
-// How each node of a step's picture looks: its marks as classes, the class
-// of the edge up to its parent, and its height when asked for. Provides
-// lookOf. Uses isLookup (steps.js).
-"use strict";
+// How each node of a step's picture looks: its marks as classes, the class of
+// the edge up to its parent, and its height when asked for.
+
+import {isLookup} from "./steps.js";
 
 // `marks` are the step's, as apply (replay.js) notes them; `checks` the
 // checks its balancing made, or null. A checked node's height is its two
 // subtrees' as the balancing first took them.
-function lookOf(step, marks, withHeights, checks) {
+export function lookOf(step, marks, withHeights, checks) {
   const way = step && isLookup(step) ? new Set(step.way) : null;
   const checked = new Map();
   for (const c of checks ?? [])

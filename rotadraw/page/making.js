@@ -1,9 +1,9 @@
 // A run made from answers without blocking the page: its insertions go in
 // slices of about SLICE_MS, its numbers are kept as it goes, and a run that
-// would take long is proposed before most of it is made. Provides makeRun.
-// Uses insertSteps and lookupStep (runs.js), newStats and addStep
-// (chart.js).
-"use strict";
+// would take long is proposed before most of it is made.
+
+import {addStep, newStats} from "./chart.js";
+import {insertSteps, lookupStep} from "./runs.js";
 
 const SLICE_MS = 50;
 // What the maker works before it judges how long the whole will take.
@@ -14,7 +14,7 @@ const PROPOSE_MS = 10000;
 // Calls `progress(done, total)` after each slice; `propose(ms, goOn)` once,
 // when the whole looks like taking more than PROPOSE_MS (goOn() goes on);
 // and `done(steps, stats)`. Returns a function that stops it.
-function makeRun(values, lookup, {progress, propose, done}) {
+export function makeRun(values, lookup, {progress, propose, done}) {
   const tree = {root: null, count: 0};
   const steps = [];
   const stats = newStats();

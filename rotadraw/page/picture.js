@@ -1,14 +1,13 @@
-// The live picture: one SVG whose node elements are kept from step to step,
-// so that they can glide from where they stood to where they stand. Only
-// what is in view is drawn, node by node, or as an outline where more
-// nodes are in view than can be drawn one by one. Provides newPicture,
-// measure, drawPicture, drawView and clearPicture. Uses svgNS (still.js)
-// and the places that placesOf (layout.js) gives.
-"use strict";
+// The live picture: one SVG whose node elements are kept from step to step, so
+// that they can glide from where they stood to where they stand. Only what is
+// in view is drawn, node by node, or as an outline where more nodes are in
+// view than can be drawn one by one.
+
+import {svgNS} from "./still.js";
 
 // Past this many nodes, a tree jumps rather than glides.
 const MOVING_NODES_MAX = 1500;
-const GLIDE_MS = 350;
+export const GLIDE_MS = 350;
 // Past this many nodes in view, they are an outline: every edge and node
 // in two paths, with the marked nodes drawn over them.
 const DRAWN_NODES_MAX = 4000;
@@ -31,7 +30,7 @@ function make(name, attrs, parent) {
 // and the tree in words.
 // A picture whose nodes can be chosen has each of them a button, reached
 // with Tab, pressed when chosen.
-function newPicture(container, r, choosable = false) {
+export function newPicture(container, r, choosable = false) {
   const svg = make("svg", choosable ? {} : {role: "img", "aria-describedby": "why treeText"},
                    container);
   const outline = make("g", {class: "outline"}, svg);
@@ -69,7 +68,7 @@ function forget(live, node) {
   live.shown.delete(node);
 }
 
-function clearPicture(live, r) {
+export function clearPicture(live, r) {
   for (const node of [...live.shown.keys()])
     forget(live, node);
   live.r = r;
@@ -148,7 +147,7 @@ function outlineOf(live, places) {
 
 // Draws the places in view. With `glideMs`, nodes glide there from where
 // they stood, a new one from where its parent stood.
-function drawView(live, glideMs) {
+export function drawView(live, glideMs) {
   if (live.motion)
     cancelAnimationFrame(live.motion);
   live.motion = null;
@@ -185,7 +184,7 @@ function drawView(live, glideMs) {
 }
 
 // The size of the picture's box, and how far it is scrolled.
-function measure(live) {
+export function measure(live) {
   const box = live.container;
   live.box = {width: box.clientWidth, scrollLeft: box.scrollLeft};
   return live.box;
@@ -193,7 +192,7 @@ function measure(live) {
 
 // Draws a picture of the tree: its places, as placesOf gives them, in a
 // box of the width that `measure` took.
-function drawPicture(live, picture, label, glideMs) {
+export function drawPicture(live, picture, label, glideMs) {
   live.picture = picture;
   const svg = live.svg;
   svg.setAttribute("width", picture.width);

@@ -1,37 +1,30 @@
-// Playing the steps one after another, at the speed chosen. Provides
-// stepMs, play, pause and changeSpeed. Uses $ and go (main.js).
-"use strict";
+// Playing the steps one after another, at the speed chosen, until the last
+// step, or until paused.
 
-// A step's time at 1x.
-const STEP_MS = 900;
+import {go} from "./cursor.js";
+import {$} from "./dom.js";
+import {stepMs} from "./speed.js";
 
-function stepMs() {
-  return STEP_MS / Number($("speed").value);
-}
-
-function play(page) {
+export function play(page) {
   if (page.cursor.at >= page.cursor.steps.length - 1)
     go(page, 0);
   $("play").innerHTML = '<span aria-hidden="true">\u23F8</span> Pause';
   const tick = () => {
     go(page, page.cursor.at + 1);
-    if (page.timer !== null)
+    if (page.cursor.at >= page.cursor.steps.length - 1)
+      pause(page);
+    else
       page.timer = setTimeout(tick, stepMs());
   };
   page.timer = setTimeout(tick, stepMs());
 }
 
 // While it plays, the step isn't announced; where it stops, it is.
-function pause(page) {
+export function pause(page) {
   const playing = page.timer !== null;
   clearTimeout(page.timer);
   page.timer = null;
   $("play").innerHTML = '<span aria-hidden="true">\u25B6</span> Play';
   if (playing)
     $("said").textContent = $("heading").textContent.replace(/^== /, "");
-}
-
-function changeSpeed(by) {
-  const s = $("speed");
-  s.selectedIndex = Math.max(0, Math.min(s.options.length - 1, s.selectedIndex + by));
 }

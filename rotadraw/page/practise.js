@@ -1,15 +1,21 @@
-// Practice in the page: the reader does the balancing, level by level, on
-// the run's own values or on values drawn from a seed, and each move is
-// judged at once against the module's own steps. It has a tree and a
-// picture of its own, and leaves the run shown as it was. Provides
-// startPractising, practise and leavePractice. Uses the drill (drill.js),
-// the replay (replay.js), the layout (layout.js), the live picture
-// (picture.js), headingOf, nodeValues and the step kinds (steps.js),
-// runSteps (runs.js), balancingChecks (explain.js), pause (player.js), $
-// and showOne (main.js, all.js).
-"use strict";
+// Practice in the page: the reader does the balancing, level by level, on the
+// run's own values or on values drawn from a seed, and each move is judged at
+// once against the module's own steps. It has a tree and a picture of its own,
+// and leaves the run shown as it was.
 
-function startPractising(page) {
+import {showOne} from "./all.js";
+import {$} from "./dom.js";
+import {judge, levelWords, newDrill, seededValues} from "./drill.js";
+import {balancingChecks} from "./explain.js";
+import {geometryOf, placesOf, zoomOf} from "./layout.js";
+import {clearPicture, drawPicture, GLIDE_MS, measure, newPicture} from "./picture.js";
+import {pause} from "./player.js";
+import {apply, attach, newTree, rotate} from "./replay.js";
+import {runSteps} from "./runs.js";
+import {headingOf, isLookup, makesNode, nodeValues} from "./steps.js";
+import {goesRight} from "./tree.js";
+
+export function startPractising(page) {
   const state = {live: newPicture($("practisePicture"), 0, true), drill: null,
                  tree: null, applied: -1, selected: null, path: [], seed: null,
                  geometry: null, checks: []};
@@ -42,7 +48,7 @@ function startPractising(page) {
 
 // Starts practising on the values of the run shown, or, with a seed, on
 // the values it gives; the address says which.
-function practise(page, seed) {
+export function practise(page, seed) {
   pause(page);
   const state = page.practice;
   state.seed = seed;
@@ -67,7 +73,7 @@ function practise(page, seed) {
   enterLevel(page, 0);
 }
 
-function leavePractice(page) {
+export function leavePractice(page) {
   page.practice.drill = null;
   $("practise").hidden = true;
   showOne(page, page.cursor.at);

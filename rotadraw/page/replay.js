@@ -1,15 +1,15 @@
-// The replay: the tree as the steps leave it, each step applied or taken
-// back with the same moves. Provides newTree, newMarks, apply, undo,
-// copyTree and treeAt. Uses
-// goesRight (tree.js) and the step kinds (steps.js).
-"use strict";
+// The replay: the tree as the steps leave it, each step applied or taken back
+// with the same moves.
+
+import {isLookup, makesNode} from "./steps.js";
+import {goesRight} from "./tree.js";
 
 /* Nodes are {a, number, left, right, up, height}. A step hangs a new node
    where insert sends its value, and makes single rotations. Each node
    keeps its height (a leaf's is 1), mended on the way up from what moved,
    so the tree's height is its root's at any step. */
 
-function newTree() {
+export function newTree() {
   return {root: null, nodes: []};
 }
 
@@ -26,7 +26,7 @@ function mendHeights(n) {
   }
 }
 
-function attach(tree, number, a) {
+export function attach(tree, number, a) {
   const n = {a, number, left: null, right: null, up: null, height: 1};
   let right = false;
   for (let p = tree.root; p; p = right ? p.right : p.left) {
@@ -57,7 +57,7 @@ function detach(tree, n) {
 
 // Turns x right (its left child rising) or left; returns the child that
 // rose into its place.
-function rotate(tree, x, right) {
+export function rotate(tree, x, right) {
   const r = right ? x.left : x.right;
   const crossing = right ? r.right : r.left;
   if (right) {
@@ -86,12 +86,12 @@ function rotate(tree, x, right) {
 // What a step marks: the node it made and every node a rotation moved (the
 // one turned, the child that rose, the grandchild that crossed), and of
 // each rotation, the node turned and the one risen; by their numbers.
-function newMarks() {
+export function newMarks() {
   return {moved: new Set(), pivots: new Set(), risers: new Set()};
 }
 
 // Applies a step, noting what it marks in `marks` when given.
-function apply(tree, step, marks) {
+export function apply(tree, step, marks) {
   if (isLookup(step))
     return;
   if (makesNode(step)) {
@@ -113,7 +113,7 @@ function apply(tree, step, marks) {
   }
 }
 
-function undo(tree, step) {
+export function undo(tree, step) {
   if (isLookup(step))
     return;
   for (let i = step.turns.length - 1; i >= 0; i--) {
@@ -125,7 +125,7 @@ function undo(tree, step) {
 }
 
 // A tree of its own, as the tree given stands.
-function copyTree(tree) {
+export function copyTree(tree) {
   const copy = newTree();
   const copyOf = (n, up) => {
     if (!n)
@@ -143,7 +143,7 @@ function copyTree(tree) {
 
 // The tree of a replay at step `at`, moved on to step k, as a tree of its
 // own.
-function treeAt(steps, tree, at, k) {
+export function treeAt(steps, tree, at, k) {
   const copy = copyTree(tree);
   while (at < k)
     apply(copy, steps[++at]);

@@ -1,12 +1,12 @@
-// Runs made in the page: the steps of inserting and looking up values with
-// the tree module's algorithm, as rotadraw records them. Provides
-// insertSteps, lookupStep, runSteps, portCopy and moduleTree. Uses the port
-// (tree.js) and insertionSteps (steps.js).
-"use strict";
+// Runs made in the page: the steps of inserting and looking up values with the
+// tree module's algorithm, as rotadraw records them.
+
+import {insertionSteps} from "./steps.js";
+import {insert, wayTo} from "./tree.js";
 
 // The steps of inserting a into the port's tree {root, count}; each check
 // told to onCheck(level, node, hLeft, hRight) when it is given.
-function insertSteps(tree, a, onCheck) {
+export function insertSteps(tree, a, onCheck) {
   const number = tree.count++;
   if (!tree.root) {
     tree.root = {a, left: null, right: null, number, h: 1};
@@ -22,13 +22,13 @@ function insertSteps(tree, a, onCheck) {
   return insertionSteps(a, number, level, turns);
 }
 
-function lookupStep(tree, a) {
+export function lookupStep(tree, a) {
   const {way, found} = wayTo(a, tree.root);
   return {lookup: a, found: found !== null, way: way.map((t) => t.number)};
 }
 
 // The steps of a whole run, from its answers.
-function runSteps(values, lookup) {
+export function runSteps(values, lookup) {
   const tree = {root: null, count: 0};
   const steps = [];
   for (const a of values)
@@ -40,12 +40,12 @@ function runSteps(values, lookup) {
 }
 
 // The port's own copy of a replayed subtree.
-function portCopy(n) {
+export function portCopy(n) {
   return n && {a: n.a, number: n.number, h: n.height,
                left: portCopy(n.left), right: portCopy(n.right)};
 }
 
 // The port's own copy of a replayed tree, to go on from.
-function moduleTree(tree) {
+export function moduleTree(tree) {
   return {root: portCopy(tree.root), count: tree.nodes.length};
 }

@@ -1,8 +1,9 @@
-// Files the page gives the reader: the picture shown, as SVG with the
-// page's style and its step's heading, and the answers of the run shown.
-// Provides saveSvg and saveAnswers. Uses answersOf (answers.js), svgNS
-// (still.js), $ (main.js).
-"use strict";
+// Files the page gives the reader: the picture shown, as SVG with the page's
+// style and its step's heading, and the answers of the run shown.
+
+import {answersOf} from "./answers.js";
+import {$} from "./dom.js";
+import {svgNS} from "./still.js";
 
 function download(blob, name) {
   const a = document.createElement("a");
@@ -16,7 +17,7 @@ function download(blob, name) {
 
 // The picture says which step it shows: as its title, and in a caption
 // under the tree.
-function saveSvg(page) {
+export function saveSvg(page) {
   const copy = page.live.svg.cloneNode(true);
   copy.setAttribute("xmlns", svgNS);
   const heading = $("heading").textContent;
@@ -40,7 +41,7 @@ function saveSvg(page) {
   download(blob, `rotadraw-step-${page.cursor.at + 1}.svg`);
 }
 
-function saveAnswers(page) {
+export function saveAnswers(page) {
   download(new Blob([answersOf(page.cursor.steps)], {type: "text/plain"}),
            "answers.txt");
 }

@@ -1,8 +1,5 @@
 // The recorded run, read into steps, what kind of step each is, and how the
-// text drawing heads it. Provides readRecord, insertionSteps, the step kinds
-// (isLookup, makesNode, endsInsertion, turnsOf), nodeValues and headingOf.
-// Uses nothing.
-"use strict";
+// text drawing heads it.
 
 /* Each line of the record is one insertion: "VALUE LEVELS", then for each
    rotation LEVEL, "l" or "r", NODE: at that level of the insertion's
@@ -16,7 +13,7 @@
    ({value, node, level, levels, turns}, each turn {node, right}), or the
    lookup ({lookup, found, way}). */
 
-function readRecord(text) {
+export function readRecord(text) {
   const steps = [];
   let failure = null;
   let node = 0;
@@ -56,7 +53,7 @@ function readTurn(t) {
 // Most steps turn nothing, and share one empty list.
 const NO_TURNS = Object.freeze([]);
 
-function insertionSteps(value, node, levels, turns) {
+export function insertionSteps(value, node, levels, turns) {
   if (levels === 0)
     return [{value, node, level: 0, levels: 0, turns: NO_TURNS}];
   const byLevel = [];
@@ -68,27 +65,27 @@ function insertionSteps(value, node, levels, turns) {
   return steps;
 }
 
-function isLookup(step) {
+export function isLookup(step) {
   return step.lookup !== undefined;
 }
 
 // The first value's step, or an insertion's deepest level: the one that
 // hangs the new node in the tree.
-function makesNode(step) {
+export function makesNode(step) {
   return !isLookup(step) && step.level <= 1;
 }
 
 // The last step of an insertion: the tree as the insertion leaves it.
-function endsInsertion(step) {
+export function endsInsertion(step) {
   return !isLookup(step) && step.level === step.levels;
 }
 
-function turnsOf(step) {
+export function turnsOf(step) {
   return isLookup(step) ? [] : step.turns;
 }
 
 // The value of each node, by its number.
-function nodeValues(steps) {
+export function nodeValues(steps) {
   const values = [];
   for (const s of steps)
     if (makesNode(s))
@@ -97,7 +94,7 @@ function nodeValues(steps) {
 }
 
 // A step's heading, as the text drawing heads its picture.
-function headingOf(step, values) {
+export function headingOf(step, values) {
   if (isLookup(step))
     return `== search ${step.lookup}: ${step.found ? "found" : "not found"}`;
   if (step.levels === 0)

@@ -1,15 +1,13 @@
-// A still picture, as the text of an SVG: for every step on one page and
-// for the picture downloaded. Provides svgNS, escapeText and pictureText.
-// Uses the places that placesOf (layout.js) gives.
-"use strict";
+// A still picture, as the text of an SVG: for every step on one page and for
+// the picture downloaded.
 
-const svgNS = "http://www.w3.org/2000/svg";
+export const svgNS = "http://www.w3.org/2000/svg";
 
-function escapeText(s) {
+export function escapeText(s) {
   return String(s).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/"/g, "&quot;");
 }
 
-function pictureText(picture, label) {
+export function pictureText(picture, label) {
   const {places, r, width, height} = picture;
   const edges = places.filter((p) => p.up).map((p) =>
     `<line class="${p.edge}" x1="${p.up.x}" ` +

@@ -1,8 +1,6 @@
 // The tree module, in the page: rotatree's own insertion, rebalancing and
-// lookup, move for move, so that a reader's own values go in as rotatree
-// would put them in. Provides heightOf, goesRight, rotateRight, rotateLeft,
-// balancer, insert and wayTo. Uses nothing.
-"use strict";
+// lookup, move for move, so that a reader's own values go in as rotatree would
+// put them in.
 
 /* Nodes are {a, left, right, number, h}; a link is the object that holds
    a subtree and the name of its field. The module takes every height
@@ -22,7 +20,7 @@ function mend(t) {
 
 // The way down, everywhere: a value greater than the node's goes right,
 // and one that is equal or less goes left.
-function goesRight(node, a) {
+export function goesRight(node, a) {
   return node.a < a;
 }
 
@@ -50,7 +48,7 @@ function rotateLeft(top, hooks) {
 // right rotates at most at its root and is not descended into; any other
 // has both children of its (possibly new) root balanced in turn. Each node
 // checked is told to hooks.onCheck, when there is one, before it acts.
-function balancer(top, hooks) {
+export function balancer(top, hooks) {
   if (!top)
     return null;
   const hLeft = heightOf(top.left), hRight = heightOf(top.right);
@@ -71,7 +69,7 @@ function balancer(top, hooks) {
 
 // Each level rebalances on the way back up, the deepest first, and then
 // traces.
-function insert(a, holder, field, number, hooks) {
+export function insert(a, holder, field, number, hooks) {
   const t = holder[field];
   const side = goesRight(t, a) ? "right" : "left";
   if (t[side])
@@ -84,7 +82,7 @@ function insert(a, holder, field, number, hooks) {
 
 // The nodes search passes on its way down to a, and the one holding a, or
 // null.
-function wayTo(a, top) {
+export function wayTo(a, top) {
   const way = [];
   for (; top; top = goesRight(top, a) ? top.right : top.left) {
     way.push(top);

@@ -1,13 +1,19 @@
-// Trying it: a value typed goes into the tree shown, after the insertion
-// under way, or is looked up, with the tree module's algorithm; Undo takes
-// a change back; a new run starts from answers pasted in. Each goes on
-// from the tree on screen, so that none replays the run. Provides
-// startTrying. Uses insertSteps, lookupStep and moduleTree (runs.js),
-// treeAt and copyTree (replay.js), statsAt and addStep (chart.js), makeRun
-// (making.js), readAnswers (answers.js), the step kinds (steps.js), play
-// (player.js), showOne (all.js), leavePractice (practise.js), $ and
-// setSteps (main.js).
-"use strict";
+// Trying it: a value typed goes into the tree shown, after the insertion under
+// way, or is looked up, with the tree module's algorithm; Undo takes a change
+// back; a new run starts from answers pasted in. Each goes on from the tree on
+// screen, so that none replays the run.
+
+import {showOne} from "./all.js";
+import {readAnswers, unreadWords} from "./answers.js";
+import {addStep, statsAt} from "./chart.js";
+import {$} from "./dom.js";
+import {makeRun} from "./making.js";
+import {play} from "./player.js";
+import {leavePractice} from "./practise.js";
+import {copyTree, treeAt} from "./replay.js";
+import {insertSteps, lookupStep, moduleTree} from "./runs.js";
+import {setSteps} from "./showrun.js";
+import {isLookup} from "./steps.js";
 
 // The steps that stay when a value goes in or is looked up: those up to
 // the end of the insertion shown. A lookup is the run's last step: a new
@@ -33,7 +39,7 @@ function typedValue() {
   return why ? null : Number(text);
 }
 
-function startTrying(page) {
+export function startTrying(page) {
   // The runs before each change: steps, the step shown, why the answers
   // fell short, and their numbers with the tree at the step shown, which
   // nothing moves again. The recorded run's, once it has been left.

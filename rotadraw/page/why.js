@@ -1,15 +1,17 @@
-// Beside the picture: what the balancing did at the step shown, in words,
-// and the balancing's own source, its lines one element each, with the
-// line that acted marked and the node it acted at named. Provides
-// checksAt, startWhy and showWhy. Uses insertionChecks, verdictOf,
-// checkLines and wayLines (explain.js), copyTree and undo (replay.js),
-// moduleTree (runs.js), the step kinds (steps.js) and $ (main.js).
-"use strict";
+// Beside the picture: what the balancing did at the step shown, in words, and
+// the balancing's own source, its lines one element each, with the line that
+// acted marked and the node it acted at named.
+
+import {$} from "./dom.js";
+import {checkLines, insertionChecks, verdictOf, wayLines} from "./explain.js";
+import {copyTree, undo} from "./replay.js";
+import {moduleTree} from "./runs.js";
+import {isLookup} from "./steps.js";
 
 // The checks of the step the cursor is at, worked out by the port from a
 // copy of the tree as its insertion found it; those of an insertion's
 // every level are kept while its steps are shown.
-function checksAt(page) {
+export function checksAt(page) {
   const {steps, at, tree} = page.cursor;
   const step = steps[at];
   if (!step || isLookup(step) || step.levels === 0)
@@ -28,7 +30,7 @@ function checksAt(page) {
 
 // The lines of the source, each an element; the ones that act, by what
 // they do.
-function startWhy() {
+export function startWhy() {
   const code = $("code");
   const lines = code.textContent.replace(/\n$/, "").split("\n");
   code.replaceChildren(...lines.map((text) => {
@@ -48,7 +50,7 @@ function startWhy() {
 
 // What the code did at the step: what its first turn, or its first stop,
 // took; or, when no check turned or stopped, the way on down.
-function showWhy(page, step, checks) {
+export function showWhy(page, step, checks) {
   const lines = !step ? [] : isLookup(step) ? wayLines(step, page.values) :
     checks ? checkLines(checks) : [];
   $("why").replaceChildren(...lines.map((text) => {

@@ -2,10 +2,12 @@
 // of values (ascending, descending, zigzag, random, many duplicates, the
 // 32-bit extremes): every step's shape must be the same, and so must the
 // nodes its balancing checked, with their heights, in order.
-// Usage: node port_test.js PAGE_SCRIPT TREE_SHAPES
-"use strict";
-const {execFileSync} = require("child_process");
-const page = require(require("path").resolve(process.argv[2]));
+// Usage: node port_test.mjs TREE_SHAPES
+import {execFileSync} from "node:child_process";
+
+import {insertionChecks} from "../rotadraw/page/explain.js";
+import {apply, newTree} from "../rotadraw/page/replay.js";
+import {runSteps} from "../rotadraw/page/runs.js";
 
 function shape(t) {
   if (!t)
@@ -19,14 +21,14 @@ function shape(t) {
 // the page replays them, each with the checks that the page's port makes
 // at that step, as the page works them out for its explanations.
 function pageShapes(values) {
-  const tree = page.newTree();
+  const tree = newTree();
   const port = {root: null, count: 0};
   const checks = values.flatMap((a) => {
-    const {levels} = page.insertionChecks(port, a);
+    const {levels} = insertionChecks(port, a);
     return levels.length ? levels : [[]];
   });
-  return page.runSteps(values, null).map((step, k) => {
-    page.apply(tree, step);
+  return runSteps(values, null).map((step, k) => {
+    apply(tree, step);
     return shape(tree.root) +
       checks[k].map((c) => ` ${c.a}:${c.hLeft},${c.hRight}`).join("");
   });
@@ -69,7 +71,7 @@ for (const [what, got, low, high] of spreadChecks)
 runs.push([2147483647, -2147483648, 0, -1, 2147483647, -2147483648, 2147483646]);
 runs.push(Array(60).fill(-2147483648));
 
-const made = execFileSync(process.argv[3], {
+const made = execFileSync(process.argv[2], {
   input: runs.map((r) => r.join(" ")).join("\n") + "\n",
   maxBuffer: 1 << 30,
 }).toString().split("\n\n");

@@ -1,0 +1,5 @@
+// The page's elements, by id.
+
+export function $(id) {
+  return document.getElementById(id);
+}

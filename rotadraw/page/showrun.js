@@ -1,0 +1,38 @@
+// Showing a run of steps: the run's numbers, its chart, its picture's
+// geometry, and the step to start from.
+
+import {runStats} from "./chart.js";
+import {go} from "./cursor.js";
+import {$} from "./dom.js";
+import {drawChart} from "./glance.js";
+import {geometryOf} from "./layout.js";
+import {clearPicture} from "./picture.js";
+import {pause} from "./player.js";
+import {newMarks} from "./replay.js";
+import {nodeValues} from "./steps.js";
+
+// Says why the answers of the run shown fell short, if they did.
+function noteFailure(failure) {
+  $("failure").textContent = failure === null ? "" :
+    `The answers fell short (${failure}); every step before that is here.`;
+  $("failure").hidden = failure === null;
+}
+
+// Shows a run of other steps, from step k; `failure` says why its answers
+// fell short, or is null. Its numbers are made, unless they are given, and
+// their tree becomes the cursor's.
+export function setSteps(page, steps, k, failure, stats = runStats(steps)) {
+  pause(page);
+  page.failure = failure;
+  noteFailure(failure);
+  page.geometry = geometryOf(steps);
+  clearPicture(page.live, page.geometry.r);
+  page.stats = stats;
+  Object.assign(page.cursor, {steps, at: stats.at, tree: stats.tree, marks: newMarks()});
+  page.values = nodeValues(steps);
+  drawChart(page);
+  $("differs").hidden = steps === page.record.steps;
+  $("recorded").disabled = steps === page.record.steps;
+  go(page, k, true);
+}
+
