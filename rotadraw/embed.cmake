@@ -5,21 +5,31 @@
 #              -DTREE_SOURCE=tree.cpp -P embed.cmake
 file(READ ${DIR}/page.html html)
 file(READ ${DIR}/page.css style)
-# The balancing's own source, shown in the page as the code that ran: from
-# the comment above balancer to its closing brace.
+# The balancing's own source, shown in the page as the code that ran: the
+# lines that tree.cpp marks to be shown, each line that acts in an element
+# that says how, its mark taken off.
 file(READ ${TREE_SOURCE} tree)
-string(FIND "${tree}" "// The heights are taken once" from)
-string(FIND "${tree}" "Tree *\nbalancer(Tree *top)\n{" head)
-if(from EQUAL -1 OR head EQUAL -1 OR from GREATER head)
-    message(FATAL_ERROR "${TREE_SOURCE}: no balancer to show")
+set(begin "each line that ends in \"// acts: ...\" marked when it\n// does what it says, without that comment.\n")
+string(FIND "${tree}" "${begin}" from)
+string(FIND "${tree}" "\n// shown until here\n" to)
+if(from EQUAL -1 OR to LESS from)
+    message(FATAL_ERROR "${TREE_SOURCE}: no marks of the code the page shows")
 endif()
-string(SUBSTRING "${tree}" ${head} -1 rest)
-string(FIND "${rest}" "\n}\n" end)
-math(EXPR length "${head} - ${from} + ${end} + 2")
+string(LENGTH "${begin}" skip)
+math(EXPR from "${from} + ${skip}")
+math(EXPR length "${to} - ${from} + 1")
 string(SUBSTRING "${tree}" ${from} ${length} code)
+foreach(kind "turned right" "turned left" "leans right" "goes on down")
+    string(FIND "${code}" "// acts: ${kind}\n" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "${TREE_SOURCE}: no line marked \"// acts: ${kind}\"")
+    endif()
+endforeach()
 string(REPLACE "&" "&amp;" code "${code}")
 string(REPLACE "<" "&lt;" code "${code}")
 string(REPLACE ">" "&gt;" code "${code}")
+string(REGEX REPLACE "([^\n]*[^ \n]) +// acts: ([a-z ]+)\n"
+       "<span data-acts=\"\\2\">\\1</span>\n" code "${code}")
 file(READ ${SCRIPT} script)
 string(TOLOWER "${script}${style}" lower)
 string(FIND "${lower}" "</script" inside)

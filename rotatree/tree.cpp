@@ -73,6 +73,9 @@ rotateLeft(Tree *&top)
     top = r;
 }
 
+// rotadraw's page shows the code from the line after this one down to
+// "shown until here", each line that ends in "// acts: ..." marked when it
+// does what it says, without that comment.
 // The heights are taken once, before any rotation. A subtree that leans
 // right rotates at most at its root and is not descended into; any other
 // has both children of its (possibly new) root balanced in turn.
@@ -86,16 +89,17 @@ balancer(Tree *top)
     if (onCheck != nullptr)
         onCheck(top, hLeft, hRight);
     if (hLeft > hRight && hRight + 1 < hLeft)
-        rotateRight(top);
-    if (hLeft < hRight) {
+        rotateRight(top); // acts: turned right
+    if (hLeft < hRight) { // acts: leans right
         if (hLeft + 1 < hRight)
-            rotateLeft(top);
+            rotateLeft(top); // acts: turned left
     } else {
-        top->left = balancer(top->left);
-        top->right = balancer(top->right);
+        top->left = balancer(top->left);   // acts: goes on down
+        top->right = balancer(top->right); // acts: goes on down
     }
     return top;
 }
+// shown until here
 
 static const char pairs[] =
     "00010203040506070809101112131415161718192021222324"

@@ -29,23 +29,27 @@ export function checksAt(page) {
 }
 
 // The lines of the source, each an element; the ones that act, by what
-// they do.
+// they do, as the source marks them (data-acts).
 export function startWhy() {
   const code = $("code");
-  const lines = code.textContent.replace(/\n$/, "").split("\n");
-  code.replaceChildren(...lines.map((text) => {
-    const line = document.createElement("span");
-    line.className = "line";
-    line.textContent = text + "\n";
-    return line;
-  }));
-  const find = (text) => [...code.children].filter((l) => l.textContent.includes(text));
-  return {
-    "turned right": find("rotateRight(top);"),
-    "turned left": find("rotateLeft(top);"),
-    "leans right": find("if (hLeft < hRight) {"),
-    "goes on down": find("= balancer(top->"),
-  };
+  const acts = [];
+  let line = 0;
+  for (const part of code.childNodes) {
+    if (part.dataset?.acts)
+      acts.push([line, part.dataset.acts]);
+    line += part.textContent.split("\n").length - 1;
+  }
+  const lines = code.textContent.replace(/\n$/, "").split("\n").map((text) => {
+    const element = document.createElement("span");
+    element.className = "line";
+    element.textContent = text + "\n";
+    return element;
+  });
+  code.replaceChildren(...lines);
+  const kinds = {"turned right": [], "turned left": [], "leans right": [], "goes on down": []};
+  for (const [at, kind] of acts)
+    kinds[kind].push(lines[at]);
+  return kinds;
 }
 
 // What the code did at the step: what its first turn, or its first stop,
