@@ -6,7 +6,7 @@
 import {apply, newTree} from "./replay.js";
 import {endsInsertion, isLookup, makesNode} from "./steps.js";
 import {svgNS} from "./still.js";
-import {goesRight} from "./tree.js";
+import {goesRight} from "./port.js";
 
 /* The numbers of a run, step by step: a replay of it, the rows of its
    insertions so far, and the depth each node would have in a tree that
@@ -74,7 +74,7 @@ export function statsAt(stats, m, k, tree) {
           plainHeight: m >= 0 ? stats.insertions[m].plain : 0};
 }
 
-function most(insertions, key) {
+function largest(insertions, key) {
   let m = 1;
   for (const r of insertions)
     m = Math.max(m, r[key]);
@@ -110,11 +110,11 @@ function bucketed(insertions) {
   const points = [];
   const per = n / CHART_POINTS_MAX;
   for (let b = 0; b < CHART_POINTS_MAX; b++) {
-    const most = {height: 0, least: 0, plain: 0, rotations: 0};
+    const bucket = {height: 0, least: 0, plain: 0, rotations: 0};
     for (let i = Math.floor(b * per); i < Math.floor((b + 1) * per); i++)
-      for (const key in most)
-        most[key] = Math.max(most[key], insertions[i][key]);
-    points.push(most);
+      for (const key in bucket)
+        bucket[key] = Math.max(bucket[key], insertions[i][key]);
+    points.push(bucket);
   }
   return {points, at: (b) => Math.min(n - 1, Math.round((b + 0.5) * per))};
 }
@@ -124,8 +124,8 @@ export function chartText(insertions, size) {
   const n = insertions.length;
   const {points, at} = bucketed(insertions);
   const x = (i) => chartX(i, n, size);
-  const plainMost = most(insertions, "plain");
-  const tallest = most(insertions, "height");
+  const plainMost = largest(insertions, "plain");
+  const tallest = largest(insertions, "height");
   // A tree that never rotates may stand far taller: then heights go on a
   // scale of powers of two, so that the low lines stay apart.
   const log = plainMost > 3 * tallest;
@@ -135,7 +135,7 @@ export function chartText(insertions, size) {
   const ticks = [];
   for (let v = 1; v <= plainMost; v = log ? v * 2 : v + Math.ceil(plainMost / 6))
     ticks.push(v);
-  const maxTurns = most(insertions, "rotations");
+  const maxTurns = largest(insertions, "rotations");
   const barTop = top + lines + gap;
   const barWidth = Math.max(1, (width - left - right) / Math.max(1, points.length) - 1);
   const line = (key) => {

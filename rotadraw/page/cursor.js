@@ -13,20 +13,16 @@ import {stepMs} from "./speed.js";
 import {headingOf, turnsOf} from "./steps.js";
 import {checksAt, showWhy} from "./why.js";
 
-// Moves the tree to step k, one step at a time, and notes what step k
-// marks as it is applied.
+// Moves the tree to step k in two steps: to the step before it, undoing
+// or applying, and then step k itself, noting what it marks.
 function moveTo(cursor, k) {
-  if (cursor.at >= k && k >= 0) {
-    while (cursor.at >= k)
-      undo(cursor.tree, cursor.steps[cursor.at--]);
-  }
+  while (cursor.at >= k && cursor.at >= 0)
+    undo(cursor.tree, cursor.steps[cursor.at--]);
   while (cursor.at < k - 1)
     apply(cursor.tree, cursor.steps[++cursor.at]);
   cursor.marks = newMarks();
-  while (cursor.at < k)
+  if (k >= 0)
     apply(cursor.tree, cursor.steps[++cursor.at], cursor.marks);
-  while (cursor.at > k)
-    undo(cursor.tree, cursor.steps[cursor.at--]);
 }
 
 // Draws the step the tree is in. Neighbouring steps glide, unless the

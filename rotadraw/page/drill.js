@@ -41,7 +41,7 @@ export function newDrill(steps) {
     if (step.levels > 0)
       levels.push({k});
   });
-  return {steps, levels, at: 0, made: 0, missed: false, right: 0};
+  return {steps, levels, at: 0, made: 0, missed: false, levelsRight: 0};
 }
 
 // Judges a move at the level under way: {node, right} for a turn, or

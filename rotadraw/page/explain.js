@@ -5,7 +5,7 @@
 // holds to the module's own. And the tree itself in words.
 
 import {insertSteps, portCopy} from "./runs.js";
-import {balancer} from "./tree.js";
+import {balancer} from "./port.js";
 
 // What a check decided, or null for one that only goes on down.
 export function verdictOf(check) {

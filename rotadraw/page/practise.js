@@ -13,7 +13,7 @@ import {pause} from "./player.js";
 import {apply, attach, newTree, rotate} from "./replay.js";
 import {runSteps} from "./runs.js";
 import {headingOf, isLookup, makesNode, nodeValues} from "./steps.js";
-import {goesRight} from "./tree.js";
+import {goesRight} from "./port.js";
 
 export function startPractising(page) {
   const state = {live: newPicture($("practisePicture"), 0, true), drill: null,
@@ -179,10 +179,10 @@ function endLevel(page, verdict) {
     rotate(state.tree, state.tree.nodes[t.node], t.right);
   state.applied = k;
   if (!d.missed)
-    d.right++;
+    d.levelsRight++;
   d.at++;
-  $("score").textContent = `${d.right} of ${d.at} levels right`;
+  $("score").textContent = `${d.levelsRight} of ${d.at} levels right`;
   $("verdict").textContent = d.at < d.levels.length ? verdict :
-    `${verdict} The practice is done: ${d.right} of ${d.at} levels right.`;
+    `${verdict} The practice is done: ${d.levelsRight} of ${d.at} levels right.`;
   enterLevel(page, GLIDE_MS);
 }

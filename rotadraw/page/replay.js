@@ -2,7 +2,7 @@
 // with the same moves.
 
 import {isLookup, makesNode} from "./steps.js";
-import {goesRight} from "./tree.js";
+import {goesRight} from "./port.js";
 
 /* Nodes are {a, number, left, right, up, height}. A step hangs a new node
    where insert sends its value, and makes single rotations. Each node

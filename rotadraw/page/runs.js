@@ -2,7 +2,7 @@
 // tree module's algorithm, as rotadraw records them.
 
 import {insertionSteps} from "./steps.js";
-import {insert, wayTo} from "./tree.js";
+import {insert, wayTo} from "./port.js";
 
 // The steps of inserting a into the port's tree {root, count}; each check
 // told to onCheck(level, node, hLeft, hRight) when it is given.

@@ -63,7 +63,7 @@ export function startTrying(page) {
   };
   // A change after the insertion shown: its steps, and the numbers of the
   // run up to there, with a tree of their own to go on with.
-  const goOn = (added) => {
+  const addSteps = (added) => {
     const c = page.cursor;
     const k = keptSteps(c.steps, c.at);
     const tree = treeAt(c.steps, c.tree, c.at, k);
@@ -84,13 +84,13 @@ export function startTrying(page) {
       return;
     // So that Enter doesn't put the same value in again.
     $("value").value = "";
-    if (goOn((port) => insertSteps(port, a)) > 1)
+    if (addSteps((port) => insertSteps(port, a)) > 1)
       play(page);
   });
   $("lookUp").addEventListener("click", () => {
     const a = typedValue();
     if (a !== null)
-      goOn((port) => [lookupStep(port, a)]);
+      addSteps((port) => [lookupStep(port, a)]);
   });
   $("undoButton").addEventListener("click", () => {
     const was = undoable.pop();
@@ -129,11 +129,11 @@ function startPasting(page, change) {
     if (!answers.counted)
       return say(why, false);
     $("newRun").disabled = true;
-    let goOn = null;
+    let resumeMaking = null;
     stop = makeRun(answers.values, answers.lookup, {
       progress: (done, total) => say(`Making the steps: ${done} of ${total} values.`, false),
       propose: (ms, resume) => {
-        goOn = resume;
+        resumeMaking = resume;
         say(`These ${answers.values.length} values would take about ` +
             `${Math.ceil(ms / 1000)} s to go in. Go on?`, true);
       },
@@ -152,7 +152,7 @@ function startPasting(page, change) {
     say("Making the steps.", false);
     $("goOn").onclick = () => {
       say("Making the steps.", false);
-      goOn();
+      resumeMaking();
     };
   });
   $("stopMaking").addEventListener("click", () => {
