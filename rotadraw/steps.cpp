@@ -96,9 +96,6 @@ numberOf(const Tree *t)
 static struct {
     int value;
     int node;            // the number its node will have
-    const Tree *parent;  // where the node hangs when it is made,
-    bool right;          // and on which side
-    bool pending;        // its node is made but not yet numbered
     int levels, level;   // the levels it traces, and the last that has
     Line turns;          // the step's rotations, in words
     Line why;            // with --explain, what its checks decided
@@ -148,17 +145,12 @@ endStep(bool drawn)
     run.lastDrawn = drawn;
 }
 
-// The node the insertion made: the first hook of an insertion comes before
-// any rotation, so it still hangs where it was made.
+// The node that the insertion under way makes: numbered, and moved.
 static void
-numberNew()
+noteMade(const Tree *t)
 {
-    if (!run.pending)
-        return;
-    const Tree *t = run.right ? run.parent->right : run.parent->left;
     setNumber(&numbers, t, run.node);
     addNode(&run.moved, t);
-    run.pending = false;
 }
 
 // The node turned, the child that rises in its place, and the grandchild
@@ -166,7 +158,6 @@ numberNew()
 static void
 noteRotation(const Tree *top, bool right)
 {
-    numberNew();
     const Tree *rises = right ? top->left : top->right;
     const Tree *crosses = right ? rises->right : rises->left;
     addNode(&run.moved, top);
@@ -202,7 +193,6 @@ noteCheck(const Tree *top, int hLeft, int hRight)
 static void
 traceStep()
 {
-    numberNew();
     run.level++;
     bool rotated = run.turns.len != 0;
     add(&run.heading, "== insert %d (step %d of %d): %s", run.value, run.level,
@@ -223,6 +213,7 @@ traceStep()
 void
 startRun()
 {
+    onMake = noteMade;
     onTrace = traceStep;
     onRotate = noteRotation;
     onCheck = noteCheck;
@@ -247,10 +238,9 @@ setPlainDepth(int node, int depth)
 static void
 insertFirst(int a)
 {
+    run.node = 0;
     root = newNode(a);
-    setNumber(&numbers, root, 0);
     setPlainDepth(0, 1);
-    addNode(&run.moved, root);
     add(&run.heading, "== insert %d: the first value, the root", a);
     bool draw = drawing.show != SHOW_LAST;
     if (draw)
@@ -260,8 +250,8 @@ insertFirst(int a)
         pageLine(drawing.page, "%d 0\n", a);
 }
 
-// The way insert will go down: its levels, where the node will hang, and
-// its neighbours in the in-order listing. Rotations keep that order, and a
+// The way insert will go down: its levels, and the node's neighbours in
+// the in-order listing. Rotations keep that order, and a
 // value goes in after every smaller one and before every equal one with or
 // without them: so a tree that never rotates would hang the node below the
 // deeper of the same two neighbours.
@@ -272,26 +262,24 @@ insertValue(int a)
         insertFirst(a);
         return;
     }
-    const Tree *before = nullptr, *after = nullptr;
+    const Tree *previous = nullptr, *next = nullptr; // in in-order
     run.levels = 0;
     for (const Tree *t = root; t != nullptr;) {
         run.levels++;
-        run.parent = t;
-        run.right = t->a < a;
-        if (run.right)
-            before = t;
+        bool right = t->a < a;
+        if (right)
+            previous = t;
         else
-            after = t;
-        t = run.right ? t->right : t->left;
+            next = t;
+        t = right ? t->right : t->left;
     }
     int depth = 0;
-    if (before != nullptr)
-        depth = run.plainDepth[numberOf(before)];
-    if (after != nullptr && run.plainDepth[numberOf(after)] > depth)
-        depth = run.plainDepth[numberOf(after)];
+    if (previous != nullptr)
+        depth = run.plainDepth[numberOf(previous)];
+    if (next != nullptr && run.plainDepth[numberOf(next)] > depth)
+        depth = run.plainDepth[numberOf(next)];
     run.value = a;
     run.node = (int)numbers.n;
-    run.pending = true;
     run.level = 0;
     run.data.len = 0;
     add(&run.data, "%d %d", a, run.levels);

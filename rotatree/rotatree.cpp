@@ -71,10 +71,7 @@ main()
         snprintf(what, sizeof what, "element %d", i + 1);
         if (!readNumber(what, &a))
             return 1;
-        if (root == nullptr)
-            root = newNode(a);
-        else
-            insert(a, root);
+        addValue(a);
         if (ferror(stdout) && outputLost())
             return 1;
     }

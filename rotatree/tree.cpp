@@ -10,6 +10,7 @@
 #include <cstring>
 
 Tree *root = nullptr;
+void (*onMake)(const Tree *made) = nullptr;
 void (*onTrace)() = nullptr;
 void (*onRotate)(const Tree *top, bool right) = nullptr;
 void (*onCheck)(const Tree *top, int hLeft, int hRight) = nullptr;
@@ -38,6 +39,8 @@ newNode(int a)
         outOfMemory();
     *t = Tree{a, nullptr, nullptr};
     stale = true;
+    if (onMake != nullptr)
+        onMake(t);
     return t;
 }
 
@@ -201,6 +204,15 @@ insert(int a, Tree *&top)
         onTrace();
     else
         printTrace();
+}
+
+void
+addValue(int a)
+{
+    if (root == nullptr)
+        root = newNode(a);
+    else
+        insert(a, root);
 }
 
 Tree *

@@ -17,6 +17,10 @@ extern Tree *root;
 // malloc.
 Tree *newNode(int a);
 
+// Called by newNode, when set, with each node it makes, before the node is
+// linked into the tree.
+extern void (*onMake)(const Tree *made);
+
 // Where insert traces, after each level's rebalancing, deepest first, it
 // prints the trace block; or, when a program that shows the tree its own
 // way has set this, calls it instead.
@@ -35,5 +39,10 @@ void rotateRight(Tree *&top);
 void rotateLeft(Tree *&top);
 Tree *balancer(Tree *top);
 void inorder(Tree *top);
+// Inserts a below top, which must hold a node: the first value is stored
+// in root instead, by addValue.
 void insert(int a, Tree *&top);
+// A node holding a stored in root when the tree is empty, as the first
+// value is, or else inserted, rebalanced and traced.
+void addValue(int a);
 Tree *search(int a, Tree *top);

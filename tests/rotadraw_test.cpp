@@ -770,10 +770,7 @@ TEST_F(InDir, SummaryOfTheRun)
         int plainHeight = 0;
         for (int a : values) {
             answers += std::to_string(a) + " ";
-            if (root == nullptr)
-                root = newNode(a);
-            else
-                insert(a, root);
+            addValue(a);
             int depth = 1;
             Tree **at = &plainRoot;
             for (; *at != nullptr; depth++)

@@ -29,10 +29,7 @@ build(const std::vector<int> &values)
 {
     testing::internal::CaptureStdout();
     for (int a : values)
-        if (root == nullptr)
-            root = newNode(a);
-        else
-            insert(a, root);
+        addValue(a);
     return testing::internal::GetCapturedStdout();
 }
 
