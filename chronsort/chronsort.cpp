@@ -6,6 +6,7 @@
 #include "chronsort.h"
 #include "rewrite.h"
 #include "safeio.h"
+#include "stdout.h"
 
 #include <cctype>
 #include <cerrno>
@@ -20,7 +21,6 @@
 // The run's state lives until the program ends.
 static Dates table;
 static char *inName, *outName;
-static int outError; // errno of the first failed write to stdout, or 0
 // Reading stopped at text that is not a date, or a date was cut short or
 // out of range: the dates read are sorted and written, but the run says by
 // its status that the file was not read whole.
@@ -45,13 +45,6 @@ complain(const char *fmt, ...)
     vfprintf(stderr, fmt, ap);
     va_end(ap);
     fputc('\n', stderr);
-}
-
-static void
-flushOut()
-{
-    if (fflush(stdout) != 0 && outError == 0)
-        outError = errno;
 }
 
 // Whether the last word read came from the line of the word before, read

@@ -6,6 +6,8 @@
 // into one object file of its own, which is delivered as it is.
 #pragma once
 
+#include "stdout.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -32,15 +34,7 @@ struct Launcher {
     const char *lastLine; // or nullptr
 };
 
-static int outError; // errno of the first failed write to stdout
 static void (*pipeDisposition)(int); // SIGPIPE as this process found it
-
-static void
-flushOut()
-{
-    if (fflush(stdout) != 0 && outError == 0)
-        outError = errno;
-}
 
 static void
 reportOut(const Launcher &l)

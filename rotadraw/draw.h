@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "memory.h"
+#include "buffer.h"
 #include "tree.h"
 
 enum Mark {

@@ -8,14 +8,7 @@
 void
 addNode(Nodes *s, const Tree *t)
 {
-    if (s->n == s->cap) {
-        size_t cap = s->cap != 0 ? s->cap * 2 : 16;
-        const Tree **more = (const Tree **)realloc(s->at, cap * sizeof *more);
-        if (more == nullptr)
-            outOfMemory();
-        s->at = more;
-        s->cap = cap;
-    }
+    makeRoom(s->at, s->cap, s->n + 1, 16);
     s->at[s->n++] = t;
 }
 
@@ -32,14 +25,7 @@ lay(const Tree *t, int depth, Layout *l, const Nodes *marked, Mark mark)
     if (t == nullptr)
         return -1;
     int left = lay(t->left, depth + 1, l, marked, mark);
-    if (l->n == l->cap) {
-        size_t cap = l->cap != 0 ? l->cap * 2 : 64;
-        Place *more = (Place *)realloc(l->place, cap * sizeof *more);
-        if (more == nullptr)
-            outOfMemory();
-        l->place = more;
-        l->cap = cap;
-    }
+    makeRoom(l->place, l->cap, l->n + 1, 64);
     int i = (int)l->n++;
     if (depth + 1 > l->rows)
         l->rows = depth + 1;

@@ -4,6 +4,7 @@
 // rebalancing of each insertion, and the lookup's way down. As text on
 // stdout, and with --html FILE as a web page that replays the run.
 
+#include "answers.h"
 #include "draw.h"
 #include "safeio.h"
 #include "tree.h"
@@ -50,8 +51,6 @@ static const char help[] =
 
 static bool interactive; // prompts, on stderr, for a terminal
 
-enum Got { GOT, ENDED, FAILED };
-
 // Says why the answers fell short, here and in the page.
 static void
 fail(const char *what, const char *why)
@@ -63,27 +62,19 @@ fail(const char *what, const char *why)
     noteFailure(said);
 }
 
-// As rotatree reads a number: as long, so that one beyond 32 bits is
-// refused rather than wrapped. The end of the input is for the caller to
+// As rotatree reads a number. The end of the input is for the caller to
 // judge; any other failure is reported here.
 static Got
 readNumber(const char *prompt, const char *what, int *a)
 {
-    long v;
+    const char *why;
 
     if (prompt != nullptr && interactive)
         fputs(prompt, stderr);
-    int r = scanf("%ld", &v);
-    if (r == 1 && v >= INT_MIN && v <= INT_MAX) {
-        *a = (int)v;
-        return GOT;
-    }
-    if (r == EOF && !ferror(stdin))
-        return ENDED;
-    fail(what, r == 1   ? "out of range"
-               : r == 0 ? "not a number"
-                        : strerror(errno));
-    return FAILED;
+    Got got = readAnswer(a, &why);
+    if (got == FAILED)
+        fail(what, why);
+    return got;
 }
 
 static bool

@@ -13,35 +13,6 @@
 
 Drawing drawing;
 
-// A line of text of any length.
-struct Line {
-    char *s;
-    size_t len;
-    size_t cap;
-};
-
-__attribute__((format(printf, 2, 3))) static void
-add(Line *l, const char *fmt, ...)
-{
-    va_list ap;
-
-    va_start(ap, fmt);
-    int n = vsnprintf(nullptr, 0, fmt, ap);
-    va_end(ap);
-    if (l->len + (size_t)n + 1 > l->cap) {
-        size_t cap = (l->len + (size_t)n + 1) * 2;
-        char *s = (char *)realloc(l->s, cap);
-        if (s == nullptr)
-            outOfMemory();
-        l->s = s;
-        l->cap = cap;
-    }
-    va_start(ap, fmt);
-    vsnprintf(l->s + l->len, l->cap - l->len, fmt, ap);
-    va_end(ap);
-    l->len += (size_t)n;
-}
-
 // Nodes are numbered as they are made, which is the order of the values:
 // the page names a rotation's node by its number. A node's number is found
 // from its address, in a table of open addressing at most half full.
@@ -97,12 +68,12 @@ static struct {
     int value;
     int node;            // the number its node will have
     int levels, level;   // the levels it traces, and the last that has
-    Line turns;          // the step's rotations, in words
-    Line why;            // with --explain, what its checks decided
+    Text turns;          // the step's rotations, in words
+    Text why;            // with --explain, what its checks decided
     int checks;          // the nodes the step's balancing checked
-    Line data;           // the insertion as the page holds it
+    Text data;           // the insertion as the page holds it
     Nodes moved, before; // made or moved by this step, and the last
-    Line heading, lastHeading;
+    Text heading, lastHeading;
     bool lastDrawn; // the last step was drawn
     long rotations;
     int *plainDepth; // by node: its depth had no node ever rotated
@@ -114,7 +85,7 @@ static Layout now;
 
 // A step's heading and its drawing, when the text is still wanted.
 static void
-drawText(const Line *heading, Nodes *marked, Mark mark)
+drawText(const Text *heading, Nodes *marked, Mark mark)
 {
     if (drawing.text == nullptr)
         return;
@@ -133,7 +104,7 @@ drawText(const Line *heading, Nodes *marked, Mark mark)
 static void
 endStep(bool drawn)
 {
-    Line heading = run.lastHeading;
+    Text heading = run.lastHeading;
     run.lastHeading = run.heading;
     run.heading = heading;
     run.heading.len = 0;
@@ -164,9 +135,10 @@ noteRotation(const Tree *top, bool right)
     addNode(&run.moved, rises);
     if (crosses != nullptr)
         addNode(&run.moved, crosses);
-    add(&run.turns, "%s%s at %d", run.turns.len != 0 ? ", " : "rotated ",
-        right ? "right" : "left", top->a);
-    add(&run.data, " %d%c%d", run.level + 1, right ? 'r' : 'l', numberOf(top));
+    addText(&run.turns, "%s%s at %d", run.turns.len != 0 ? ", " : "rotated ",
+            right ? "right" : "left", top->a);
+    addText(&run.data, " %d%c%d", run.level + 1, right ? 'r' : 'l',
+            numberOf(top));
     run.rotations++;
 }
 
@@ -185,8 +157,8 @@ noteCheck(const Tree *top, int hLeft, int hRight)
                           ? "leans right by 1; nothing below it is checked"
                           : nullptr;
     if (did != nullptr)
-        add(&run.why, "\n-- %d: left %d, right %d: %s", top->a, hLeft, hRight,
-            did);
+        addText(&run.why, "\n-- %d: left %d, right %d: %s", top->a, hLeft,
+                hRight, did);
 }
 
 // Where insert would print a trace block.
@@ -195,12 +167,12 @@ traceStep()
 {
     run.level++;
     bool rotated = run.turns.len != 0;
-    add(&run.heading, "== insert %d (step %d of %d): %s", run.value, run.level,
-        run.levels, rotated ? run.turns.s : "no rotation");
+    addText(&run.heading, "== insert %d (step %d of %d): %s", run.value,
+            run.level, run.levels, rotated ? run.turns.s : "no rotation");
     if (drawing.explain)
-        add(&run.heading, "%s\n-- checked %d node%s",
-            run.why.len != 0 ? run.why.s : "", run.checks,
-            run.checks == 1 ? "" : "s");
+        addText(&run.heading, "%s\n-- checked %d node%s",
+                run.why.len != 0 ? run.why.s : "", run.checks,
+                run.checks == 1 ? "" : "s");
     run.why.len = 0;
     run.checks = 0;
     bool draw = drawing.show == SHOW_ALL ||
@@ -222,14 +194,7 @@ startRun()
 static void
 setPlainDepth(int node, int depth)
 {
-    if ((size_t)node >= run.plainCap) {
-        size_t cap = run.plainCap != 0 ? 2 * run.plainCap : 64;
-        int *more = (int *)realloc(run.plainDepth, cap * sizeof *more);
-        if (more == nullptr)
-            outOfMemory();
-        run.plainDepth = more;
-        run.plainCap = cap;
-    }
+    makeRoom(run.plainDepth, run.plainCap, (size_t)node + 1, 64);
     run.plainDepth[node] = depth;
     if (depth > run.plainHeight)
         run.plainHeight = depth;
@@ -241,7 +206,7 @@ insertFirst(int a)
     run.node = 0;
     root = newNode(a);
     setPlainDepth(0, 1);
-    add(&run.heading, "== insert %d: the first value, the root", a);
+    addText(&run.heading, "== insert %d: the first value, the root", a);
     bool draw = drawing.show != SHOW_LAST;
     if (draw)
         drawText(&run.heading, &run.moved, MOVED);
@@ -282,7 +247,7 @@ insertValue(int a)
     run.node = (int)numbers.n;
     run.level = 0;
     run.data.len = 0;
-    add(&run.data, "%d %d", a, run.levels);
+    addText(&run.data, "%d %d", a, run.levels);
     setPlainDepth(run.node, depth + 1);
     insert(a, root);
     if (drawing.page != nullptr)
@@ -305,27 +270,27 @@ void
 lookUp(int a)
 {
     const Tree *found = search(a, root);
-    Line data = {nullptr, 0, 0};
+    Text data = {nullptr, 0, 0};
     Nodes way = {nullptr, 0, 0};
 
-    add(&data, "? %d %d", a, found != nullptr);
+    addText(&data, "? %d %d", a, found != nullptr);
     for (const Tree *t = root; t != nullptr;) {
         addNode(&way, t);
-        add(&data, " %d", numberOf(t));
+        addText(&data, " %d", numberOf(t));
         t = t == found ? nullptr : t->a < a ? t->right : t->left;
     }
-    Line heading = {nullptr, 0, 0};
-    add(&heading, "== search %d: %s", a, found ? "found" : "not found");
+    Text heading = {nullptr, 0, 0};
+    addText(&heading, "== search %d: %s", a, found ? "found" : "not found");
     for (const Tree *t = root; drawing.explain && t != nullptr;) {
         if (t == found)
-            add(&heading, "\n-- %d: found", t->a);
+            addText(&heading, "\n-- %d: found", t->a);
         else
-            add(&heading, "\n-- %d: %d is %s", t->a, a,
-                t->a < a ? "greater: right" : "less: left");
+            addText(&heading, "\n-- %d: %d is %s", t->a, a,
+                    t->a < a ? "greater: right" : "less: left");
         t = t == found ? nullptr : t->a < a ? t->right : t->left;
     }
     if (drawing.explain && found == nullptr)
-        add(&heading, "\n-- not found");
+        addText(&heading, "\n-- not found");
     drawText(&heading, &way, PATH);
     if (drawing.page != nullptr)
         pageLine(drawing.page, "%s\n", data.s);

@@ -13,42 +13,18 @@ static const char *const cellText[] = {" ", "─", "┌", "┐", "┴", "┘", "
 
 static const char *const colourOf[] = {"", "\033[1;33m", "\033[1;36m"};
 
-// One row of the drawing, made whole before it is written.
-struct Row {
-    char *s;
-    size_t len;
-    size_t cap;
-};
-
 static void
-put(Row *r, const char *s, size_t n)
-{
-    if (n == 0) // a row not yet grown has no place to copy nothing to
-        return;
-    if (r->len + n > r->cap) {
-        size_t cap = (r->len + n) * 2;
-        char *more = (char *)realloc(r->s, cap);
-        if (more == nullptr)
-            outOfMemory();
-        r->s = more;
-        r->cap = cap;
-    }
-    memcpy(r->s + r->len, s, n);
-    r->len += n;
-}
-
-static void
-putBlanks(Row *r, int n)
+putBlanks(Text *r, int n)
 {
     for (; n > 0; n--)
-        put(r, " ", 1);
+        putText(r, " ", 1);
 }
 
 // A row wider than the terminal would wrap and break the edges: it is cut,
 // and its last column shows the cut. Colours take no columns, and each
 // character of UTF-8 takes one. Returns whether it was cut.
 static bool
-writeRow(FILE *out, const Row *r, int width, bool colour)
+writeRow(FILE *out, const Text *r, int width, bool colour)
 {
     int columns = 0;
     size_t last = 0; // where the last column that fits starts
@@ -84,7 +60,7 @@ label(char *s, const Place &p, bool colour)
 }
 
 static void
-valueRow(Row *r, const Layout *l, int depth, const int *x, bool colour)
+valueRow(Text *r, const Layout *l, int depth, const int *x, bool colour)
 {
     int at = 0;
     for (size_t i = 0; i < l->n; i++) {
@@ -95,11 +71,11 @@ valueRow(Row *r, const Layout *l, int depth, const int *x, bool colour)
         int w = label(s, p, colour);
         putBlanks(r, x[i] - at);
         if (colour && p.mark != UNMARKED) {
-            put(r, colourOf[p.mark], strlen(colourOf[p.mark]));
-            put(r, s, (size_t)w);
-            put(r, "\033[0m", 4);
+            putText(r, colourOf[p.mark], strlen(colourOf[p.mark]));
+            putText(r, s, (size_t)w);
+            putText(r, "\033[0m", 4);
         } else {
-            put(r, s, (size_t)w);
+            putText(r, s, (size_t)w);
         }
         at = x[i] + w;
     }
@@ -108,7 +84,7 @@ valueRow(Row *r, const Layout *l, int depth, const int *x, bool colour)
 // The edges from the nodes of one depth down to their children: a line
 // from the left child's column to the right child's, joined to the parent's.
 static void
-edgeRow(Row *r, const Layout *l, int depth, const int *mid, Cell *cells)
+edgeRow(Text *r, const Layout *l, int depth, const int *mid, Cell *cells)
 {
     int width = 0;
     for (size_t i = 0; i < l->n; i++) {
@@ -129,19 +105,19 @@ edgeRow(Row *r, const Layout *l, int depth, const int *mid, Cell *cells)
         width = to + 1;
     }
     for (int c = 0; c < width; c++)
-        put(r, cellText[cells[c]], strlen(cellText[cells[c]]));
+        putText(r, cellText[cells[c]], strlen(cellText[cells[c]]));
 }
 
 static void
-putLabel(Row *r, const Place &p, bool colour)
+putLabel(Text *r, const Place &p, bool colour)
 {
     char s[16];
     int w = label(s, p, colour);
     if (colour && p.mark != UNMARKED)
-        put(r, colourOf[p.mark], strlen(colourOf[p.mark]));
-    put(r, s, (size_t)w);
+        putText(r, colourOf[p.mark], strlen(colourOf[p.mark]));
+    putText(r, s, (size_t)w);
     if (colour && p.mark != UNMARKED)
-        put(r, "\033[0m", 4);
+        putText(r, "\033[0m", 4);
 }
 
 // The tree on its side: the root at the left, the largest value at the
@@ -155,7 +131,7 @@ struct Sideways {
     bool colour;
     int width;
     bool cut;
-    Row prefix, line;
+    Text prefix, line;
 };
 
 static void
@@ -168,18 +144,18 @@ sideways(Sideways *d, int i, bool top, bool above)
     const char *toRight = top ? "" : above ? "  " : "│ ";
     const char *toLeft = top ? "" : above ? "│ " : "  ";
     if (p.right >= 0) {
-        put(&d->prefix, toRight, strlen(toRight));
+        putText(&d->prefix, toRight, strlen(toRight));
         sideways(d, p.right, false, true);
         d->prefix.len = mark;
     }
     d->line.len = 0;
-    put(&d->line, d->prefix.s, d->prefix.len);
+    putText(&d->line, d->prefix.s, d->prefix.len);
     if (!top)
-        put(&d->line, above ? "┌─" : "└─", strlen("┌─"));
+        putText(&d->line, above ? "┌─" : "└─", strlen("┌─"));
     putLabel(&d->line, p, d->colour);
     d->cut = writeRow(d->out, &d->line, d->width, d->colour) || d->cut;
     if (p.left >= 0) {
-        put(&d->prefix, toLeft, strlen(toLeft));
+        putText(&d->prefix, toLeft, strlen(toLeft));
         sideways(d, p.left, false, false);
         d->prefix.len = mark;
     }
@@ -224,7 +200,7 @@ writeText(FILE *out, const char *heading, const Layout *l, bool colour,
     Cell *cells = (Cell *)malloc((size_t)at * sizeof *cells);
     if (cells == nullptr)
         outOfMemory();
-    static Row row;
+    static Text row;
     bool cut = false;
     for (int d = 0; d < l->rows; d++) {
         row.len = 0;

@@ -2,10 +2,10 @@
 // them that is rebalanced after every insertion (printing it as it goes),
 // then looks one number up and lists the tree.
 
+#include "answers.h"
 #include "tree.h"
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -14,24 +14,13 @@
 
 #include <unistd.h>
 
-// Read as long, so that a number beyond 32 bits is refused rather than
-// wrapped. On failure nothing is stored, and the caller ends the dialogue.
+// On failure nothing is stored, and the caller ends the dialogue.
 static bool
 readNumber(const char *what, int *a)
 {
-    long v;
-    int r = scanf("%ld", &v);
-    if (r == 1 && v >= INT_MIN && v <= INT_MAX) {
-        *a = (int)v;
+    const char *why;
+    if (readAnswer(a, &why) == GOT)
         return true;
-    }
-    const char *why = "end of input";
-    if (r == 1)
-        why = "out of range";
-    else if (r == 0)
-        why = "not a number";
-    else if (ferror(stdin))
-        why = strerror(errno);
     fflush(stdout);
     fprintf(stderr, "rotatree: %s: %s\n", what, why);
     return false;

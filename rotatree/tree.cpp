@@ -2,7 +2,7 @@
 // its trace, lookup and the in-order listing.
 
 #include "tree.h"
-#include "memory.h"
+#include "buffer.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,12 +18,6 @@ void (*onCheck)(const Tree *top, int hLeft, int hRight) = nullptr;
 // The trace lists the whole tree at every level of every insertion, so
 // listing is most of the program's work. Values are formatted here, as
 // "%d " would, into text of our own that goes to stdout in large blocks.
-struct Text {
-    char *s;
-    size_t len;
-    size_t cap;
-};
-
 // The listing of the whole tree that the trace writes; stale once a node
 // has been made.
 static Text listing;
@@ -115,14 +109,7 @@ static const char pairs[] =
 static void
 putValue(Text *t, int a)
 {
-    if (t->cap - t->len < 12) {
-        size_t cap = t->cap != 0 ? t->cap * 2 : 1 << 12;
-        char *s = (char *)realloc(t->s, cap);
-        if (s == nullptr)
-            outOfMemory();
-        t->s = s;
-        t->cap = cap;
-    }
+    makeRoom(t->s, t->cap, t->len + 12, 1 << 12);
     char scratch[24];
     char *end = scratch + 12, *q = end;
     unsigned u = a < 0 ? 0u - (unsigned)a : (unsigned)a;
