@@ -77,30 +77,32 @@ dateOf(Key k)
 // first lets it go. In each pass the later of a pair goes on to the next
 // comparison in a register, and the exchange is a choice the compiler makes
 // without a branch; the two passes' chains of comparisons run side by side.
-// Equal keys are never exchanged. A pass that exchanges nothing finds the
-// keys in order, and ends the sort.
+// Equal keys are never exchanged.
+// Before each round p (two passes), the last p keys are the largest, in
+// order; the round puts the next two in place before them. A round whose
+// second pass exchanges nothing found k[0, end - 1) in order, with the
+// largest of k[0, end) beyond it: all is in order, and the sort ends.
 static void
 sortKeys(Key *k, size_t n, Passes passes)
 {
     for (size_t p = 0; p + 1 < n; p += 2) {
         size_t end = n - p; // the first pass's; the second's is end - 1
-        Key a = k[0], b = k[1];
-        bool x = a > b;
-        Key c = x ? b : a; // the second pass's, as a is the first's
-        a = x ? a : b;
-        bool exchanged = false;
+        bool swap = k[0] > k[1];
+        Key lead = swap ? k[0] : k[1];  // the first pass's, the largest yet
+        Key trail = swap ? k[1] : k[0]; // the second pass's, one behind
+        bool exchanged = false;         // by the second pass
         for (size_t j = 2; j < end; j++) {
-            b = k[j];
-            x = a > b;
-            Key m = x ? b : a; // what the first pass leaves at j - 1
-            a = x ? a : b;
-            bool y = c > m;
-            k[j - 2] = y ? m : c;
-            c = y ? c : m;
-            exchanged |= y;
+            Key next = k[j];
+            swap = lead > next;
+            Key left = swap ? next : lead; // what the first leaves at j - 1
+            lead = swap ? lead : next;
+            bool trailSwap = trail > left;
+            k[j - 2] = trailSwap ? left : trail;
+            trail = trailSwap ? trail : left;
+            exchanged |= trailSwap;
         }
-        k[end - 2] = c;
-        k[end - 1] = a;
+        k[end - 2] = trail;
+        k[end - 1] = lead;
         if (!exchanged)
             break;
         passes(p + 2 < n ? p + 2 : n - 1, n - 1);
