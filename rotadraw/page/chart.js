@@ -84,13 +84,27 @@ function largest(insertions, key) {
 // Lines of heights above, bars of rotations below, each line with a dash
 // of its own, named in the legend above them: laid out for the width it
 // is shown at, so that its text stays as large as the page's.
+// The chart's layout, in the picture's own units: a legend entry's room and
+// row, the axis' words' room left of the lines, and the rows of the lines,
+// the gap and the bars.
+const CHART = {
+  widest: 900, narrowest: 280, narrow: 500, right: 14,
+  legendEntry: 165, legendRow: 20, legendTop: 13, sampleLength: 30, sampleGap: 6,
+  axisGap: 6, axisTitle: 44, belowBars: 16, bottom: 26,
+  gap: 20, bars: 50,
+};
+const LEGEND = [["height", "height"], ["least", "least possible"],
+                ["plain", "without rotations"], ["bars", "rotations"]];
+
 export function chartSizeFor(shown) {
-  const width = Math.max(280, Math.min(900, Math.round(shown)));
-  const left = width < 500 ? 52 : 60, right = 14;
-  const perRow = Math.max(1, Math.floor((width - left) / 165));
-  const top = 14 + Math.ceil(4 / perRow) * 20;
-  const lines = width < 500 ? 140 : 190, gap = 20, bars = 50;
-  return {width, height: top + lines + gap + bars + 26, left, right, top,
+  const width = Math.max(CHART.narrowest, Math.min(CHART.widest, Math.round(shown)));
+  const narrow = width < CHART.narrow;
+  const left = narrow ? 52 : 60;
+  const perRow = Math.max(1, Math.floor((width - left) / CHART.legendEntry));
+  const top = CHART.legendTop + 1 + Math.ceil(LEGEND.length / perRow) * CHART.legendRow;
+  const lines = narrow ? 140 : 190;
+  const {gap, bars, right} = CHART;
+  return {width, height: top + lines + gap + bars + CHART.bottom, left, right, top,
           lines, gap, bars, perRow};
 }
 
@@ -119,53 +133,80 @@ function bucketed(insertions) {
   return {points, at: (b) => Math.min(n - 1, Math.round((b + 0.5) * per))};
 }
 
-export function chartText(insertions, size) {
-  const {width, left, right, top, lines, gap, bars, perRow} = size;
-  const n = insertions.length;
-  const {points, at} = bucketed(insertions);
-  const x = (i) => chartX(i, n, size);
+// The height axis's scale: a tree that never rotates may stand far taller,
+// and then heights go on a scale of powers of two, so that the low lines
+// stay apart.
+function heightScale(insertions, size) {
+  const {top, lines} = size;
   const plainMost = largest(insertions, "plain");
-  const tallest = largest(insertions, "height");
-  // A tree that never rotates may stand far taller: then heights go on a
-  // scale of powers of two, so that the low lines stay apart.
-  const log = plainMost > 3 * tallest;
+  const log = plainMost > 3 * largest(insertions, "height");
   const scale = log ? (v) => Math.log2(Math.max(1, v)) / Math.log2(plainMost)
                     : (v) => v / plainMost;
-  const y = (v) => top + lines - scale(v) * lines;
   const ticks = [];
   for (let v = 1; v <= plainMost; v = log ? v * 2 : v + Math.ceil(plainMost / 6))
     ticks.push(v);
-  const maxTurns = largest(insertions, "rotations");
+  return {log, ticks, y: (v) => top + lines - scale(v) * lines};
+}
+
+function chartAxes(n, size, heights, maxTurns) {
+  const {width, left, right, top, lines, gap, bars} = size;
+  const {log, ticks, y} = heights;
   const barTop = top + lines + gap;
-  const barWidth = Math.max(1, (width - left - right) / Math.max(1, points.length) - 1);
-  const line = (key) => {
-    const xy = points.map((r, i) => `${x(at(i)).toFixed(1)},${y(r[key]).toFixed(1)}`);
-    return `<polyline class="line ${key}" points="${xy.join(" ")}"/>`;
-  };
-  const legend = [["height", "height"], ["least", "least possible"],
-                  ["plain", "without rotations"], ["bars", "rotations"]].map(([key, name], i) => {
-    const x0 = left + (i % perRow) * 165, y0 = 13 + Math.floor(i / perRow) * 20;
+  const tx = left - CHART.axisGap, title = left - CHART.axisTitle;
+  const turned = (x, y0, text) =>
+    `<text class="axis title" x="${x}" y="${y0}" transform="rotate(-90 ${x} ${y0})">${text}</text>`;
+  return ticks.map((v) => `<line class="grid" x1="${left}" x2="${width - right}" ` +
+                          `y1="${y(v)}" y2="${y(v)}"/>` +
+                          `<text class="axis" x="${tx}" y="${y(v)}" text-anchor="end">${v}</text>`)
+    .join("") +
+    turned(title, top + lines / 2, `height${log ? " (log scale)" : ""}`) +
+    `<text class="axis" x="${tx}" y="${barTop}" text-anchor="end">${maxTurns}</text>` +
+    `<text class="axis" x="${tx}" y="${barTop + bars}" text-anchor="end">0</text>` +
+    turned(title, barTop + bars / 2, "rotations") +
+    `<text class="axis" x="${left}" y="${barTop + bars + CHART.belowBars}">insertion 1</text>` +
+    `<text class="axis" x="${width - right}" y="${barTop + bars + CHART.belowBars}" ` +
+    `text-anchor="end">${n}</text>`;
+}
+
+function chartLegend(size) {
+  const {left, perRow} = size;
+  return LEGEND.map(([key, name], i) => {
+    const x0 = left + (i % perRow) * CHART.legendEntry;
+    const y0 = CHART.legendTop + Math.floor(i / perRow) * CHART.legendRow;
     const sample = key === "bars" ?
       `<rect class="bars" x="${x0}" y="${y0 - 7}" width="10" height="14"/>` :
-      `<line class="line ${key}" x1="${x0}" x2="${x0 + 30}" y1="${y0}" y2="${y0}"/>`;
-    return sample + `<text class="label" x="${x0 + 36}" y="${y0}">${name}</text>`;
-  });
+      `<line class="line ${key}" x1="${x0}" x2="${x0 + CHART.sampleLength}" y1="${y0}" y2="${y0}"/>`;
+    const text = x0 + CHART.sampleLength + CHART.sampleGap;
+    return sample + `<text class="label" x="${text}" y="${y0}">${name}</text>`;
+  }).join("");
+}
+
+// The lines of the heights, and the bars of the rotations.
+function chartMarks(insertions, size, heights, maxTurns) {
+  const {width, left, right, top, lines, gap, bars} = size;
+  const n = insertions.length;
+  const {points, at} = bucketed(insertions);
+  const x = (i) => chartX(at(i), n, size);
+  const line = (key) => `<polyline class="line ${key}" points="` +
+    points.map((r, i) => `${x(i).toFixed(1)},${heights.y(r[key]).toFixed(1)}`).join(" ") +
+    '"/>';
+  const barTop = top + lines + gap;
+  const barWidth = Math.max(1, (width - left - right) / Math.max(1, points.length) - 1);
   const bar = points.map((r, i) => r.rotations ?
-    `M${(x(at(i)) - barWidth / 2).toFixed(1)},${barTop + bars}v${(-r.rotations * bars / maxTurns).toFixed(1)}h${barWidth.toFixed(1)}V${barTop + bars}z` : "");
-  return `<svg class="chart" xmlns="${svgNS}" viewBox="0 0 ${width} ${size.height}" ` +
+    `M${(x(i) - barWidth / 2).toFixed(1)},${barTop + bars}` +
+    `v${(-r.rotations * bars / maxTurns).toFixed(1)}h${barWidth.toFixed(1)}V${barTop + bars}z` : "");
+  return `<path class="bars" d="${bar.join("")}"/>` +
+    line("plain") + line("least") + line("height");
+}
+
+export function chartText(insertions, size) {
+  const {width, height, top, lines, gap, bars} = size;
+  const heights = heightScale(insertions, size);
+  const maxTurns = largest(insertions, "rotations");
+  return `<svg class="chart" xmlns="${svgNS}" viewBox="0 0 ${width} ${height}" ` +
     `role="img" aria-label="Heights and rotations after each insertion">` +
-    `<rect class="back" x="0" y="0" width="${width}" height="${size.height}"/>` +
-    ticks.map((v) => `<line class="grid" x1="${left}" x2="${width - right}" y1="${y(v)}" y2="${y(v)}"/>` +
-                     `<text class="axis" x="${left - 6}" y="${y(v)}" text-anchor="end">${v}</text>`).join("") +
-    `<text class="axis title" x="${left - 44}" y="${top + lines / 2}" ` +
-    `transform="rotate(-90 ${left - 44} ${top + lines / 2})">height${log ? " (log scale)" : ""}</text>` +
-    `<path class="bars" d="${bar.join("")}"/>` +
-    `<text class="axis" x="${left - 6}" y="${barTop}" text-anchor="end">${maxTurns}</text>` +
-    `<text class="axis" x="${left - 6}" y="${barTop + bars}" text-anchor="end">0</text>` +
-    `<text class="axis title" x="${left - 44}" y="${barTop + bars / 2}" ` +
-    `transform="rotate(-90 ${left - 44} ${barTop + bars / 2})">rotations</text>` +
-    `<text class="axis" x="${left}" y="${barTop + bars + 16}">insertion 1</text>` +
-    `<text class="axis" x="${width - right}" y="${barTop + bars + 16}" text-anchor="end">${n}</text>` +
-    line("plain") + line("least") + line("height") + legend.join("") +
-    `<line class="marker" y1="${top}" y2="${barTop + bars}"/></svg>`;
+    `<rect class="back" x="0" y="0" width="${width}" height="${height}"/>` +
+    chartAxes(insertions.length, size, heights, maxTurns) +
+    chartMarks(insertions, size, heights, maxTurns) + chartLegend(size) +
+    `<line class="marker" y1="${top}" y2="${top + lines + gap + bars}"/></svg>`;
 }

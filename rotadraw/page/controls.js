@@ -109,9 +109,10 @@ export function followAddress(page) {
     showOne(page, addressedStep());
 }
 
-export function startControls(page) {
+// What the buttons and keys do to the steps.
+function stepActions(page) {
   const c = page.cursor;
-  const actions = {
+  return {
     first: () => go(page, 0),
     prev: () => go(page, c.at - 1),
     next: () => go(page, c.at + 1),
@@ -122,6 +123,9 @@ export function startControls(page) {
     saveSvg: () => saveSvg(page),
     saveAnswers: () => saveAnswers(page),
   };
+}
+
+function listenToButtons(page, actions) {
   for (const [id, act] of Object.entries(actions))
     $(id).addEventListener("click", act);
   $("slider").addEventListener("input", () => go(page, Number($("slider").value) - 1));
@@ -130,7 +134,11 @@ export function startControls(page) {
   $("zoomIn").addEventListener("click", () => zoomBy(page, 1));
   $("zoomOut").addEventListener("click", () => zoomBy(page, -1));
   panWhenDragged($("picture"));
+}
 
+// The keys work wherever the focus is, but in a field, and but where a
+// focused control takes the key itself.
+function listenToKeys(page, actions) {
   const keys = {
     ArrowLeft: actions.prev, ArrowRight: actions.next,
     Home: actions.first, End: actions.last,
@@ -160,9 +168,13 @@ export function startControls(page) {
     e.preventDefault();
     keys[e.key]();
   });
+}
+
+// The address, the window's size, and a wide picture's scrolling.
+function listenToWindow(page) {
   addEventListener("hashchange", () => followAddress(page));
   addEventListener("resize", () => {
-    if (page.scale === null && c.at >= 0)
+    if (page.scale === null && page.cursor.at >= 0)
       show(page, false);
     drawChart(page);
     markChart(page);
@@ -178,4 +190,11 @@ export function startControls(page) {
       }
     });
   });
+}
+
+export function startControls(page) {
+  const actions = stepActions(page);
+  listenToButtons(page, actions);
+  listenToKeys(page, actions);
+  listenToWindow(page);
 }

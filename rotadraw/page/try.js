@@ -39,10 +39,12 @@ function typedValue() {
   return why ? null : Number(text);
 }
 
-export function startTrying(page) {
-  // The runs before each change: steps, the step shown, why the answers
-  // fell short, and their numbers with the tree at the step shown, which
-  // nothing moves again. The recorded run's, once it has been left.
+// The runs before each change: steps, the step shown, why the answers fell
+// short, and their numbers with the tree at the step shown, which nothing
+// moves again; and the recorded run's, once it has been left. A change
+// shows other steps; undo shows the run before the last change; the
+// recorded run comes back as a change of its own.
+function newChanges(page) {
   const undoable = [];
   let recorded = null;
   const state = () => ({steps: page.cursor.steps, at: page.cursor.at,
@@ -53,29 +55,46 @@ export function startTrying(page) {
              {...was.stats, tree: copyTree(was.stats.tree)});
     $("undoButton").disabled = undoable.length === 0;
   };
-  const change = (steps, k, failure, stats) => {
-    const was = state();
-    if (was.steps === page.record.steps)
-      recorded = was;
-    undoable.push(was);
-    setSteps(page, steps, k, failure, stats);
-    $("undoButton").disabled = false;
+  return {
+    change(steps, k, failure, stats) {
+      const was = state();
+      if (was.steps === page.record.steps)
+        recorded = was;
+      undoable.push(was);
+      setSteps(page, steps, k, failure, stats);
+      $("undoButton").disabled = false;
+    },
+    undo() {
+      const was = undoable.pop();
+      if (was)
+        restore(was, was.at);
+    },
+    toRecorded() {
+      const k = Math.min(page.cursor.at, page.record.steps.length - 1);
+      const was = recorded;
+      undoable.push(state());
+      restore(was, k);
+    },
   };
-  // A change after the insertion shown: its steps, and the numbers of the
-  // run up to there, with a tree of their own to go on with.
-  const addSteps = (added) => {
-    const c = page.cursor;
-    const k = keptSteps(c.steps, c.at);
-    const tree = treeAt(c.steps, c.tree, c.at, k);
-    const port = moduleTree(tree);
-    const stats = statsAt(page.stats, k >= 0 ? c.steps[k].node : -1, k, tree);
-    const steps = c.steps.slice(0, k + 1).concat(added(port));
-    for (const step of steps.slice(k + 1))
-      addStep(stats, step);
-    change(steps, k + 1, null, stats);
-    return steps.length - k - 1;
-  };
+}
 
+// A change after the insertion shown: its steps, and the numbers of the run
+// up to there, with a tree of their own to go on with. Returns how many
+// steps were added.
+function addSteps(page, changes, added) {
+  const c = page.cursor;
+  const k = keptSteps(c.steps, c.at);
+  const tree = treeAt(c.steps, c.tree, c.at, k);
+  const stats = statsAt(page.stats, k >= 0 ? c.steps[k].node : -1, k, tree);
+  const steps = c.steps.slice(0, k + 1).concat(added(moduleTree(tree)));
+  for (const step of steps.slice(k + 1))
+    addStep(stats, step);
+  changes.change(steps, k + 1, null, stats);
+  return steps.length - k - 1;
+}
+
+export function startTrying(page) {
+  const changes = newChanges(page);
   // The new steps play on from the first.
   $("tryForm").addEventListener("submit", (e) => {
     e.preventDefault();
@@ -84,29 +103,20 @@ export function startTrying(page) {
       return;
     // So that Enter doesn't put the same value in again.
     $("value").value = "";
-    if (addSteps((port) => insertSteps(port, a)) > 1)
+    if (addSteps(page, changes, (port) => insertSteps(port, a)) > 1)
       play(page);
   });
   $("lookUp").addEventListener("click", () => {
     const a = typedValue();
     if (a !== null)
-      addSteps((port) => [lookupStep(port, a)]);
+      addSteps(page, changes, (port) => [lookupStep(port, a)]);
   });
-  $("undoButton").addEventListener("click", () => {
-    const was = undoable.pop();
-    if (was)
-      restore(was, was.at);
-  });
-  $("recorded").addEventListener("click", () => {
-    const k = Math.min(page.cursor.at, page.record.steps.length - 1);
-    const was = recorded;
-    undoable.push(state());
-    restore(was, k);
-  });
+  $("undoButton").addEventListener("click", changes.undo);
+  $("recorded").addEventListener("click", changes.toRecorded);
   $("value").addEventListener("input", () => {
     $("valueMessage").textContent = "";
   });
-  startPasting(page, change);
+  startPasting(page, changes.change);
 }
 
 // A new run from answers pasted in, made in slices: its progress shown, a
