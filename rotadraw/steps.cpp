@@ -63,18 +63,32 @@ numberOf(const Tree *t)
     return numbers.number[slot(&numbers, t)];
 }
 
-// The insertion under way and the step under way in it.
+// The insertion under way.
 static struct {
     int value;
-    int node;            // the number its node will have
-    int levels, level;   // the levels it traces, and the last that has
-    Text turns;          // the step's rotations, in words
-    Text why;            // with --explain, what its checks decided
-    int checks;          // the nodes the step's balancing checked
-    Text data;           // the insertion as the page holds it
-    Nodes moved, before; // made or moved by this step, and the last
-    Text heading, lastHeading;
-    bool lastDrawn; // the last step was drawn
+    int node;          // the number of its node
+    int levels, level; // the levels it traces, and the last that has
+    Text data;         // the insertion as the page holds it
+} insertion;
+
+// The step under way in it.
+static struct {
+    Text turns;   // its rotations, in words
+    Text why;     // with --explain, what its checks decided
+    int checks;   // the nodes its balancing checked
+    Nodes moved;  // the nodes it made or moved
+    Text heading; // and its drawing's
+} step;
+
+// The step before, which the end of the insertions may still draw.
+static struct {
+    Text heading;
+    Nodes moved;
+    bool drawn;
+} last;
+
+// The whole run's numbers.
+static struct {
     long rotations;
     int *plainDepth; // by node: its depth had no node ever rotated
     size_t plainCap;
@@ -104,24 +118,24 @@ drawText(const Text *heading, Nodes *marked, Mark mark)
 static void
 endStep(bool drawn)
 {
-    Text heading = run.lastHeading;
-    run.lastHeading = run.heading;
-    run.heading = heading;
-    run.heading.len = 0;
-    Nodes moved = run.before;
-    run.before = run.moved;
-    run.moved = moved;
-    run.moved.n = 0;
-    run.turns.len = 0;
-    run.lastDrawn = drawn;
+    Text heading = last.heading;
+    last.heading = step.heading;
+    step.heading = heading;
+    step.heading.len = 0;
+    Nodes moved = last.moved;
+    last.moved = step.moved;
+    step.moved = moved;
+    step.moved.n = 0;
+    step.turns.len = 0;
+    last.drawn = drawn;
 }
 
 // The node that the insertion under way makes: numbered, and moved.
 static void
 noteMade(const Tree *t)
 {
-    setNumber(&numbers, t, run.node);
-    addNode(&run.moved, t);
+    setNumber(&numbers, t, insertion.node);
+    addNode(&step.moved, t);
 }
 
 // The node turned, the child that rises in its place, and the grandchild
@@ -131,13 +145,13 @@ noteRotation(const Tree *top, bool right)
 {
     const Tree *rises = right ? top->left : top->right;
     const Tree *crosses = right ? rises->right : rises->left;
-    addNode(&run.moved, top);
-    addNode(&run.moved, rises);
+    addNode(&step.moved, top);
+    addNode(&step.moved, rises);
     if (crosses != nullptr)
-        addNode(&run.moved, crosses);
-    addText(&run.turns, "%s%s at %d", run.turns.len != 0 ? ", " : "rotated ",
+        addNode(&step.moved, crosses);
+    addText(&step.turns, "%s%s at %d", step.turns.len != 0 ? ", " : "rotated ",
             right ? "right" : "left", top->a);
-    addText(&run.data, " %d%c%d", run.level + 1, right ? 'r' : 'l',
+    addText(&insertion.data, " %d%c%d", insertion.level + 1, right ? 'r' : 'l',
             numberOf(top));
     run.rotations++;
 }
@@ -147,7 +161,7 @@ noteRotation(const Tree *top, bool right)
 static void
 noteCheck(const Tree *top, int hLeft, int hRight)
 {
-    run.checks++;
+    step.checks++;
     if (!drawing.explain)
         return;
     const char *did = hRight + 1 < hLeft   ? "turned right"
@@ -157,7 +171,7 @@ noteCheck(const Tree *top, int hLeft, int hRight)
                           ? "leans right by 1; nothing below it is checked"
                           : nullptr;
     if (did != nullptr)
-        addText(&run.why, "\n-- %d: left %d, right %d: %s", top->a, hLeft,
+        addText(&step.why, "\n-- %d: left %d, right %d: %s", top->a, hLeft,
                 hRight, did);
 }
 
@@ -165,20 +179,21 @@ noteCheck(const Tree *top, int hLeft, int hRight)
 static void
 traceStep()
 {
-    run.level++;
-    bool rotated = run.turns.len != 0;
-    addText(&run.heading, "== insert %d (step %d of %d): %s", run.value,
-            run.level, run.levels, rotated ? run.turns.s : "no rotation");
+    insertion.level++;
+    bool rotated = step.turns.len != 0;
+    addText(&step.heading, "== insert %d (step %d of %d): %s", insertion.value,
+            insertion.level, insertion.levels,
+            rotated ? step.turns.s : "no rotation");
     if (drawing.explain)
-        addText(&run.heading, "%s\n-- checked %d node%s",
-                run.why.len != 0 ? run.why.s : "", run.checks,
-                run.checks == 1 ? "" : "s");
-    run.why.len = 0;
-    run.checks = 0;
+        addText(&step.heading, "%s\n-- checked %d node%s",
+                step.why.len != 0 ? step.why.s : "", step.checks,
+                step.checks == 1 ? "" : "s");
+    step.why.len = 0;
+    step.checks = 0;
     bool draw = drawing.show == SHOW_ALL ||
                 ((drawing.show & SHOW_ROTATIONS) && rotated);
     if (draw)
-        drawText(&run.heading, &run.moved, MOVED);
+        drawText(&step.heading, &step.moved, MOVED);
     endStep(draw);
 }
 
@@ -203,13 +218,13 @@ setPlainDepth(int node, int depth)
 static void
 insertFirst(int a)
 {
-    run.node = 0;
+    insertion.node = 0;
     root = newNode(a);
     setPlainDepth(0, 1);
-    addText(&run.heading, "== insert %d: the first value, the root", a);
+    addText(&step.heading, "== insert %d: the first value, the root", a);
     bool draw = drawing.show != SHOW_LAST;
     if (draw)
-        drawText(&run.heading, &run.moved, MOVED);
+        drawText(&step.heading, &step.moved, MOVED);
     endStep(draw);
     if (drawing.page != nullptr)
         pageLine(drawing.page, "%d 0\n", a);
@@ -228,9 +243,9 @@ insertValue(int a)
         return;
     }
     const Tree *previous = nullptr, *next = nullptr; // in in-order
-    run.levels = 0;
+    insertion.levels = 0;
     for (const Tree *t = root; t != nullptr;) {
-        run.levels++;
+        insertion.levels++;
         bool right = t->a < a;
         if (right)
             previous = t;
@@ -243,15 +258,15 @@ insertValue(int a)
         depth = run.plainDepth[numberOf(previous)];
     if (next != nullptr && run.plainDepth[numberOf(next)] > depth)
         depth = run.plainDepth[numberOf(next)];
-    run.value = a;
-    run.node = (int)numbers.n;
-    run.level = 0;
-    run.data.len = 0;
-    addText(&run.data, "%d %d", a, run.levels);
-    setPlainDepth(run.node, depth + 1);
+    insertion.value = a;
+    insertion.node = (int)numbers.n;
+    insertion.level = 0;
+    insertion.data.len = 0;
+    addText(&insertion.data, "%d %d", a, insertion.levels);
+    setPlainDepth(insertion.node, depth + 1);
     insert(a, root);
     if (drawing.page != nullptr)
-        pageLine(drawing.page, "%s\n", run.data.s);
+        pageLine(drawing.page, "%s\n", insertion.data.s);
 }
 
 // With --last, the tree after the last insertion: drawn once the answers
@@ -259,9 +274,9 @@ insertValue(int a)
 void
 endInsertions()
 {
-    if ((drawing.show & SHOW_LAST) && !run.lastDrawn && root != nullptr) {
-        drawText(&run.lastHeading, &run.before, MOVED);
-        run.lastDrawn = true;
+    if ((drawing.show & SHOW_LAST) && !last.drawn && root != nullptr) {
+        drawText(&last.heading, &last.moved, MOVED);
+        last.drawn = true;
     }
 }
 
