@@ -4,7 +4,7 @@
 
 import {go} from "./cursor.js";
 import {$} from "./dom.js";
-import {FULL_SIZE, placesOf} from "./layout.js";
+import {FULL_SIZE, pictureSize, placesOf} from "./layout.js";
 import {lookOf} from "./look.js";
 import {pause} from "./player.js";
 import {apply, newMarks, newTree, undo} from "./replay.js";
@@ -20,7 +20,6 @@ export function showAll(page) {
   pause(page);
   const steps = page.cursor.steps;
   const count = Math.min(steps.length, ALL_STEPS_MAX);
-  const {dx, dy, margin} = page.geometry;
   const parts = [];
   for (let k = 0; k < count; k++) {
     // Room for the picture before it is drawn: as wide as it will be, and
@@ -28,8 +27,7 @@ export function showAll(page) {
     const step = steps[k];
     const row = page.stats.insertions[isLookup(step) ? page.stats.insertions.length - 1 : step.node];
     const nodes = isLookup(step) ? page.stats.insertions.length : step.node + 1;
-    const width = 2 * margin + nodes * dx - 10;
-    const height = 2 * margin + (row && row.height ? row.height : 1) * dy - 30;
+    const {width, height} = pictureSize(page.geometry, nodes, row && row.height ? row.height : 1);
     parts.push(`<section class="step"><h2>${escapeText(headingOf(step, page.values))}</h2>` +
                `<div class="still" data-step="${k}" style="width: ${width}px; ` +
                `height: ${height}px"></div></section>`);

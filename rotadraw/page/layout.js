@@ -30,13 +30,28 @@ export function geometryOf(steps) {
 
 export const FULL_SIZE = {across: 1, down: 1};
 
+// A node's glyph about its centre, for a circle of radius r: the ring
+// around it, the riser's arrow above, and its height up to its right.
+export function glyphOf(r) {
+  return {ring: r + 6, roleY: -r - 10, heightX: r + 4, heightY: -r - 2};
+}
+
+// The size of a picture of `columns` nodes in `rows` rows, drawn `zoom`
+// times its full size: the nodes' room and the margins around it.
+export function pictureSize(geometry, columns, rows, zoom = FULL_SIZE) {
+  const {margin, dx, dy} = geometry;
+  return {width: Math.ceil(2 * margin + Math.max(0, columns * dx - 10) * zoom.across),
+          height: Math.ceil(2 * margin + Math.max(0, rows * dy - 30) * zoom.down)};
+}
+
 // How much smaller a tree of `count` nodes is drawn to fit `width`, or
 // `scale` times its full size when asked: across, nodes and spacing alike;
 // down, never less than keeps the rows apart enough to show its shape.
 export function zoomOf(geometry, count, width, scale) {
-  const {margin, dx, dy} = geometry;
+  const {margin, dy} = geometry;
   const across = scale ??
-    Math.min(1, (width - 2 * margin) / Math.max(1, count * dx - 10));
+    Math.min(1, (width - 2 * margin) / Math.max(1, pictureSize(geometry, count, 0).width -
+                                                 2 * margin));
   return {across, down: Math.max(across, Math.min(1, 16 / dy))};
 }
 
@@ -56,7 +71,5 @@ export function placesOf(tree, geometry, zoom, look) {
   const placeOf = new Map(places.map((p) => [p.node, p]));
   for (const p of places)
     p.up = p.node.up ? placeOf.get(p.node.up) : null;
-  return {places, r, scale: across,
-          width: Math.ceil(2 * margin + Math.max(0, places.length * dx - 10) * across),
-          height: Math.ceil(2 * margin + Math.max(0, rows * dy - 30) * down)};
+  return {places, r, scale: across, ...pictureSize(geometry, places.length, rows, zoom)};
 }

@@ -3,6 +3,7 @@
 // in view is drawn, node by node, or as an outline where more nodes are in
 // view than can be drawn one by one.
 
+import {glyphOf} from "./layout.js";
 import {svgNS} from "./still.js";
 
 // Past this many nodes, a tree jumps rather than glides.
@@ -47,15 +48,15 @@ function elementsOf(live, node) {
   let e = live.shown.get(node);
   if (e)
     return e;
-  const r = live.r;
+  const r = live.r, glyph = glyphOf(r);
   const g = make("g", live.choosable ?
     {"data-number": node.number, tabindex: 0, role: "button", "aria-label": node.a} :
     {"data-number": node.number}, live.nodeLayer);
-  make("circle", {class: "ring", r: r + 6}, g);
+  make("circle", {class: "ring", r: glyph.ring}, g);
   make("circle", {class: "body", r}, g);
-  make("text", {class: "role", y: -r - 10}, g).textContent = "\u25B2";
+  make("text", {class: "role", y: glyph.roleY}, g).textContent = "\u25B2";
   make("text", {class: "value"}, g).textContent = node.a;
-  const height = make("text", {class: "height", x: r + 4, y: -r - 2}, g);
+  const height = make("text", {class: "height", x: glyph.heightX, y: glyph.heightY}, g);
   e = {g, height, edge: make("line", {class: "edge"}, live.edgeLayer), x: 0, y: 0};
   live.shown.set(node, e);
   return e;

@@ -1,6 +1,8 @@
 // A still picture, as the text of an SVG: for every step on one page and for
 // the picture downloaded.
 
+import {glyphOf} from "./layout.js";
+
 export const svgNS = "http://www.w3.org/2000/svg";
 
 export function escapeText(s) {
@@ -9,17 +11,18 @@ export function escapeText(s) {
 
 export function pictureText(picture, label) {
   const {places, r, width, height} = picture;
+  const glyph = glyphOf(r);
   const edges = places.filter((p) => p.up).map((p) =>
     `<line class="${p.edge}" x1="${p.up.x}" ` +
     `y1="${p.up.y}" x2="${p.x}" y2="${p.y}"/>`);
   const nodes = places.map((p) =>
     `<g class="node ${p.classes.join(" ")}" ` +
     `transform="translate(${p.x},${p.y}) scale(${picture.scale})">` +
-    `<circle class="ring" r="${r + 6}"/><circle class="body" r="${r}"/>` +
-    `<text class="role" y="${-r - 10}">\u25B2</text>` +
+    `<circle class="ring" r="${glyph.ring}"/><circle class="body" r="${r}"/>` +
+    `<text class="role" y="${glyph.roleY}">\u25B2</text>` +
     `<text class="value">${p.node.a}</text>` +
     (p.height !== null ?
-      `<text class="height" x="${r + 4}" y="${-r - 2}">${p.height}</text>` : "") +
+      `<text class="height" x="${glyph.heightX}" y="${glyph.heightY}">${p.height}</text>` : "") +
     "</g>");
   return `<svg xmlns="${svgNS}" width="${width}" height="${height}" ` +
          `viewBox="0 0 ${width} ${height}" role="img" ` +
