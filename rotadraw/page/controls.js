@@ -111,14 +111,13 @@ export function followAddress(page) {
 
 // What the buttons and keys do to the steps.
 function stepActions(page) {
-  const c = page.cursor;
   return {
     first: () => go(page, 0),
-    prev: () => go(page, c.at - 1),
-    next: () => go(page, c.at + 1),
-    last: () => go(page, c.steps.length - 1),
-    prevTurn: () => go(page, turnFrom(c.steps, c.at, -1)),
-    nextTurn: () => go(page, turnFrom(c.steps, c.at, 1)),
+    prev: () => go(page, page.cursor.at - 1),
+    next: () => go(page, page.cursor.at + 1),
+    last: () => go(page, page.cursor.steps.length - 1),
+    prevTurn: () => go(page, turnFrom(page.cursor.steps, page.cursor.at, -1)),
+    nextTurn: () => go(page, turnFrom(page.cursor.steps, page.cursor.at, 1)),
     play: () => (page.timer === null ? play(page) : pause(page)),
     saveSvg: () => saveSvg(page),
     saveAnswers: () => saveAnswers(page),

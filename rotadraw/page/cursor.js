@@ -25,6 +25,11 @@ function moveTo(cursor, k) {
     apply(cursor.tree, cursor.steps[++cursor.at], cursor.marks);
 }
 
+// Puts other steps under the cursor, whose tree `tree` stands at step at.
+export function setCursor(page, steps, at, tree) {
+  Object.assign(page.cursor, {steps, at, tree, marks: newMarks()});
+}
+
 // Draws the step the tree is in. Neighbouring steps glide, unless the
 // reader asked for less motion.
 export function show(page, glide) {

@@ -19,14 +19,39 @@ const HEIGHTS_NODES_MAX = 64;
 
 function startPage() {
   const record = readRecord($("run").textContent);
+  // The page's state: each field is written only by the module named.
   const page = {
+    // The run rotadraw recorded: {steps, failure}. Never written again.
     record,
+    // The steps shown, the step shown, its tree and its marks (cursor.js).
     cursor: {steps: [], at: -1, tree: newTree(), marks: newMarks()},
+    // The run shown: why its answers fell short, or null; its picture's
+    // geometry, its numbers and its values by node (showrun.js).
+    failure: null,
+    geometry: null,
+    stats: null,
+    values: [],
+    // The one live picture of the step shown (picture.js, through its
+    // functions).
     live: newPicture($("picture"), 0),
+    // The lines of the code panel, by what they do. Never written again.
     codeLines: startWhy(),
+    // Whether the reader asked for less motion. Never written again.
     reducedMotion: matchMedia("(prefers-reduced-motion: reduce)"),
+    // The timer of the next step while playing, or null (player.js).
     timer: null,
-    scale: null, // the picture's size, times its full size, or null: fitted
+    // The picture's size, times its full size, or null: fitted
+    // (controls.js).
+    scale: null,
+    // The chart's layout at the window's width (glance.js).
+    chartSize: null,
+    // The checks of the insertion shown, kept while its steps are shown
+    // (why.js).
+    checks: null,
+    // What draws every step's picture as it comes into view (all.js).
+    allSeen: null,
+    // Practice: its exercise, tree and picture (practise.js).
+    practice: null,
   };
   // On a touch screen, keys are no help.
   if (matchMedia("(pointer: coarse)").matches)

@@ -2,13 +2,12 @@
 // geometry, and the step to start from.
 
 import {runStats} from "./chart.js";
-import {go} from "./cursor.js";
+import {go, setCursor} from "./cursor.js";
 import {$} from "./dom.js";
 import {drawChart} from "./glance.js";
 import {geometryOf} from "./layout.js";
 import {clearPicture} from "./picture.js";
 import {pause} from "./player.js";
-import {newMarks} from "./replay.js";
 import {nodeValues} from "./steps.js";
 
 // Says why the answers of the run shown fell short, if they did.
@@ -28,7 +27,7 @@ export function setSteps(page, steps, k, failure, stats = runStats(steps)) {
   page.geometry = geometryOf(steps);
   clearPicture(page.live, page.geometry.r);
   page.stats = stats;
-  Object.assign(page.cursor, {steps, at: stats.at, tree: stats.tree, marks: newMarks()});
+  setCursor(page, steps, stats.at, stats.tree);
   page.values = nodeValues(steps);
   drawChart(page);
   $("differs").hidden = steps === page.record.steps;
