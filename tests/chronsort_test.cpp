@@ -22,6 +22,46 @@
 namespace
 {
 
+// A script for chronsort, whose helpers wait on what chronsort does:
+//   held FILE PID        wait until process PID holds a lock on FILE
+//   reading PID          wait until PID has begun to read its first file
+//   aged FILE            whether FILE was last written over a second ago
+//   reversed N           N dates, the latest first: the longest sort
+//   sized                a count of dates whose sort takes about a second
+//                        with this build on this machine, now
+Result
+chronsortScript(const std::string &dir, const std::string &body)
+{
+    static const char helpers[] = R"sh(
+# /proc/locks names the holder by pid and the file by device and inode;
+# a lock waited for is marked ->.
+locked() {
+  kill -0 "$2" 2>/dev/null || fail "process $2 ended before it held $1"
+  grep -v -e '->' /proc/locks | grep -q " $2 [0-9a-f]*:[0-9a-f]*:$3 "
+}
+held() { poll "process $2 never held $1" locked "$1" "$2" "$(stat -c %i "$1")"; }
+begun() { [ "$(sed -n 's/^pos:[[:space:]]*//p' /proc/$1/fdinfo/3)" -gt 0 ]; }
+reading() { poll "process $1 never read" begun "$1"; }
+# Whether FILE was last written over a second ago; file times may run a
+# clock tick behind, so a little more is asked.
+aged() { awk -v t="$(stat -c %.9Y "$1")" -v now="$(date +%s.%N)" \
+  'BEGIN { exit !(now - t > 1.05) }'; }
+reversed() { awk -v n="$1" 'BEGIN { for (y = n; y > 0; y--) printf "1/1/%d ", y }'; }
+# The exchange sort takes time with the square of the count: from the
+# time of 20000 dates, the count that takes about a second.
+sized() {
+  reversed 20000 >sized.txt
+  t0=$(date +%s%N)
+  printf 'sized.txt sized.out' | "$0" >/dev/null 2>&1
+  t1=$(date +%s%N)
+  rm -f sized.txt sized.out
+  awk -v t=$((t1 - t0)) 'BEGIN { n = int(20000 * sqrt(1e9 / t))
+    print (n < 20000 ? 20000 : n > 400000 ? 400000 : n) }'
+}
+)sh";
+    return script(dir, CHRONSORT, helpers + body);
+}
+
 using namespace std::string_literals;
 
 const std::string askIn = "Enter input file name containing Dates in format "
@@ -403,15 +443,14 @@ TEST_F(ChronsortFiles, ConcurrentRunsKeepEveryDate)
     writeFile(dir + "/orig.txt", days(3000, 1, " ", ""));
     writeFile(dir + "/want.txt", days(1, 3000, " ", " "));
     writeFile(dir + "/answers", "in.txt in.txt");
-    Result r =
-        script(dir, CHRONSORT,
-               "for i in $(seq 60); do cp orig.txt in.txt\n"
-               "  \"$0\" <answers >/dev/null 2>>errs &\n"
-               "  \"$0\" <answers >/dev/null 2>>errs; wait\n"
-               "  cmp -s in.txt want.txt || fail \"trial $i\"\n"
-               "done\n"
-               "! grep -v ': waiting for another run or program to release the "
-               "file$' errs >&2");
+    Result r = chronsortScript(
+        dir, "for i in $(seq 60); do cp orig.txt in.txt\n"
+             "  \"$0\" <answers >/dev/null 2>>errs &\n"
+             "  \"$0\" <answers >/dev/null 2>>errs; wait\n"
+             "  cmp -s in.txt want.txt || fail \"trial $i\"\n"
+             "done\n"
+             "! grep -v ': waiting for another run or program to release the "
+             "file$' errs >&2");
     EXPECT_EQ(0, r.status) << r.out;
     EXPECT_EQ("", r.err);
 }
@@ -421,15 +460,15 @@ TEST_F(ChronsortFiles, ConcurrentRunsKeepEveryDate)
 // never read from gives up.
 TEST_F(ChronsortFiles, Fifos)
 {
-    Result r = script(dir, CHRONSORT,
-                      "mkfifo fifo\n"
-                      "give() { timeout 10 sh -c \"printf '2/2/2 1/1/1' "
-                      ">fifo\" & }\n"
-                      "give; printf 'fifo out.txt' | timeout 10 \"$0\" "
-                      ">/dev/null || exit\n"
-                      "cat out.txt\n"
-                      "give; printf 'fifo fifo' | timeout 10 \"$0\" "
-                      ">/dev/null");
+    Result r =
+        chronsortScript(dir, "mkfifo fifo\n"
+                             "give() { timeout 10 sh -c \"printf '2/2/2 1/1/1' "
+                             ">fifo\" & }\n"
+                             "give; printf 'fifo out.txt' | timeout 10 \"$0\" "
+                             ">/dev/null || exit\n"
+                             "cat out.txt\n"
+                             "give; printf 'fifo fifo' | timeout 10 \"$0\" "
+                             ">/dev/null");
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("1/1/1 2/2/2 ", r.out);
     EXPECT_EQ("chronsort: fifo: is the input file, and not a regular file "
@@ -504,14 +543,14 @@ TEST_F(ChronsortFiles, SignalDuringRewrite)
 TEST_F(ChronsortFiles, OutputNotItsOwnLog)
 {
     writeFile(dir + "/in.txt", "2/2/2 1/1/1");
-    Result r = script(dir, CHRONSORT,
-                      "echo earlier >log.txt\n"
-                      "printf 'in.txt /dev/stdout' | \"$0\" >>log.txt; "
-                      "echo $?\n"
-                      "printf 'in.txt /dev/stderr' | \"$0\" >/dev/null "
-                      "2>>log.txt; echo $?\n"
-                      "printf 'in.txt /dev/stdout' | \"$0\" | cat\n"
-                      "cat log.txt");
+    Result r =
+        chronsortScript(dir, "echo earlier >log.txt\n"
+                             "printf 'in.txt /dev/stdout' | \"$0\" >>log.txt; "
+                             "echo $?\n"
+                             "printf 'in.txt /dev/stderr' | \"$0\" >/dev/null "
+                             "2>>log.txt; echo $?\n"
+                             "printf 'in.txt /dev/stdout' | \"$0\" | cat\n"
+                             "cat log.txt");
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("1\n1\n" + asked +
                   "1/1/1 2/2/2 Done!! Output saved in file: /dev/stdout\n"
@@ -538,17 +577,17 @@ TEST_F(InDir, ChronsortChangedWhileSorting)
          {"echo 9/9/9 >>big.txt",
           "printf 9 | dd of=big.txt bs=1 count=1 conv=notrunc 2>/dev/null"}) {
         SCOPED_TRACE(change);
-        Result r = script(dir, CHRONSORT,
-                          "reversed $(sized) >big.txt\n"
-                          "printf 'big.txt big.txt' | \"$0\" >/dev/null & "
-                          "run=$!\n"
-                          "held big.txt $run; reading $run; kill -STOP $run\n"
-                          "cp big.txt want.txt\n" +
-                              std::string(change) +
-                              "\ncp big.txt want.txt\n"
-                              "kill -CONT $run; wait $run; s=$?\n"
-                              "cmp -s big.txt want.txt || fail changed\n"
-                              "exit $s");
+        Result r = chronsortScript(
+            dir, "reversed $(sized) >big.txt\n"
+                 "printf 'big.txt big.txt' | \"$0\" >/dev/null & "
+                 "run=$!\n"
+                 "held big.txt $run; reading $run; kill -STOP $run\n"
+                 "cp big.txt want.txt\n" +
+                     std::string(change) +
+                     "\ncp big.txt want.txt\n"
+                     "kill -CONT $run; wait $run; s=$?\n"
+                     "cmp -s big.txt want.txt || fail changed\n"
+                     "exit $s");
         EXPECT_EQ(1, r.status);
         EXPECT_EQ("chronsort: big.txt: changed by another program while it "
                   "was sorted; nothing written\n",
@@ -562,8 +601,8 @@ TEST_F(InDir, ChronsortChangedWhileSorting)
 // wait for nothing, and both files end sorted.
 TEST_F(InDir, ChronsortOutputWaitsForTheRunOnIt)
 {
-    Result r = script(
-        dir, CHRONSORT,
+    Result r = chronsortScript(
+        dir,
         "n=$(sized); reversed $n >big.txt; cp big.txt a.txt; cp big.txt "
         "b.txt\n"
         "awk -v n=$n 'BEGIN { for (y = 1; y <= n; y++) printf \"1/1/%d \", "
@@ -593,13 +632,13 @@ const char *const hold = "rm -f gate; mkfifo gate\n"
 
 TEST_F(InDir, ChronsortSaysWhenItWaits)
 {
-    Result r = script(dir, CHRONSORT,
-                      std::string("printf '2/2/2 1/1/1' >big.txt\n") + hold +
-                          "printf 'big.txt out.txt' | \"$0\" 2>err.txt & "
-                          "run=$!\n"
-                          "waitFor err.txt waiting; echo >gate\n"
-                          "wait $run; s=$?; cat err.txt >&2; cat out.txt\n"
-                          "exit $s");
+    Result r = chronsortScript(
+        dir, std::string("printf '2/2/2 1/1/1' >big.txt\n") + hold +
+                 "printf 'big.txt out.txt' | \"$0\" 2>err.txt & "
+                 "run=$!\n"
+                 "waitFor err.txt waiting; echo >gate\n"
+                 "wait $run; s=$?; cat err.txt >&2; cat out.txt\n"
+                 "exit $s");
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(asked + "Done!! Output saved in file: out.txt\n1/1/1 2/2/2 ",
               r.out);
@@ -614,8 +653,8 @@ TEST_F(InDir, ChronsortSaysWhenItWaits)
 // slow the machine.
 TEST_F(InDir, ChronsortProgressOnTerminalOnly)
 {
-    Result r = script(
-        dir, CHRONSORT,
+    Result r = chronsortScript(
+        dir,
         std::string("reversed 3000 >big.txt\n") + hold +
             "printf 'big.txt out.txt' | \"$0\" >/dev/null 2>err.txt & "
             "run=$!\n"

@@ -149,27 +149,15 @@ reap(pid_t pid, int outFd, int errFd, Result r)
     return r;
 }
 
-Result
-run(const std::vector<std::string> &argv, const std::string &in,
-    const std::string &dir, void (*prepare)())
+Running
+start(const std::vector<std::string> &argv, const std::string &in,
+      const std::string &dir, void (*prepare)())
 {
     int out[2];
     if (pipe(out) != 0)
         abort();
     int errFd = scratch("");
     pid_t pid = spawn(argv, dir, scratch(in), out[1], dup(errFd), prepare);
-    return reap(pid, out[0], errFd, Result{});
-}
-
-Running
-start(const std::vector<std::string> &argv, const std::string &in,
-      const std::string &dir)
-{
-    int out[2];
-    if (pipe(out) != 0)
-        abort();
-    int errFd = scratch("");
-    pid_t pid = spawn(argv, dir, scratch(in), out[1], dup(errFd), nullptr);
     return Running{pid, out[0], errFd};
 }
 
@@ -177,6 +165,13 @@ Result
 finish(const Running &r)
 {
     return reap(r.pid, r.out, r.err, Result{});
+}
+
+Result
+run(const std::vector<std::string> &argv, const std::string &in,
+    const std::string &dir, void (*prepare)())
+{
+    return finish(start(argv, in, dir, prepare));
 }
 
 Result
@@ -238,31 +233,6 @@ poll() {
 }
 holds() { grep -q -e "$2" "$1" 2>/dev/null; }
 waitFor() { poll "no '$2' in $1 after 30 s" holds "$1" "$2"; }
-# /proc/locks names the holder by pid and the file by device and inode;
-# a lock waited for is marked ->.
-locked() {
-  kill -0 "$2" 2>/dev/null || fail "process $2 ended before it held $1"
-  grep -v -e '->' /proc/locks | grep -q " $2 [0-9a-f]*:[0-9a-f]*:$3 "
-}
-held() { poll "process $2 never held $1" locked "$1" "$2" "$(stat -c %i "$1")"; }
-begun() { [ "$(sed -n 's/^pos:[[:space:]]*//p' /proc/$1/fdinfo/3)" -gt 0 ]; }
-reading() { poll "process $1 never read" begun "$1"; }
-# Whether FILE was last written over a second ago; file times may run a
-# clock tick behind, so a little more is asked.
-aged() { awk -v t="$(stat -c %.9Y "$1")" -v now="$(date +%s.%N)" \
-  'BEGIN { exit !(now - t > 1.05) }'; }
-reversed() { awk -v n="$1" 'BEGIN { for (y = n; y > 0; y--) printf "1/1/%d ", y }'; }
-# The exchange sort takes time with the square of the count: from the
-# time of 20000 dates, the count that takes about a second.
-sized() {
-  reversed 20000 >sized.txt
-  t0=$(date +%s%N)
-  printf 'sized.txt sized.out' | "$0" >/dev/null 2>&1
-  t1=$(date +%s%N)
-  rm -f sized.txt sized.out
-  awk -v t=$((t1 - t0)) 'BEGIN { n = int(20000 * sqrt(1e9 / t))
-    print (n < 20000 ? 20000 : n > 400000 ? 400000 : n) }'
-}
 )sh";
     return run({"/bin/sh", "-c", prelude + body, program}, "", dir);
 }

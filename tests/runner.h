@@ -40,7 +40,7 @@ struct Running {
     int err; // the file of its stderr
 };
 Running start(const std::vector<std::string> &argv, const std::string &in,
-              const std::string &dir);
+              const std::string &dir, void (*prepare)() = nullptr);
 Result finish(const Running &r);
 
 // For `prepare`: fd writes to path, or to a pipe whose reader has gone.
@@ -58,12 +58,8 @@ converse(const std::vector<std::string> &argv, const std::string &dir,
 // in it is bounded: a state that never comes ends the script with status
 // 99 and says which. Beside the shell's own, it has:
 //   fail WHY             end the script, saying why
+//   poll WHY COMMAND...  run COMMAND until it succeeds, or fail saying WHY
 //   waitFor FILE TEXT    wait until FILE holds TEXT
-//   held FILE PID        wait until process PID holds a lock on FILE
-//   reading PID          wait until PID has begun to read its first file
-//   reversed N           N dates, the latest first: the longest sort
-//   sized                a count of dates whose sort takes about a second
-//                        with this build on this machine, now
 Result script(const std::string &dir, const std::string &program,
               const std::string &body);
 
