@@ -86,9 +86,7 @@ def browser(reduced_motion=True, size=(1000, 800), touch=False):
         o.add_argument(a)
     o.binary_location = "/usr/bin/chromium"
     d = webdriver.Chrome(options=o, service=Service("/usr/bin/chromedriver"))
-    if reduced_motion:
-        d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [
-            {"name": "prefers-reduced-motion", "value": "reduce"}]})
+    reduce_motion(d, reduced_motion)
     if touch:
         d.execute_cdp_cmd("Emulation.setTouchEmulationEnabled",
                           {"enabled": True, "maxTouchPoints": 5})
@@ -104,17 +102,35 @@ SHOWN = """return [...document.querySelectorAll(arguments[0] + ' svg')].map(s =>
     return [b.x + b.width / 2, Math.round(b.y), Number(t.textContent)]; }));"""
 
 
+def reduce_motion(d, on):
+    """Whether the page is told that the reader asks for less motion."""
+    d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [
+        {"name": "prefers-reduced-motion", "value": "reduce" if on else ""}]})
+
+
 class OneBrowser(unittest.TestCase):
-    """Tests that share one browser, opened as `window` says."""
+    """Tests that share one browser, opened as `window` says, with less
+    motion asked for; each test opens its own page."""
     window = {}
 
     @classmethod
     def setUpClass(cls):
         cls.d = browser(**cls.window)
+        cls.d.execute_cdp_cmd("Browser.setDownloadBehavior",
+                              {"behavior": "allow", "downloadPath": WORK})
 
     @classmethod
     def tearDownClass(cls):
         cls.d.quit()
+
+    def js(self, script, *args):
+        return self.d.execute_script(script, *args)
+
+    def key(self, k):
+        key(self.d, k)
+
+    def shown(self):
+        return shown(self.d)
 
 
 def load(d, url):

@@ -13,13 +13,9 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import (NINE, SHOWN, By, Keys, OneBrowser, browser, draw, key, load, shape,
+from page import (NINE, SHOWN, By, Keys, OneBrowser, draw, load, reduce_motion, shape,
                   shown, text_pictures, wait_until)
 from selenium.webdriver.common.action_chains import ActionChains
-
-
-def js(d, script, *args):
-    return d.execute_script(script, *args)
 
 
 class Desk(OneBrowser):
@@ -35,29 +31,30 @@ class Desk(OneBrowser):
     def test_a_jump_to_a_turn_glides(self):
         want = text_pictures(self.out)
         turning = [k for k, (h, _) in enumerate(want) if "rotated" in h][0]
+        d = self.d
         for reduced in (False, True):
-            d = browser(reduced)
+            reduce_motion(d, reduced)
             try:
-                d.get(f"file://{self.page}#step=1")
+                load(d, f"file://{self.page}#step=1")
                 # Read in the key's own turn, before any frame is drawn.
-                at_once = js(d, "document.body.dispatchEvent(new KeyboardEvent('keydown', "
-                                "{key: ']', bubbles: true}));" + SHOWN, "#picture")[0]
+                at_once = self.js("document.body.dispatchEvent(new KeyboardEvent('keydown', "
+                                  "{key: ']', bubbles: true}));" + SHOWN, "#picture")[0]
                 self.assertEqual(want[turning][0], d.find_element(By.ID, "heading").text)
-                wait_until(lambda: not js(d, "return !!document.querySelector("
-                                             "'#picture svg.gliding')"), "still gliding")
+                wait_until(lambda: not self.js("return !!document.querySelector("
+                                               "'#picture svg.gliding')"), "still gliding")
                 self.assertEqual(want[turning][1], shown(d)[1])
                 self.assertEqual(reduced, at_once == d.execute_script(SHOWN, "#picture")[0])
                 self.assertEqual(reduced, shape(at_once) == want[turning][1])
             finally:
-                d.quit()
+                reduce_motion(d, True)
 
     # What belongs together is on the first screen, the chart below it; an
     # insertion clears the value typed.
     def test_first_screen(self):
         load(self.d, f"file://{self.page}#step=4")
-        bottom = lambda css: js(self.d, "return document.querySelector(arguments[0])"
+        bottom = lambda css: self.js("return document.querySelector(arguments[0])"
                                         ".getBoundingClientRect().bottom", css)
-        height = js(self.d, "return innerHeight")
+        height = self.js("return innerHeight")
         for css in ("#heading", "#picture svg", "#why", "#controls", "#value", "#legend"):
             self.assertLessEqual(bottom(css), height, css)
         self.assertGreater(bottom("#chart"), bottom("#value"))
@@ -72,7 +69,7 @@ class Desk(OneBrowser):
         random.Random(3).shuffle(values)
         _, page = draw(f"300 {' '.join(map(str, values))}", "--last")
         load(self.d, f"file://{page}#step=99999")
-        sizes = lambda: js(self.d, "return [...document.querySelectorAll("
+        sizes = lambda: self.js("return [...document.querySelectorAll("
                                    "'#picture text.value')].map(t => t.getBoundingClientRect()"
                                    ".height)")
         self.assertLess(max(sizes()), 6)
@@ -82,10 +79,10 @@ class Desk(OneBrowser):
             self.d.find_element(By.ID, "zoomIn").click()
         self.assertGreater(min(sizes()), 10)
         box = self.d.find_element(By.ID, "picture")
-        was = js(self.d, "return arguments[0].scrollLeft", box)
+        was = self.js("return arguments[0].scrollLeft", box)
         ActionChains(self.d).move_to_element(box).click_and_hold() \
             .move_by_offset(-200, 0).release().perform()
-        self.assertGreater(js(self.d, "return arguments[0].scrollLeft", box), was + 100)
+        self.assertGreater(self.js("return arguments[0].scrollLeft", box), was + 100)
         self.d.find_element(By.TAG_NAME, "body").send_keys(Keys.ALT, "-")
         self.assertNotEqual("fitted", self.d.find_element(By.ID, "zoomShown").text)
 
@@ -106,7 +103,7 @@ class Desk(OneBrowser):
                 for e in self.d.find_elements(By.CSS_SELECTOR, css):
                     self.assertFalse(e.is_displayed(), css)
             self.assertTrue(self.d.find_element(By.ID, "legend").is_displayed())
-            self.assertEqual("avoid", js(self.d, "return getComputedStyle(document."
+            self.assertEqual("avoid", self.js("return getComputedStyle(document."
                                                  "querySelector('#picture svg')).breakInside"))
         finally:
             self.d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": ""})
@@ -118,7 +115,7 @@ class Desk(OneBrowser):
     def test_screen_reader(self):
         load(self.d, f"file://{self.page}#step=9")
         said = lambda: self.d.find_element(By.ID, "said").get_attribute("textContent")
-        described = js(self.d, "return document.querySelector('#picture svg')"
+        described = self.js("return document.querySelector('#picture svg')"
                                ".getAttribute('aria-describedby').split(' ').map(id =>"
                                " document.getElementById(id).textContent).join(' ')")
         for _, _, value in self.d.execute_script(SHOWN, "#picture")[0]:
@@ -130,17 +127,17 @@ class Desk(OneBrowser):
         # of its own after the click.
         wait_until(lambda: len(self.d.find_elements(By.CSS_SELECTOR, "#numbersTable tr"))
                    == 1 + 9, "no table of one row per insertion")
-        key(self.d, Keys.HOME)
+        self.key(Keys.HOME)
         before = said()
-        key(self.d, " ")
+        self.key(" ")
         wait_until(lambda: "step 3 " in self.d.find_element(By.ID, "where").text, "no play")
         self.assertEqual(before, said())
-        key(self.d, " ")
+        self.key(" ")
         self.assertEqual(self.d.find_element(By.ID, "heading").text[3:], said())
         for b in self.d.find_elements(By.CSS_SELECTOR, "#controls button"):
             self.assertRegex(b.accessible_name, r"^[A-Za-z ()]+$")
-        key(self.d, Keys.TAB)
-        width = js(self.d, "return parseFloat(getComputedStyle(document.activeElement)"
+        self.key(Keys.TAB)
+        width = self.js("return parseFloat(getComputedStyle(document.activeElement)"
                            ".outlineWidth)")
         self.assertGreaterEqual(width, 2)
 
@@ -152,8 +149,8 @@ class Desk(OneBrowser):
         load(self.d, f"file://{page}")
         self.assertTrue(self.d.find_element(By.ID, "summary").text
                         .startswith("3 values, 1 rotation;"))
-        js(self.d, "document.querySelector('#try details').open = true")
-        paste = lambda text: js(self.d, "document.getElementById('answers').value = "
+        self.js("document.querySelector('#try details').open = true")
+        paste = lambda text: self.js("document.getElementById('answers').value = "
                                         "arguments[0]; document.getElementById('newRun')"
                                         ".click()", text)
         paste("1 2 3 4 5")
@@ -178,15 +175,15 @@ class Phone(OneBrowser):
         cls.out, cls.page = draw(NINE)
 
     def no_wider(self, state):
-        self.assertLessEqual(js(self.d, "return document.documentElement.scrollWidth"),
-                             js(self.d, "return innerWidth"), state)
+        self.assertLessEqual(self.js("return document.documentElement.scrollWidth"),
+                             self.js("return innerWidth"), state)
 
     # Room for a finger, text that can be read, the keys folded away, the
     # heading whole where it names a node, and nothing wider than the
     # screen in any state.
     def test_phone(self):
         load(self.d, f"file://{self.page}#step=4")
-        self.assertFalse(js(self.d, "return document.querySelector('footer details').open"))
+        self.assertFalse(self.js("return document.querySelector('footer details').open"))
         for b in self.d.find_elements(By.CSS_SELECTOR, "button"):
             if b.is_displayed():
                 self.assertGreaterEqual(b.rect["height"], 40, b.text)
@@ -194,14 +191,14 @@ class Phone(OneBrowser):
             label = c.find_element(By.XPATH, "..")
             if label.is_displayed():
                 self.assertGreaterEqual(label.rect["height"], 24, label.text)
-        smallest = js(self.d, "return Math.min(...[...document.querySelectorAll("
+        smallest = self.js("return Math.min(...[...document.querySelectorAll("
                               "'svg.chart text')].map(t => t.getBoundingClientRect().height))")
         self.assertGreaterEqual(smallest, 9)
         whole = self.d.find_element(By.CSS_SELECTOR, "#heading .whole")
         self.assertEqual("at 50", whole.text)
         self.assertLess(whole.rect["height"], 30)
         self.no_wider("a step")
-        js(self.d, "document.querySelector('#try details').open = true")
+        self.js("document.querySelector('#try details').open = true")
         self.no_wider("the answers open")
         self.d.find_element(By.ID, "zoomIn").click()
         self.d.find_element(By.ID, "zoomIn").click()

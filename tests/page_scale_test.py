@@ -29,9 +29,6 @@ def shuffled(n, seed=7):
 
 
 class Scale(OneBrowser):
-    def js(self, script, *args):
-        return self.d.execute_script(script, *args)
-
     # Fitted to the window, every node and its marks lie inside the picture,
     # at 100 values and 2,000, at the step where the lookup marks the
     # largest value.

@@ -11,17 +11,18 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import (NINE, ROTATREE, SHOWN, WORK, By, Keys, OneBrowser, browser, draw,
-                  key, load, shape, shown, text_explanations, text_pictures,
+from page import (NINE, ROTATREE, SHOWN, WORK, By, Keys, OneBrowser, draw, load,
+                  reduce_motion, shape, text_explanations, text_pictures,
                   wait_until)
 
 
 class Page(OneBrowser):
-    def shown(self):
-        return shown(self.d)
-
-    def key(self, k):
-        key(self.d, k)
+    # The first step's new node is filled in the colour that marks it.
+    def test_new_node_in_its_colour(self):
+        load(self.d, f"file://{draw('3 1000000 2000000 3000000 2000000')[1]}")
+        self.assertEqual("rgb(255, 212, 59)", self.js(
+            "return getComputedStyle(document.querySelector("
+            "'#picture g.node.moved circle.body')).fill"))
 
     # The script's names are its modules' own: none reaches the window.
     def test_no_names_on_the_window(self):
@@ -157,15 +158,15 @@ class Page(OneBrowser):
         self.assertEqual("== insert 30 (step 2 of 2): rotated right at 50", heading)
 
 
-class Motion(unittest.TestCase):
     # Between neighbouring steps nodes glide; asked for less motion, they
     # don't.
     def test_glides_unless_asked_not_to(self):
         out, page = draw(NINE)
+        d = self.d
         for reduced in (False, True):
-            d = browser(reduced)
+            reduce_motion(d, reduced)
             try:
-                d.get(f"file://{page}#step=4")
+                load(d, f"file://{page}#step=4")
                 # Read in the same turn as the key, before any frame.
                 at_once = d.execute_script(
                     "document.body.dispatchEvent(new KeyboardEvent('keydown', "
@@ -181,32 +182,21 @@ class Motion(unittest.TestCase):
                 self.assertEqual(final, shape(later))
                 self.assertEqual(reduced, at_once == later, f"reduced {reduced}")
             finally:
-                d.quit()
+                reduce_motion(d, True)
 
 
-class Trying(unittest.TestCase):
+class Trying(OneBrowser):
     """The reader's own values go in as rotatree would put them in."""
 
     def setUp(self):
-        self.d = browser()
-        self.d.execute_cdp_cmd("Browser.setDownloadBehavior",
-                               {"behavior": "allow", "downloadPath": WORK})
         self.out, self.page = draw(NINE)
-
-    def tearDown(self):
-        self.d.quit()
+        load(self.d, "about:blank")
 
     def ask(self, value, button="Insert"):
         field = self.d.find_element(By.XPATH, "//label[.='Value']/following::input[1]")
         field.clear()
         field.send_keys(value)
         self.d.find_element(By.XPATH, f"//button[.='{button}']").click()
-
-    def key(self, k):
-        key(self.d, k)
-
-    def shown(self):
-        return shown(self.d)
 
     def steps(self):
         return self.d.execute_script(
@@ -293,16 +283,13 @@ class Trying(unittest.TestCase):
                          self.d.find_element(By.ID, "all").is_displayed())
 
 
-class Practice(unittest.TestCase):
+class Practice(OneBrowser):
     """The reader does the balancing; each move is judged against the
     module, whose turns at each level rotadraw's headings give."""
 
     def setUp(self):
-        self.d = browser()
         _, self.page = draw(NINE)
-
-    def tearDown(self):
-        self.d.quit()
+        load(self.d, "about:blank")
 
     def start(self, seed):
         load(self.d, f"file://{self.page}#practise={seed}")
@@ -335,7 +322,7 @@ class Practice(unittest.TestCase):
                 self.assertTrue(self.press(f"Turn {side}").startswith("Right"))
             self.assertTrue(self.press("No more turns").startswith("Right"))
 
-    def shown(self):
+    def practised(self):
         return shape(self.d.execute_script(SHOWN, "#practisePicture")[0])
 
     def test_played_right_to_the_end(self):
@@ -345,7 +332,7 @@ class Practice(unittest.TestCase):
         self.assertEqual(f"{len(levels)} of {len(levels)} levels right",
                          self.d.find_element(By.ID, "score").text)
         self.assertIn("done", self.d.find_element(By.ID, "verdict").text)
-        self.assertEqual(last, self.shown())
+        self.assertEqual(last, self.practised())
 
     # "No more turns" while turns remain, a turn at the wrong node and a
     # turn the wrong way: each is "Not quite", said in the words of
@@ -376,7 +363,7 @@ class Practice(unittest.TestCase):
             self.assertRegex(verdict, r"-?\d+: left \d+, right \d+: turned (left|right)")
         self.assertTrue(self.d.find_element(By.ID, "score").text.startswith(
             f"{len(levels) - 3} of {len(levels)}"))
-        self.assertEqual(last, self.shown())
+        self.assertEqual(last, self.practised())
 
     # A seed gives the same values, here and by its address; Leave practice
     # goes back to the step shown, the run as it was.
