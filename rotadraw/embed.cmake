@@ -2,9 +2,11 @@
 # page.css and the script (its modules as pagejoin joins them) in their
 # places, split where the run goes.
 # Usage: cmake -DDIR=SOURCE_DIR -DSCRIPT=page.js -DOUT=FILE
-#              -DTREE_SOURCE=tree.cpp -P embed.cmake
+#              -DTREE_SOURCE=tree.cpp -DCOMMON_PAGE=DIR -P embed.cmake
 file(READ ${DIR}/page.html html)
 file(READ ${DIR}/page.css style)
+file(READ ${COMMON_PAGE}/print.css print)
+string(APPEND style "${print}")
 # The balancing's own source, shown in the page as the code that ran: the
 # lines that tree.cpp marks to be shown, each line that acts in an element
 # that says how, its mark taken off.

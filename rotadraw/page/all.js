@@ -2,11 +2,11 @@
 // step at a time. A picture is drawn as it comes near the window, from a
 // replay of its own, so that a long run costs only what is looked at.
 
+import {$} from "../../common/page/dom.js";
+import {pause} from "../../common/page/player.js";
 import {go} from "./cursor.js";
-import {$} from "./dom.js";
 import {FULL_SIZE, pictureSize, placesOf} from "./layout.js";
 import {lookOf} from "./look.js";
-import {pause} from "./player.js";
 import {apply, newMarks, newTree, undo} from "./replay.js";
 import {headingOf, isLookup} from "./steps.js";
 import {escapeText, pictureText} from "./still.js";
@@ -17,7 +17,7 @@ const ALL_STEPS_MAX = 5000;
 const ALL_NEAR = "1500px";
 
 export function showAll(page) {
-  pause(page);
+  pause(page.player);
   const steps = page.cursor.steps;
   const count = Math.min(steps.length, ALL_STEPS_MAX);
   const parts = [];

@@ -2,14 +2,16 @@
 // marks the step makes. Only this file moves it; the others go to a step
 // through it.
 
-import {$} from "./dom.js";
+import {nameInAddress} from "../../common/page/address.js";
+import {$} from "../../common/page/dom.js";
+import {playing} from "../../common/page/player.js";
+import {stepMs} from "../../common/page/speed.js";
 import {treeWords} from "./explain.js";
 import {markChart} from "./glance.js";
 import {placesOf, zoomOf} from "./layout.js";
 import {lookOf} from "./look.js";
 import {drawPicture, measure} from "./picture.js";
 import {apply, newMarks, undo} from "./replay.js";
-import {stepMs} from "./speed.js";
 import {headingOf, turnsOf} from "./steps.js";
 import {checksAt, showWhy} from "./why.js";
 
@@ -55,7 +57,7 @@ export function show(page, glide) {
   $("treeText").textContent = treeWords(tree);
   drawPicture(page.live, picture, heading,
               glide && !page.reducedMotion.matches ? 0.6 * stepMs() : 0);
-  if (page.timer === null)
+  if (!playing(page.player))
     $("said").textContent = heading.replace(/^== /, "");
 }
 
@@ -76,7 +78,7 @@ export function go(page, k, still = false) {
   $("slider").max = Math.max(1, c.steps.length);
   $("slider").value = k + 1;
   $("where").textContent = k >= 0 ? `step ${k + 1} of ${c.steps.length}` : "no steps";
-  history.replaceState(null, "", k >= 0 ? `#step=${k + 1}` : location.pathname);
+  nameInAddress("step", k);
   markChart(page);
 }
 

@@ -4,8 +4,8 @@
 // leading "-- ". The checks are worked out again by the port, which a test
 // holds to the module's own. And the tree itself in words.
 
-import {insertSteps, portCopy} from "./runs.js";
 import {balancer} from "./port.js";
+import {insertSteps, portCopy} from "./runs.js";
 
 // What a check decided, or null for one that only goes on down.
 export function verdictOf(check) {

@@ -2,8 +2,8 @@
 // the step shown marked on it, and a click on it going to that insertion (by
 // `goTo`, since going to a step marks the chart).
 
+import {$} from "../../common/page/dom.js";
 import {chartSizeFor, chartText, chartX} from "./chart.js";
-import {$} from "./dom.js";
 import {isLookup} from "./steps.js";
 
 function counted(n, what) {

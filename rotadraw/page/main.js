@@ -1,10 +1,11 @@
 // The page's start: the run rotadraw recorded, read from the page, shown at
 // the step the address names, with every control listening.
 
+import {addressed} from "../../common/page/address.js";
+import {$} from "../../common/page/dom.js";
 import {runStats} from "./chart.js";
-import {addressedStep, followAddress, setHeights, startControls} from "./controls.js";
+import {followAddress, setHeights, startControls} from "./controls.js";
 import {go} from "./cursor.js";
-import {$} from "./dom.js";
 import {listenToChart} from "./glance.js";
 import {newPicture} from "./picture.js";
 import {startPractising} from "./practise.js";
@@ -38,8 +39,8 @@ function startPage() {
     codeLines: startWhy(),
     // Whether the reader asked for less motion. Never written again.
     reducedMotion: matchMedia("(prefers-reduced-motion: reduce)"),
-    // The timer of the next step while playing, or null (player.js).
-    timer: null,
+    // Playing through the steps: its timer, or null (player.js).
+    player: null,
     // The picture's size, times its full size, or null: fitted
     // (controls.js).
     scale: null,
@@ -53,6 +54,8 @@ function startPage() {
     // Practice: its exercise, tree and picture (practise.js).
     practice: null,
   };
+  page.player = {timer: null, at: () => page.cursor.at,
+                 last: () => page.cursor.steps.length - 1, go: (k) => go(page, k)};
   // On a touch screen, keys are no help.
   if (matchMedia("(pointer: coarse)").matches)
     document.querySelector("footer details").open = false;
@@ -65,7 +68,7 @@ function startPage() {
   // Showing a step names it in the address, which may ask for another view.
   const hash = location.hash;
   $("one").hidden = hash === "#all" || hash.startsWith("#practise");
-  setSteps(page, record.steps, addressedStep(), record.failure, stats);
+  setSteps(page, record.steps, addressed("step"), record.failure, stats);
   if ($("one").hidden) {
     history.replaceState(null, "", hash);
     followAddress(page);

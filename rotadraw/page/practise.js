@@ -3,17 +3,17 @@
 // once against the module's own steps. It has a tree and a picture of its own,
 // and leaves the run shown as it was.
 
+import {$} from "../../common/page/dom.js";
+import {pause} from "../../common/page/player.js";
 import {showOne} from "./all.js";
-import {$} from "./dom.js";
 import {judge, levelWords, newDrill, seededValues} from "./drill.js";
 import {balancingChecks} from "./explain.js";
 import {geometryOf, placesOf, zoomOf} from "./layout.js";
 import {clearPicture, drawPicture, GLIDE_MS, measure, newPicture} from "./picture.js";
-import {pause} from "./player.js";
+import {goesRight} from "./port.js";
 import {apply, attach, newTree, rotate} from "./replay.js";
 import {runSteps} from "./runs.js";
 import {headingOf, isLookup, makesNode, nodeValues} from "./steps.js";
-import {goesRight} from "./port.js";
 
 export function startPractising(page) {
   const state = {live: newPicture($("practisePicture"), 0, true), drill: null,
@@ -49,7 +49,7 @@ export function startPractising(page) {
 // Starts practising on the values of the run shown, or, with a seed, on
 // the values it gives; the address says which.
 export function practise(page, seed) {
-  pause(page);
+  pause(page.player);
   const state = page.practice;
   state.seed = seed;
   // The run's own steps are the module's already, and a long run's would

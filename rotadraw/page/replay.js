@@ -1,8 +1,8 @@
 // The replay: the tree as the steps leave it, each step applied or taken back
 // with the same moves.
 
-import {isLookup, makesNode} from "./steps.js";
 import {goesRight} from "./port.js";
+import {isLookup, makesNode} from "./steps.js";
 
 /* Nodes are {a, number, left, right, up, height}. A step hangs a new node
    where insert sends its value, and makes single rotations. Each node

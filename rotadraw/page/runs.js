@@ -1,8 +1,8 @@
 // Runs made in the page: the steps of inserting and looking up values with the
 // tree module's algorithm, as rotadraw records them.
 
-import {insertionSteps} from "./steps.js";
 import {insert, wayTo} from "./port.js";
+import {insertionSteps} from "./steps.js";
 
 // The steps of inserting a into the port's tree {root, count}; each check
 // told to onCheck(level, node, hLeft, hRight) when it is given.

@@ -1,13 +1,13 @@
 // Showing a run of steps: the run's numbers, its chart, its picture's
 // geometry, and the step to start from.
 
+import {$} from "../../common/page/dom.js";
+import {pause} from "../../common/page/player.js";
 import {runStats} from "./chart.js";
 import {go, setCursor} from "./cursor.js";
-import {$} from "./dom.js";
 import {drawChart} from "./glance.js";
 import {geometryOf} from "./layout.js";
 import {clearPicture} from "./picture.js";
-import {pause} from "./player.js";
 import {nodeValues} from "./steps.js";
 
 // Says why the answers of the run shown fell short, if they did.
@@ -21,7 +21,7 @@ function noteFailure(failure) {
 // fell short, or is null. Its numbers are made, unless they are given, and
 // their tree becomes the cursor's.
 export function setSteps(page, steps, k, failure, stats = runStats(steps)) {
-  pause(page);
+  pause(page.player);
   page.failure = failure;
   noteFailure(failure);
   page.geometry = geometryOf(steps);

@@ -3,12 +3,12 @@
 // back; a new run starts from answers pasted in. Each goes on from the tree on
 // screen, so that none replays the run.
 
+import {$} from "../../common/page/dom.js";
+import {play} from "../../common/page/player.js";
 import {showOne} from "./all.js";
 import {readAnswers, unreadWords} from "./answers.js";
 import {addStep, statsAt} from "./chart.js";
-import {$} from "./dom.js";
 import {makeRun} from "./making.js";
-import {play} from "./player.js";
 import {leavePractice} from "./practise.js";
 import {copyTree, treeAt} from "./replay.js";
 import {insertSteps, lookupStep, moduleTree} from "./runs.js";
@@ -104,7 +104,7 @@ export function startTrying(page) {
     // So that Enter doesn't put the same value in again.
     $("value").value = "";
     if (addSteps(page, changes, (port) => insertSteps(port, a)) > 1)
-      play(page);
+      play(page.player);
   });
   $("lookUp").addEventListener("click", () => {
     const a = typedValue();

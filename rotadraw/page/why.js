@@ -2,7 +2,7 @@
 // the balancing's own source, its lines one element each, with the line that
 // acted marked and the node it acted at named.
 
-import {$} from "./dom.js";
+import {$} from "../../common/page/dom.js";
 import {checkLines, insertionChecks, verdictOf, wayLines} from "./explain.js";
 import {copyTree, undo} from "./replay.js";
 import {moduleTree} from "./runs.js";
