@@ -64,7 +64,10 @@ d = webdriver.Chrome(options=o, service=Service("/usr/bin/chromedriver"))
 d.set_script_timeout(600)
 
 # A control's time: from its click to the end of the next frame drawn.
-CLICK = """const done = arguments[arguments.length - 1];
+# The page's own names stay in its modules: the scripts name its elements
+# themselves.
+ELEMENTS = "const $ = (id) => document.getElementById(id);\n"
+CLICK = ELEMENTS + """const done = arguments[arguments.length - 1];
 const start = performance.now();
 CONTROL;
 requestAnimationFrame(() => setTimeout(() => done(performance.now() - start)));"""
@@ -106,7 +109,7 @@ for label, _ in controls[:3] + controls[4:]:
     print(f"  {label:<32} {statistics.median(times[label]):6.0f} ms")
 
 # A paste: from the click to the run shown, and the longest task meanwhile.
-PASTE = """const done = arguments[arguments.length - 1];
+PASTE = ELEMENTS + """const done = arguments[arguments.length - 1];
 let longest = 0;
 const tasks = new PerformanceObserver((l) => {
   for (const e of l.getEntries()) longest = Math.max(longest, e.duration);

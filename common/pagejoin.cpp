@@ -2,13 +2,13 @@
 // holds inline, from its entry module down through what each imports: a
 // module that is imported comes before those that import it, each in a
 // function of its own, so that only what it exports is seen outside it,
-// and nothing it declares reaches the page's window. The imports are the
-// list of the page's files. Fails, saying why, on a cycle of imports, on a
-// name that two modules export, on a name imported that its module doesn't
-// export, and on a file in the page's own folder that nothing imports.
-// Writes a make depfile of the files it read, so that the build follows
-// the imports too.
-// Usage: pagejoin ENTRY.js OUT.js DEPFILE [OWN_FOLDER]
+// and nothing it declares reaches the page's window; its opening comment is
+// kept, and its other lines that are only comments are left out. The
+// imports are the list of the page's files. Fails, saying why, on a cycle of
+// imports, on a name that two modules export, on a name imported that its
+// module doesn't export, and on a file in the page's own folder that nothing
+// imports. Writes a make depfile of the files it read, so that the build
+// follows the imports too. Usage: pagejoin ENTRY.js OUT.js DEPFILE [OWN_FOLDER]
 
 #include <cstdio>
 #include <cstdlib>
@@ -157,6 +157,27 @@ takeExports(Module &m, const std::string &text)
     return out;
 }
 
+// The page carries each module's opening comment, which says what it is,
+// and leaves the comments of its lines to the source: a line that is a
+// comment and nothing else is left out after the first code.
+static std::string
+withoutLineComments(const std::string &text)
+{
+    std::string out;
+    bool head = true;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        size_t first = text.find_first_not_of(" \t", at);
+        bool comment = first < end && text.compare(first, 2, "//") == 0;
+        head = head && (comment || first >= end - 1);
+        if (head || !comment)
+            out.append(text, at, end - at);
+        at = end;
+    }
+    return out;
+}
+
 // Loads the module at path and, first, what it imports; returns the name
 // its exports go by.
 static std::string
@@ -178,7 +199,7 @@ load(const std::string &path)
            std::regex_replace(base.substr(0, base.rfind('.')),
                               std::regex("[^A-Za-z0-9_]"), "_");
     going.push_back(path);
-    std::string text = readAll(path);
+    std::string text = withoutLineComments(readAll(path));
     // Exports first: the imports of a module that imports this one are
     // checked against them.
     text = takeExports(m, text);
