@@ -84,11 +84,12 @@ function largest(insertions, key) {
 // Lines of heights above, bars of rotations below, each line with a dash
 // of its own, named in the legend above them: laid out for the width it
 // is shown at, so that its text stays as large as the page's.
-// The chart's layout, in the picture's own units: a legend entry's room and
-// row, the axis' words' room left of the lines, and the rows of the lines,
-// the gap and the bars.
+// The chart's layout, in the picture's own units: its width, the room left
+// of the lines for the axis' words (less on a narrow screen), the height of
+// the lines, a legend entry's room and row, and the gap and the bars below.
 const CHART = {
   widest: 900, narrowest: 280, narrow: 500, right: 14,
+  left: 60, narrowLeft: 52, lines: 190, narrowLines: 140,
   legendEntry: 165, legendRow: 20, legendTop: 13, sampleLength: 30, sampleGap: 6,
   axisGap: 6, axisTitle: 44, belowBars: 16, bottom: 26,
   gap: 20, bars: 50,
@@ -99,10 +100,10 @@ const LEGEND = [["height", "height"], ["least", "least possible"],
 export function chartSizeFor(shown) {
   const width = Math.max(CHART.narrowest, Math.min(CHART.widest, Math.round(shown)));
   const narrow = width < CHART.narrow;
-  const left = narrow ? 52 : 60;
+  const left = narrow ? CHART.narrowLeft : CHART.left;
   const perRow = Math.max(1, Math.floor((width - left) / CHART.legendEntry));
   const top = CHART.legendTop + 1 + Math.ceil(LEGEND.length / perRow) * CHART.legendRow;
-  const lines = narrow ? 140 : 190;
+  const lines = narrow ? CHART.narrowLines : CHART.lines;
   const {gap, bars, right} = CHART;
   return {width, height: top + lines + gap + bars + CHART.bottom, left, right, top,
           lines, gap, bars, perRow};
