@@ -90,6 +90,7 @@ static struct {
 // The whole run's numbers.
 static struct {
     long rotations;
+    long heightKept; // rotations that left their subtree's height as it was
     int *plainDepth; // by node: its depth had no node ever rotated
     size_t plainCap;
     int plainHeight;
@@ -138,11 +139,48 @@ noteMade(const Tree *t)
     addNode(&step.moved, t);
 }
 
+// The height of the subtree at top once it has turned, from its heights
+// before: the rising child's outer subtree keeps its depth, and the
+// crossing one and the other side go one down.
+static int
+heightAfter(const Tree *top, bool right)
+{
+    Tree *rises = right ? top->left : top->right;
+    int outer = height(right ? rises->left : rises->right);
+    int crosses = height(right ? rises->right : rises->left);
+    int other = height(right ? top->right : top->left);
+    int below = 1 + (crosses > other ? crosses : other);
+    return 1 + (outer > below ? outer : below);
+}
+
+// What a turn did to the subtree's height: a single turn lowers it, unless
+// the rising child's taller subtree was on the inside, where the turn
+// only mirrors it, or its two subtrees were as tall.
+static void
+sayHeight(Text *t, const Tree *top, bool right, int before)
+{
+    int after = heightAfter(top, right);
+    if (after != before) {
+        addText(t, "; the subtree's height %d → %d", before, after);
+        return;
+    }
+    const Tree *rises = right ? top->left : top->right;
+    int outer = height(right ? rises->left : rises->right);
+    int inner = height(right ? rises->right : rises->left);
+    addText(t, "; the height stays %d: %s", before,
+            inner > outer ? "the taller grandchild was on the inside, and a "
+                            "single turn only mirrors that"
+                          : "the grandchildren below the rising child were "
+                            "as tall, and the one that crosses stays as deep");
+}
+
 // The node turned, the child that rises in its place, and the grandchild
 // that crosses from one to the other all move.
 static void
 noteRotation(const Tree *top, bool right)
 {
+    if (heightAfter(top, right) == height((Tree *)top))
+        run.heightKept++;
     const Tree *rises = right ? top->left : top->right;
     const Tree *crosses = right ? rises->right : rises->left;
     addNode(&step.moved, top);
@@ -170,9 +208,13 @@ noteCheck(const Tree *top, int hLeft, int hRight)
                       : hLeft + 1 == hRight
                           ? "leans right by 1; nothing below it is checked"
                           : nullptr;
-    if (did != nullptr)
-        addText(&step.why, "\n-- %d: left %d, right %d: %s", top->a, hLeft,
-                hRight, did);
+    if (did == nullptr)
+        return;
+    addText(&step.why, "\n-- %d: left %d, right %d: %s", top->a, hLeft, hRight,
+            did);
+    if (hRight + 1 < hLeft || hLeft + 1 < hRight)
+        sayHeight(&step.why, top, hRight + 1 < hLeft,
+                  1 + (hLeft > hRight ? hLeft : hRight));
 }
 
 // Where insert would print a trace block.
@@ -185,9 +227,13 @@ traceStep()
             insertion.level, insertion.levels,
             rotated ? step.turns.s : "no rotation");
     if (drawing.explain)
-        addText(&step.heading, "%s\n-- checked %d node%s",
-                step.why.len != 0 ? step.why.s : "", step.checks,
-                step.checks == 1 ? "" : "s");
+        addText(&step.heading, "%s%s\n-- checked %d node%s",
+                step.why.len != 0 ? step.why.s : "",
+                rotated ? ""
+                        : "\n-- nothing turned: every node checked had "
+                          "heights that differ by at most 1, or leaned right "
+                          "by 1",
+                step.checks, step.checks == 1 ? "" : "s");
     step.why.len = 0;
     step.checks = 0;
     bool draw = drawing.show == SHOW_ALL ||
@@ -343,7 +389,11 @@ void
 writeSummary(FILE *out)
 {
     long n = (long)numbers.n;
-    fprintf(out, "== summary\nvalues: %ld, rotations: %ld\n", n, run.rotations);
+    fprintf(out, "== summary\nvalues: %ld, rotations: %ld", n, run.rotations);
+    if (run.heightKept != 0)
+        fprintf(out, " (%ld left the subtree's height as it was)",
+                run.heightKept);
+    fputc('\n', out);
     fprintf(out, "height: %d (least possible %d; without rotations %d)\n",
             height(root), leastHeight(n), run.plainHeight);
 }

@@ -73,9 +73,11 @@ test("the page's numbers of a run are --summary's", () => {
     const ins = runStats(runSteps(values, null)).insertions;
     const last = ins[ins.length - 1];
     const rotations = ins.reduce((sum, r) => sum + r.rotations, 0);
+    const kept = ins.reduce((sum, r) => sum + r.heightKept, 0);
     const out = rotadraw(`${values.length} ${values.join(" ")} 1`, "--summary").stdout;
     assert.equal(out.slice(out.indexOf("== summary\n")),
-                 `== summary\nvalues: ${values.length}, rotations: ${rotations}\n` +
+                 `== summary\nvalues: ${values.length}, rotations: ${rotations}` +
+                 (kept ? ` (${kept} left the subtree's height as it was)` : "") + "\n" +
                  `height: ${last.height} (least possible ${last.least}; ` +
                  `without rotations ${last.plain})\n`);
   }

@@ -92,9 +92,15 @@ class Page(OneBrowser):
         k = headings.index("== insert 60 (step 1 of 2): no rotation")
         load(self.d, f"file://{page}#step={k + 1}")
         self.assertEqual(["50: left 0, right 1: leans right by 1; nothing below it "
-                          "is checked", "checked 1 node"], [li.text for li in els("#why li")])
+                          "is checked", "nothing turned: every node checked had heights "
+                          "that differ by at most 1, or leaned right by 1", "checked 1 node"],
+                         [li.text for li in els("#why li")])
         self.assertEqual([50], checked())
         self.assertEqual(["if (hLeft < hRight) {"], taken())
+        # The lookup's panel is its own.
+        load(self.d, f"file://{page}#step={len(headings)}")
+        self.assertEqual("The lookup's way down", self.d.find_element(By.ID, "whyHeading").text)
+        self.assertEqual("", self.d.find_element(By.ID, "codeNote").text)
 
     # The keys for the steps that rotate, play, speed, heights and the
     # picture's download.

@@ -261,8 +261,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::PrintToStringParamName());
 
 // With --explain, under each heading, what the balancing checked: a check
-// that turns or stops is told, every check counted. The drawings are as
-// without.
+// that turns or stops is told, with what a turn did to the height, a step
+// where nothing turned says why, and every check is counted. The drawings
+// are as without.
 INSTANTIATE_TEST_SUITE_P(
     Explained, Rotadraw,
     testing::Values(
@@ -272,6 +273,8 @@ INSTANTIATE_TEST_SUITE_P(
             "== insert 2 (step 1 of 1): no rotation\n"
             "-- 1: left 0, right 1: leans right by 1; nothing below it is "
             "checked\n"
+            "-- nothing turned: every node checked had heights that differ by "
+            "at most 1, or leaned right by 1\n"
             "-- checked 1 node\n1\n└─┐\n  2*\n",
             0,
             ""},
@@ -281,8 +284,12 @@ INSTANTIATE_TEST_SUITE_P(
             {ROTADRAW, "--explain", "--last"},
             "6\n9 16 17 31 21 1\n",
             "== insert 1 (step 3 of 3): rotated right at 31, right at 31\n"
-            "-- 31: left 3, right 0: turned right\n"
-            "-- 31: left 2, right 0: turned right\n"
+            "-- 31: left 3, right 0: turned right; the height stays 4: the "
+            "grandchildren below the rising child were as tall, and the one "
+            "that crosses stays as deep\n"
+            "-- 31: left 2, right 0: turned right; the height stays 3: the "
+            "taller grandchild was on the inside, and a single turn only "
+            "mirrors that\n"
             "-- checked 6 nodes\n"
             "    16*\n  ┌─┴───┐\n  9     17*\n┌─┘     └───────┐\n"
             "1               31*\n            ┌───┘\n            21*\n",
@@ -293,13 +300,35 @@ INSTANTIATE_TEST_SUITE_P(
             {ROTADRAW, "--explain"},
             "3\n3 2 1\n",
             "== insert 3: the first value, the root\n3*\n"
-            "== insert 2 (step 1 of 1): no rotation\n-- checked 2 nodes\n"
+            "== insert 2 (step 1 of 1): no rotation\n"
+            "-- nothing turned: every node checked had heights that differ by "
+            "at most 1, or leaned right by 1\n"
+            "-- checked 2 nodes\n"
             "   3\n┌──┘\n2*\n"
-            "== insert 1 (step 1 of 2): no rotation\n-- checked 2 nodes\n"
+            "== insert 1 (step 1 of 2): no rotation\n"
+            "-- nothing turned: every node checked had heights that differ by "
+            "at most 1, or leaned right by 1\n"
+            "-- checked 2 nodes\n"
             "     3\n   ┌─┘\n   2\n┌──┘\n1*\n"
             "== insert 1 (step 2 of 2): rotated right at 3\n"
-            "-- 3: left 2, right 0: turned right\n-- checked 3 nodes\n"
+            "-- 3: left 2, right 0: turned right; the subtree's height 3 → 2\n"
+            "-- checked 3 nodes\n"
             "  2*\n┌─┴──┐\n1    3*\n",
+            0,
+            ""},
+        // A zig-zag turns into its mirror, as tall as it was: a single
+        // turn can't mend it, and the summary counts it.
+        Row{"zig_zag_mirrored",
+            {ROTADRAW, "--explain", "--last", "--summary"},
+            "3\n1 3 2\n",
+            "== insert 2 (step 2 of 2): rotated left at 1\n"
+            "-- 1: left 0, right 2: turned left; nothing below it is "
+            "checked; the height stays 3: the taller grandchild was on the "
+            "inside, and a single turn only mirrors that\n"
+            "-- checked 1 node\n"
+            "      3*\n┌─────┘\n1*\n└──┐\n   2*\n"
+            "== summary\nvalues: 3, rotations: 1 (1 left the subtree's height "
+            "as it was)\nheight: 3 (least possible 2; without rotations 3)\n",
             0,
             ""},
         // Equal values go left; the lookup says its way down.
@@ -308,7 +337,8 @@ INSTANTIATE_TEST_SUITE_P(
             "3\n5 5 5\n6\n",
             "== insert 5: the first value, the root\n5*\n"
             "== insert 5 (step 2 of 2): rotated right at 5\n"
-            "-- 5: left 2, right 0: turned right\n-- checked 3 nodes\n"
+            "-- 5: left 2, right 0: turned right; the subtree's height 3 → 2\n"
+            "-- checked 3 nodes\n"
             "  5*\n┌─┴──┐\n5    5*\n"
             "== search 6: not found\n-- 5: 6 is greater: right\n"
             "-- 5: 6 is greater: right\n-- not found\n"

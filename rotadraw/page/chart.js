@@ -46,11 +46,12 @@ export function addStep(stats, step) {
                                after ? stats.plainDepth[after.number] : 0);
     stats.plainDepth[step.node] = depth;
     stats.plainHeight = Math.max(stats.plainHeight, depth);
-    stats.insertions[step.node] = {rotations: 0};
+    stats.insertions[step.node] = {rotations: 0, heightKept: 0};
   }
-  apply(stats.tree, step);
+  const kept = apply(stats.tree, step);
   const row = stats.insertions[step.node];
   row.rotations += step.turns.length;
+  row.heightKept += kept;
   if (endsInsertion(step)) {
     row.last = k;
     row.height = stats.tree.root.height;

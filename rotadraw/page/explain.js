@@ -4,15 +4,49 @@
 // leading "-- ". The checks are worked out again by the port, which a test
 // holds to the module's own. And the tree itself in words.
 
-import {balancer} from "./port.js";
+import {balancer, heightOf} from "./port.js";
 import {insertSteps, portCopy} from "./runs.js";
 
 // What a check decided, or null for one that only goes on down.
 export function verdictOf(check) {
   const {hLeft, hRight} = check;
-  return hRight + 1 < hLeft ? "turned right" :
+  const did = hRight + 1 < hLeft ? "turned right" :
     hLeft + 1 < hRight ? "turned left; nothing below it is checked" :
     hLeft + 1 === hRight ? "leans right by 1; nothing below it is checked" : null;
+  return turns(check) ? did + heightWords(check) : did;
+}
+
+// Whether the check turned its node.
+export function turns(check) {
+  return Math.abs(check.hLeft - check.hRight) > 1;
+}
+
+// What a turn did to the subtree's height: a single turn lowers it, unless
+// the rising child's taller subtree was on the inside, where the turn only
+// mirrors it, or its two subtrees were as tall.
+function heightWords({hLeft, hRight, after, inner, outer}) {
+  const before = 1 + Math.max(hLeft, hRight);
+  if (after !== before)
+    return `; the subtree's height ${before} \u2192 ${after}`;
+  return `; the height stays ${before}: ` + (inner > outer ?
+    "the taller grandchild was on the inside, and a single turn only mirrors that" :
+    "the grandchildren below the rising child were as tall, and the one that " +
+    "crosses stays as deep");
+}
+
+// A check as the explanations take it, from the port's node as the
+// balancing finds it: for a turn, the heights below the rising child and
+// the subtree's height after the turn.
+function checkOf(t, hLeft, hRight) {
+  const check = {number: t.number, a: t.a, hLeft, hRight};
+  if (!turns(check))
+    return check;
+  const right = hLeft > hRight;
+  const rises = right ? t.left : t.right;
+  const outer = heightOf(right ? rises.left : rises.right);
+  const inner = heightOf(right ? rises.right : rises.left);
+  const other = heightOf(right ? t.right : t.left);
+  return {...check, outer, inner, after: 1 + Math.max(outer, 1 + Math.max(inner, other))};
 }
 
 // Inserting a into the port's tree: its steps, and the checks of each of
@@ -21,7 +55,7 @@ export function verdictOf(check) {
 export function insertionChecks(tree, a) {
   const levels = [];
   const steps = insertSteps(tree, a, (level, top, hLeft, hRight) =>
-    (levels[level - 1] ??= []).push({number: top.number, a: top.a, hLeft, hRight}));
+    (levels[level - 1] ??= []).push(checkOf(top, hLeft, hRight)));
   return {steps, levels};
 }
 
@@ -32,7 +66,7 @@ export function balancingChecks(top) {
   const checks = [];
   balancer(portCopy(top), {
     onRotate: () => {},
-    onCheck: (t, hLeft, hRight) => checks.push({number: t.number, a: t.a, hLeft, hRight}),
+    onCheck: (t, hLeft, hRight) => checks.push(checkOf(t, hLeft, hRight)),
   });
   return checks;
 }
@@ -45,6 +79,9 @@ export function checkLines(checks) {
     if (verdict)
       lines.push(`${c.a}: left ${c.hLeft}, right ${c.hRight}: ${verdict}`);
   }
+  if (!checks.some(turns))
+    lines.push("nothing turned: every node checked had heights that differ by at most " +
+               "1, or leaned right by 1");
   lines.push(`checked ${checks.length} node${checks.length === 1 ? "" : "s"}`);
   return lines;
 }

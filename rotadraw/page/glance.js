@@ -17,8 +17,10 @@ export function drawChart(page) {
   $("chart").innerHTML = chartText(insertions, page.chartSize);
   const last = insertions[insertions.length - 1];
   const rotations = insertions.reduce((sum, r) => sum + r.rotations, 0);
+  const kept = insertions.reduce((sum, r) => sum + r.heightKept, 0);
   $("summary").textContent = last ?
-    `${counted(insertions.length, "value")}, ${counted(rotations, "rotation")}; ` +
+    `${counted(insertions.length, "value")}, ${counted(rotations, "rotation")}` +
+    (kept ? ` (${kept} left the subtree's height as it was)` : "") + "; " +
     `the tree after the last: height ${last.height} (least possible ` +
     `${last.least}; without rotations ${last.plain}).` : "No values.";
   $("numbersTable").replaceChildren();

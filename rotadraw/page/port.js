@@ -10,7 +10,7 @@
    this equal to the module on thousands of runs. */
 
 // The height of the subtree at top: 0 when empty, 1 for a leaf.
-function heightOf(top) {
+export function heightOf(top) {
   return top ? top.h : 0;
 }
 

@@ -90,19 +90,23 @@ export function newMarks() {
   return {moved: new Set(), pivots: new Set(), risers: new Set()};
 }
 
-// Applies a step, noting what it marks in `marks` when given.
+// Applies a step, noting what it marks in `marks` when given. Returns how
+// many of its turns left their subtree's height as it was.
 export function apply(tree, step, marks) {
   if (isLookup(step))
-    return;
+    return 0;
   if (makesNode(step)) {
     const n = attach(tree, step.node, step.value);
     if (marks)
       marks.moved.add(n.number);
   }
+  let kept = 0;
   for (const t of step.turns) {
     const x = tree.nodes[t.node];
     const crossing = t.right ? x.left.right : x.right.left;
+    const before = x.height;
     const r = rotate(tree, x, t.right);
+    kept += r.height === before;
     if (!marks)
       continue;
     for (const n of [x, r, crossing])
@@ -111,6 +115,7 @@ export function apply(tree, step, marks) {
     marks.pivots.add(x.number);
     marks.risers.add(r.number);
   }
+  return kept;
 }
 
 export function undo(tree, step) {

@@ -81,4 +81,6 @@ export function showWhy(page, step, checks) {
       note += " Later checks of this step turned or stopped too, as told above.";
   }
   $("codeNote").textContent = note;
+  $("whyHeading").textContent = step && isLookup(step) ? "The lookup's way down" :
+    "What the balancing did";
 }
