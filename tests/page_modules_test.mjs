@@ -11,6 +11,7 @@ import {test} from "node:test";
 import assert from "node:assert/strict";
 
 import {readAnswers, unreadWords} from "../rotadraw/page/answers.js";
+import {countLevel, judge, newDrill, seededValues, turningLevels} from "../rotadraw/page/drill.js";
 import {leastHeight, runStats} from "../rotadraw/page/chart.js";
 import {apply, newTree, undo} from "../rotadraw/page/replay.js";
 import {runSteps} from "../rotadraw/page/runs.js";
@@ -111,5 +112,25 @@ test("undo takes back each step that apply made", () => {
   for (let k = steps.length - 1; k >= 0; k--) {
     undo(tree, steps[k]);
     assert.equal(`${shape(tree.root)} ${tree.root?.height ?? 0}`, shapes[k], `step ${k + 1}`);
+  }
+});
+
+// What pressing only "No more turns" scores: every level that turns missed.
+function guessed(steps) {
+  const d = newDrill(steps);
+  while (d.at < d.levels.length) {
+    judge(d, {done: true});
+    countLevel(d);
+  }
+  return d.score;
+}
+
+test("every seed's exercise turns at 3 levels or more, and guessing can't pass it", () => {
+  for (let i = 0; i < 200; i++) {
+    const steps = runSteps(seededValues(`week${i}`), null);
+    assert.ok(turningLevels(steps) >= 3, `week${i}`);
+    const score = guessed(steps);
+    assert.equal(score.turns, 0);
+    assert.equal(score.flat, score.flats);
   }
 });

@@ -10,6 +10,8 @@ import subprocess
 import sys
 import unittest
 
+from selenium.webdriver.common.action_chains import ActionChains
+
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from page import (NINE, ROTATREE, SHOWN, WORK, By, Keys, OneBrowser, draw, load,
                   reduce_motion, shape, text_explanations, text_pictures,
@@ -297,8 +299,10 @@ class Practice(OneBrowser):
         _, self.page = draw(NINE)
         load(self.d, "about:blank")
 
-    def start(self, seed):
-        load(self.d, f"file://{self.page}#practise={seed}")
+    def start(self, seed=None, only_turns=False):
+        address = "#practise" + ("-turns" if only_turns else "") + (
+            "" if seed is None else f"={seed}")
+        load(self.d, f"file://{self.page}{address}")
         values = self.d.find_element(By.ID, "practise-values").text.split()
         out = draw(f"{len(values)}\n{' '.join(values)}\n")[0]
         pictures = text_pictures(out)
@@ -317,16 +321,19 @@ class Practice(OneBrowser):
                 return
         self.fail(f"no node {value}")
 
+    def task(self):
+        return self.d.find_element(By.ID, "task").text
+
     # Each level played as the module plays it; `wrong(i, turns)` may make
-    # one wrong move at level i instead, which ends that level.
+    # a wrong move at level i instead, and go on from there.
     def play(self, levels, wrong=None):
         for i, turns in enumerate(levels):
             if wrong and wrong(i, turns):
                 continue
             for side, value in turns:
                 self.choose(value)
-                self.assertTrue(self.press(f"Turn {side}").startswith("Right"))
-            self.assertTrue(self.press("No more turns").startswith("Right"))
+                self.assertIn(": right, ", self.press(f"Turn {side}"))
+            self.assertIn(": right, no more turns", self.press("No more turns"))
 
     def practised(self):
         return shape(self.d.execute_script(SHOWN, "#practisePicture")[0])
@@ -334,42 +341,91 @@ class Practice(OneBrowser):
     def test_played_right_to_the_end(self):
         values, levels, last = self.start(7)
         self.assertEqual(10, len(values))
+        turning = sum(1 for t in levels if t)
+        self.assertGreaterEqual(turning, 3)
+        self.assertEqual(f"{len(levels)} levels; at {turning} of them the balancing turns.",
+                         self.d.find_element(By.ID, "practiseCount").text)
         self.play(levels)
-        self.assertEqual(f"{len(levels)} of {len(levels)} levels right",
+        self.assertEqual(f"turns: {turning} of {turning} right; levels without a turn: "
+                         f"{len(levels) - turning} of {len(levels) - turning} right",
                          self.d.find_element(By.ID, "score").text)
         self.assertIn("done", self.d.find_element(By.ID, "verdict").text)
         self.assertEqual(last, self.practised())
 
-    # "No more turns" while turns remain, a turn at the wrong node and a
-    # turn the wrong way: each is "Not quite", said in the words of
-    # --explain, and the level is finished as the module does.
-    def test_wrong_moves(self):
-        values, levels, last = self.start(7)
-        turning = [i for i, t in enumerate(levels) if t]
-        self.assertGreaterEqual(len(turning), 3)
-        said = []
+    # On the run's own values: each kind of mistake is answered in words of
+    # its own, at the level it was made on, named; the level stays, its tree
+    # as the module leaves it, until Go on. The levels missed open again.
+    def test_each_mistake_in_its_own_words(self):
+        values, levels, last = self.start()
+        pictures = text_pictures(draw(NINE)[0])[1:-1]
+        said = {}
+        moves = {"insert 40, step 1": ([(40, "left")], "40: left 0, right 0: a difference "
+                                                        "of 1 or less never turns here"),
+                 "insert 30, step 2": ([(30, "right")], "30 is a child of a node that "
+                                                         "turns first"),
+                 "insert 10, step 2": ([], "a turn remained"),
+                 "insert 70, step 2": ([(50, "right")], "50 turns left, not right"),
+                 "insert 36, step 2": ([(30, "left"), (36, "left")], "one turn too many")}
 
         def wrong(i, turns):
-            if i not in turning[:3]:
+            name = re.sub(r"== (insert -?\d+) \(step (\d+) of \d+\).*", r"\1, step \2",
+                          pictures[i][0])
+            if name not in moves:
                 return False
-            side, value = turns[0]
-            other = "left" if side == "right" else "right"
-            if i == turning[0]:
-                said.append(self.press("No more turns"))
-            elif i == turning[1]:
-                self.choose(next(v for v in values if v != value))
-                said.append(self.press(f"Turn {side}"))
-            else:
+            for value, side in moves[name][0]:
                 self.choose(value)
-                said.append(self.press(f"Turn {other}"))
+                self.press(f"Turn {side}")
+            if not moves[name][0]:
+                self.press("No more turns")
+            verdict = self.d.find_element(By.ID, "verdict").text
+            self.assertTrue(verdict.startswith(f"{name}: not quite: "), verdict)
+            self.assertIn(moves[name][1], verdict)
+            self.assertIn(name, self.task())
+            self.assertEqual(pictures[i][1], self.practised())
+            said[name] = verdict
+            self.press("Go on")
             return True
         self.play(levels, wrong)
-        for verdict in said:
-            self.assertTrue(verdict.startswith("Not quite"), verdict)
-            self.assertRegex(verdict, r"-?\d+: left \d+, right \d+: turned (left|right)")
-        self.assertTrue(self.d.find_element(By.ID, "score").text.startswith(
-            f"{len(levels) - 3} of {len(levels)}"))
+        self.assertEqual(sorted(moves), sorted(said))
         self.assertEqual(last, self.practised())
+        missed = self.d.find_elements(By.CSS_SELECTOR, "#missedLevels button")
+        self.assertEqual(sorted(moves), sorted(b.text for b in missed))
+        name = missed[1].text
+        missed[1].click()
+        self.assertIn(name, self.task())
+
+    # The keys that practice lists each do what it says.
+    def test_practice_keys(self):
+        self.start()
+        listed = [dt.text for dt in self.d.find_elements(By.CSS_SELECTOR, "#practiseKeys dt")]
+        self.assertEqual(["Tab, \u2190 \u2192 \u2191 \u2193", "Enter", "l r", "n", "h"], listed)
+        focused = lambda: self.d.execute_script(
+            "return document.activeElement.querySelector('text.value')?.textContent")
+        node = self.d.find_elements(By.CSS_SELECTOR, "#practisePicture g.node")[0]
+        self.d.execute_script("arguments[0].focus()", node)
+        self.assertEqual("40", focused())
+        ActionChains(self.d).send_keys(Keys.ARROW_RIGHT).perform()
+        self.assertEqual("50", focused())
+        ActionChains(self.d).send_keys(Keys.ARROW_LEFT, Keys.ARROW_UP).perform()
+        self.assertEqual("50", focused())
+        ActionChains(self.d).send_keys(Keys.ARROW_DOWN, Keys.ENTER).perform()
+        self.assertEqual("true", self.d.execute_script(
+            "return document.activeElement.getAttribute('aria-pressed')"))
+        heights = lambda: self.d.find_element(By.ID, "practiseHeights").is_selected()
+        self.assertTrue(heights())
+        self.key("h")
+        self.assertFalse(heights())
+        self.key("n")
+        self.assertIn("insert 40, step 1: right", self.d.find_element(By.ID, "verdict").text)
+        self.key("n")
+        self.choose(50)
+        self.key("r")
+        self.assertIn("insert 30, step 2: right, 50 turned right",
+                      self.d.find_element(By.ID, "verdict").text)
+        self.key("n")
+        self.choose(40)
+        self.key("l")
+        self.assertIn("insert 20, step 1: not quite", self.d.find_element(By.ID, "verdict").text)
 
     # A seed gives the same values, here and by its address; Leave practice
     # goes back to the step shown, the run as it was.
@@ -396,13 +452,19 @@ class Practice(OneBrowser):
     # Any seed's address, once practice has written it back, opens the same
     # exercise; one that can't be read is said, over the run's first step.
     def test_address_round_trips(self):
-        for seed in ("100%25", "%2525", "a%0Ab", "%20x%20", "%00", "%F0%9F%98%80"):
+        for seed in ("100%25", "%2525", "a%0Ab", "%00", "%F0%9F%98%80"):
             values = self.start(seed)[0]
             url = self.d.current_url
             self.assertTrue(url.endswith(f"#practise={seed}"), url)
             load(self.d, url)
             self.assertEqual(values, self.d.find_element(By.ID, "practise-values").text.split())
         self.assertNotEqual(values, self.start("%F0%9F%98%81")[0])
+        # Trimmed and case-folded; an empty seed is said, and a fresh one drawn.
+        self.assertEqual(self.start("x")[0], self.start("%20X%20")[0])
+        self.assertTrue(self.d.current_url.endswith("#practise=x"))
+        self.start("%20")
+        self.assertIn("The seed was empty", self.d.find_element(By.ID, "verdict").text)
+        self.assertRegex(self.d.current_url, r"#practise=\d+$")
         load(self.d, f"file://{self.page}#practise=%")
         self.assertIn("#practise=%", self.d.find_element(By.ID, "addressNote").text)
         self.assertTrue(self.d.find_element(By.ID, "heading").text.startswith("== insert 50"))

@@ -57,10 +57,10 @@ function zoomBy(page, by) {
 // % not followed by two hexadecimal digits, say) is said, and the first
 // step is shown.
 export function followAddress(page) {
-  const seed = /^#practise(?:=(.+))?$/.exec(location.hash);
+  const seed = /^#practise(-turns)?(?:=(.*))?$/.exec(location.hash);
   let text = null;
   try {
-    text = seed?.[1] === undefined ? null : decodeURIComponent(seed[1]);
+    text = seed?.[2] === undefined ? null : decodeURIComponent(seed[2]);
   } catch {
     $("addressNote").textContent = `The address ends in ${location.hash}, which is ` +
       "not a seed this page can read (a % must begin %XX): the run is shown instead.";
@@ -70,7 +70,7 @@ export function followAddress(page) {
   }
   $("addressNote").hidden = true;
   if (seed)
-    practise(page, text);
+    practise(page, text, seed[1] !== undefined);
   else if (location.hash === "#all")
     showAll(page);
   else

@@ -3,8 +3,14 @@
 // judging of each move the reader makes against them.
 
 import {checkLines} from "./explain.js";
+import {runSteps} from "./runs.js";
 
 const DRILL_VALUES = 10;
+// An exercise turns at this many levels at least.
+const TURNING_LEAST = 3;
+// Lists drawn from a seed before the last is taken as it is; any seed
+// finds one in a few.
+const DRILL_TRIES = 1000;
 
 // A fixed generator (mulberry32), so that a seed gives the same values in
 // every browser; the seed is any text, a number or a word, read a code
@@ -20,28 +26,70 @@ export function seededValues(seed) {
     t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
     return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
   };
-  const values = [];
-  while (values.length < DRILL_VALUES) {
-    const v = 1 + Math.floor(next() * 99);
-    if (!values.includes(v))
-      values.push(v);
+  // Lists are drawn until one turns at enough levels to be an exercise, so
+  // that guessing "no more turns" can't pass it; the same seed still gives
+  // the same values everywhere.
+  for (let tries = 1; ; tries++) {
+    const values = [];
+    while (values.length < DRILL_VALUES) {
+      const v = 1 + Math.floor(next() * 99);
+      if (!values.includes(v))
+        values.push(v);
+    }
+    if (tries >= DRILL_TRIES || turningLevels(runSteps(values, null)) >= TURNING_LEAST)
+      return values;
   }
-  return values;
+}
+
+// The levels of a run's insertions at which the balancing turns.
+export function turningLevels(steps) {
+  return steps.filter((s) => s.levels > 0 && s.turns.length > 0).length;
+}
+
+// A seed as typed or addressed, trimmed and case-folded; null when nothing
+// is left of it.
+export function seedOf(text) {
+  const seed = String(text).trim().toLowerCase();
+  return seed === "" ? null : seed;
 }
 
 // The levels to practise in the module's steps of a run's insertions:
-// every step of an insertion after the first value's. What each level's
-// balancing checks is worked out as the level comes, since all of them
-// would be as many as the steps times the nodes. Where the reader stands:
-// the level, the turns made at it, whether it has been missed, and the
-// score.
+// every step of an insertion after the first value's, and whether it turns.
+// What each level's balancing checks is worked out as the level comes,
+// since all of them would be as many as the steps times the nodes. Where
+// the reader stands: the level, the turns made at it, whether it has been
+// missed; the levels missed; and the score, the levels that turn and those
+// that don't apart.
 export function newDrill(steps) {
   const levels = [];
   steps.forEach((step, k) => {
     if (step.levels > 0)
-      levels.push({k});
+      levels.push({k, turns: step.turns.length > 0});
   });
-  return {steps, levels, at: 0, made: 0, missed: false, levelsRight: 0};
+  return {steps, levels, at: 0, made: 0, missed: false, missedLevels: [],
+          score: {turns: 0, turning: 0, flat: 0, flats: 0}};
+}
+
+// Counts the level under way, right or missed, and moves on to the next.
+export function countLevel(drill) {
+  const {score} = drill, level = drill.levels[drill.at];
+  if (level.turns) {
+    score.turning++;
+    score.turns += !drill.missed;
+  } else {
+    score.flats++;
+    score.flat += !drill.missed;
+  }
+  if (drill.missed && !drill.missedLevels.includes(drill.at))
+    drill.missedLevels.push(drill.at);
+  drill.at++;
+  drill.made = 0;
+  drill.missed = false;
+}
+
+export function scoreWords({score}) {
+  return `turns: ${score.turns} of ${score.turning} right; ` +
+    `levels without a turn: ${score.flat} of ${score.flats} right`;
 }
 
 // Judges a move at the level under way: {node, right} for a turn, or
