@@ -240,6 +240,15 @@ function drawPractice(page, glideMs) {
               page.reducedMotion.matches ? 0 : glideMs);
 }
 
+// Turns node x of the practice tree; a node that rises to the top of the
+// marked subtree is its top from then on.
+function turnAt(state, x, right) {
+  const r = rotate(state.tree, x, right);
+  const i = state.path.indexOf(x.number);
+  if (i >= 0)
+    state.path[i] = r.number;
+}
+
 // Whether node lies below top.
 function below(node, top) {
   for (let p = node.up; p; p = p.up)
@@ -285,7 +294,7 @@ function turn(page, right) {
   const node = state.tree.nodes[state.selected];
   const mistake = turnMistake(state, node, right);
   if (judge(d, {node: state.selected, right}) === "turned") {
-    rotate(state.tree, node, right);
+    turnAt(state, node, right);
     $("verdict").textContent = `${levelName(d)}: right, ${node.a} turned ` +
       `${right ? "right" : "left"}.`;
     drawPractice(page, GLIDE_MS);
@@ -313,14 +322,14 @@ function review(page, mistake) {
   const turns = d.steps[d.levels[d.at].k].turns;
   for (let j = d.made - 1; j >= 0; j--) {
     const x = state.tree.nodes[turns[j].node];
-    rotate(state.tree, x.up, !turns[j].right);
+    turnAt(state, x.up, !turns[j].right);
   }
   state.selected = null;
   state.reviewing = true;
   $("practiseHeights").checked = true;
   drawPractice(page, 0);
   for (const t of turns)
-    rotate(state.tree, state.tree.nodes[t.node], t.right);
+    turnAt(state, state.tree.nodes[t.node], t.right);
   d.made = turns.length;
   for (const id of ["turnLeft", "turnRight", "noMoreTurns"])
     $(id).disabled = true;
@@ -349,7 +358,7 @@ function endLevel(page, verdict) {
   const state = page.practice, d = state.drill;
   const k = d.levels[d.at].k;
   for (const t of d.steps[k].turns.slice(d.made))
-    rotate(state.tree, state.tree.nodes[t.node], t.right);
+    turnAt(state, state.tree.nodes[t.node], t.right);
   state.applied = k;
   passLevel(d);
   $("score").textContent = scoreWords(d);
