@@ -1,9 +1,7 @@
 // Files a page gives the reader, and its picture as SVG, with the page's
 // style, titled and captioned with what it shows.
 
-import {$} from "./dom.js";
-
-const svgNS = "http://www.w3.org/2000/svg";
+import {$, svgNS} from "./dom.js";
 
 export function download(blob, name) {
   const a = document.createElement("a");

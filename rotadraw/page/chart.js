@@ -3,10 +3,10 @@
 // in a tree that never rotates, and the rotations the insertion made; and the
 // chart of them as SVG text.
 
+import {svgNS} from "../../common/page/dom.js";
 import {goesRight} from "./port.js";
 import {apply, newTree} from "./replay.js";
 import {endsInsertion, isLookup, makesNode} from "./steps.js";
-import {svgNS} from "./still.js";
 
 /* The numbers of a run, step by step: a replay of it, the rows of its
    insertions so far, and the depth each node would have in a tree that

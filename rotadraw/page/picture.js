@@ -3,8 +3,8 @@
 // in view is drawn, node by node, or as an outline where more nodes are in
 // view than can be drawn one by one.
 
+import {svgNS} from "../../common/page/dom.js";
 import {glyphOf} from "./layout.js";
-import {svgNS} from "./still.js";
 
 // Past this many nodes, a tree jumps rather than glides.
 const MOVING_NODES_MAX = 1500;

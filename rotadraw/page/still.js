@@ -1,9 +1,9 @@
 // A still picture, as the text of an SVG: for every step on one page and for
 // the picture downloaded.
 
+import {svgNS} from "../../common/page/dom.js";
 import {glyphOf} from "./layout.js";
 
-export const svgNS = "http://www.w3.org/2000/svg";
 
 export function escapeText(s) {
   return String(s).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/"/g, "&quot;");
