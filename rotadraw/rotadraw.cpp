@@ -22,7 +22,7 @@
 
 static const char usage[] = "usage: rotadraw [--rotations] [--last] "
                             "[--summary] [--explain] [--sideways]\n"
-                            "                [--html FILE]\n";
+                            "                [--color=WHEN] [--html FILE]\n";
 
 static const char help[] =
     "Reads a count, that many integers and one more to look up, as rotatree\n"
@@ -46,6 +46,9 @@ static const char help[] =
     "  --sideways   draw each tree on its side, the root at the left, the\n"
     "               largest value at the top, a value a line: as wide as the\n"
     "               tree is deep, so that any tree fits a terminal\n"
+    "  --color=WHEN mark the drawings with the terminal's colours: auto\n"
+    "               (the default) on a terminal that shows them, unless\n"
+    "               NO_COLOR is set; always, as through less -R; or never\n"
     "  --html FILE  also write the whole run to FILE as a web page that\n"
     "               replays it, step by step\n"
     "  --help       print this and exit\n";
@@ -153,16 +156,20 @@ drawAnswers()
     return got != FAILED;
 }
 
-// Colour only for a terminal that shows it, and a user who hasn't said
-// no; rows are cut to a terminal's width.
+enum Colour { AUTO, ALWAYS, NEVER };
+
+// Colour as asked, or else only for a terminal that shows it and a user who
+// hasn't said no; rows are cut to a terminal's width.
 static void
-setUpText()
+setUpText(Colour asked)
 {
     const char *term = getenv("TERM"), *noColour = getenv("NO_COLOR");
     bool tty = isatty(1);
     drawing.text = stdout;
-    drawing.colour = tty && (term == nullptr || strcmp(term, "dumb") != 0) &&
-                     (noColour == nullptr || noColour[0] == '\0');
+    drawing.colour =
+        asked == ALWAYS || (asked == AUTO && tty &&
+                            (term == nullptr || strcmp(term, "dumb") != 0) &&
+                            (noColour == nullptr || noColour[0] == '\0'));
     struct winsize ws;
     drawing.width = tty && ioctl(1, TIOCGWINSZ, &ws) == 0 ? ws.ws_col : 0;
 }
@@ -209,7 +216,8 @@ misused(const char *o, const char *next)
 // Options come first; there are no operands, and after "--" nothing
 // more. Returns -1 to go on, or the status to end with.
 static int
-parseOptions(int argc, char *argv[], const char **pageName, bool *summary)
+parseOptions(int argc, char *argv[], const char **pageName, bool *summary,
+             Colour *colour)
 {
     for (int i = 1; i < argc; i++) {
         const char *o = argv[i];
@@ -234,6 +242,12 @@ parseOptions(int argc, char *argv[], const char **pageName, bool *summary)
             drawing.explain = true;
         else if (strcmp(o, "--sideways") == 0)
             drawing.sideways = true;
+        else if (strcmp(o, "--color=auto") == 0)
+            *colour = AUTO;
+        else if (strcmp(o, "--color=always") == 0 || strcmp(o, "--color") == 0)
+            *colour = ALWAYS;
+        else if (strcmp(o, "--color=never") == 0)
+            *colour = NEVER;
         else
             return misused(o, i + 1 < argc ? argv[i + 1] : nullptr);
     }
@@ -245,8 +259,9 @@ main(int argc, char *argv[])
 {
     const char *pageName = nullptr;
     bool summary = false;
+    Colour colour = AUTO;
 
-    int status = parseOptions(argc, argv, &pageName, &summary);
+    int status = parseOptions(argc, argv, &pageName, &summary, &colour);
     if (status >= 0)
         return status;
     int outClosed = openStdStreams();
@@ -258,7 +273,7 @@ main(int argc, char *argv[])
     signal(SIGXFSZ, SIG_IGN);
     if (pageName != nullptr && (drawing.page = openPage(pageName)) == nullptr)
         return 1;
-    setUpText();
+    setUpText(colour);
     interactive = isatty(0);
     startRun();
     if (drawing.page != nullptr)

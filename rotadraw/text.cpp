@@ -11,7 +11,9 @@ enum Cell { BLANK, ACROSS, DOWN_RIGHT, DOWN_LEFT, UP_BOTH, UP_LEFT, UP_RIGHT };
 
 static const char *const cellText[] = {" ", "─", "┌", "┐", "┴", "┘", "└"};
 
-static const char *const colourOf[] = {"", "\033[1;33m", "\033[1;36m"};
+// A moved node in reverse video, the lookup's way underlined: marks that
+// read on a light terminal and a dark one alike, in colour or not.
+static const char *const colourOf[] = {"", "\033[1;7;33m", "\033[1;4;36m"};
 
 static void
 putBlanks(Text *r, int n)
