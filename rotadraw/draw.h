@@ -54,7 +54,7 @@ struct Drawing {
     int show;
     bool explain;  // each step's heading followed by what it checked
     bool sideways; // each tree drawn on its side
-    bool cut;      // a drawing was cut at the terminal's width
+    bool cut;      // a drawing was cut at the terminal's width, and said
     FILE *page;    // or null
 };
 
@@ -84,6 +84,8 @@ void addNode(Nodes *s, const Tree *t);
 // any was.
 bool writeText(FILE *out, const char *heading, const Layout *l, bool colour,
                int width, bool onItsSide);
+// The columns of the drawing's widest row, upright.
+int textWidth(const Layout *l, bool colour);
 
 // The page's file (pagefile.cpp), opened and closed with messages on
 // stderr: a regular file is replaced only by a whole page.

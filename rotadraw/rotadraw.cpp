@@ -179,10 +179,6 @@ setUpText(Colour asked)
 static int
 finish(int status, const char *pageName, bool outClosed)
 {
-    if (drawing.cut)
-        fprintf(stderr, "rotadraw: drawings wider than the terminal were cut "
-                        "at its edge; --sideways, or less -S, shows them "
-                        "whole\n");
     if (drawing.page != nullptr && !closePage(drawing.page, pageName))
         status = 1;
     if (drawing.textError == 0 && (fflush(stdout) != 0 || ferror(stdout)))

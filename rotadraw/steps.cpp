@@ -105,9 +105,18 @@ drawText(const Text *heading, Nodes *marked, Mark mark)
     if (drawing.text == nullptr)
         return;
     layOut(root, &now, marked, mark);
-    if (writeText(drawing.text, heading->s, &now, drawing.colour, drawing.width,
-                  drawing.sideways))
+    // Said before the first drawing that is cut, not after the last, which
+    // may be hundreds of drawings later.
+    if (!drawing.cut && !drawing.sideways && drawing.width > 0 &&
+        textWidth(&now, drawing.colour) > drawing.width) {
+        fflush(drawing.text);
+        fprintf(stderr, "rotadraw: drawings wider than the terminal are cut "
+                        "at its edges, around what each step marks; "
+                        "--sideways, or less -S, shows them whole\n");
         drawing.cut = true;
+    }
+    writeText(drawing.text, heading->s, &now, drawing.colour, drawing.width,
+              drawing.sideways);
     if (ferror(drawing.text)) {
         drawing.textError = errno;
         drawing.text = nullptr;

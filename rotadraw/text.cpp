@@ -22,33 +22,50 @@ putBlanks(Text *r, int n)
         putText(r, " ", 1);
 }
 
-// A row wider than the terminal would wrap and break the edges: it is cut,
-// and its last column shows the cut. Colours take no columns, and each
-// character of UTF-8 takes one. Returns whether it was cut.
+// A row wider than the terminal would wrap and break the edges: it is cut
+// to the `width` columns from `from` on, and each edge where it is cut
+// shows an ellipsis in its last column. Colours take no columns, and are
+// all written, so that those before the window still hold in it; each
+// character of UTF-8 takes one column. Returns whether it was cut.
 static bool
-writeRow(FILE *out, const Text *r, int width, bool colour)
+writeRow(FILE *out, const Text *r, int width, int from, bool colour)
 {
-    int columns = 0;
-    size_t last = 0; // where the last column that fits starts
-    for (size_t i = 0; width > 0 && i < r->len; i++) {
+    int total = 0;
+    for (size_t i = 0; i < r->len; i++) {
         if (r->s[i] == '\033') {
             while (i + 1 < r->len && r->s[i] != 'm')
                 i++;
             continue;
         }
-        if (((unsigned char)r->s[i] & 0xc0) == 0x80)
-            continue;
-        if (++columns == width)
-            last = i;
-        if (columns > width) {
-            fwrite(r->s, 1, last, out);
-            fputs(colour ? "\033[0m…\n" : "…\n", out);
-            return true;
-        }
+        total += ((unsigned char)r->s[i] & 0xc0) != 0x80;
     }
-    fwrite(r->s, 1, r->len, out);
-    fputc('\n', out);
-    return false;
+    if (width <= 0 || (from == 0 && total <= width)) {
+        fwrite(r->s, 1, r->len, out);
+        fputc('\n', out);
+        return false;
+    }
+    bool left = from > 0, right = total > from + width;
+    int first = from + left, end = from + width - right; // written as they are
+    if (left)
+        fputs("…", out);
+    bool shown = false;
+    for (size_t i = 0, column = 0; i < r->len; i++) {
+        if (r->s[i] == '\033') {
+            size_t start = i;
+            while (i + 1 < r->len && r->s[i] != 'm')
+                i++;
+            fwrite(r->s + start, 1, i - start + 1, out);
+            continue;
+        }
+        if (((unsigned char)r->s[i] & 0xc0) != 0x80) {
+            shown = (int)column >= first && (int)column < end;
+            column++;
+        }
+        if (shown)
+            fputc(r->s[i], out);
+    }
+    fputs(right ? (colour ? "\033[0m…\n" : "…\n") : "\n", out);
+    return true;
 }
 
 // A value with its plain mark: 13 bytes at most.
@@ -155,12 +172,52 @@ sideways(Sideways *d, int i, bool top, bool above)
     if (!top)
         putText(&d->line, above ? "┌─" : "└─", strlen("┌─"));
     putLabel(&d->line, p, d->colour);
-    d->cut = writeRow(d->out, &d->line, d->width, d->colour) || d->cut;
+    d->cut = writeRow(d->out, &d->line, d->width, 0, d->colour) || d->cut;
     if (p.left >= 0) {
         putText(&d->prefix, toLeft, strlen(toLeft));
         sideways(d, p.left, false, false);
         d->prefix.len = mark;
     }
+}
+
+int
+textWidth(const Layout *l, bool colour)
+{
+    int at = 0;
+    for (size_t i = 0; i < l->n; i++) {
+        char s[16];
+        at += label(s, l->place[i], colour) + 1;
+    }
+    return at - 1;
+}
+
+// The first column shown of a drawing `total` columns wide, cut to `width`:
+// what the step marks (its new or moved nodes, the lookup's way), or else
+// the root, in the middle as far as the drawing allows; of marks too far
+// apart to show together, the deepest (the new node, the lookup's end).
+static int
+window(const Layout *l, const int *x, int total, int width)
+{
+    if (width <= 0 || total <= width)
+        return 0;
+    int lo = total, hi = 0, deepest = -1;
+    for (int pass = 0; pass < 2 && lo > hi; pass++)
+        for (size_t i = 0; i < l->n; i++)
+            if (pass == 0 ? l->place[i].mark != UNMARKED
+                          : l->place[i].depth == 0) {
+                int end = i + 1 < l->n ? x[i + 1] - 1 : total;
+                lo = x[i] < lo ? x[i] : lo;
+                hi = end > hi ? end : hi;
+                if (deepest < 0 || l->place[i].depth > l->place[deepest].depth)
+                    deepest = (int)i;
+            }
+    // Room for an ellipsis at each edge.
+    if (hi - lo > width - 2) {
+        lo = x[deepest];
+        hi = deepest + 1 < (int)l->n ? x[deepest + 1] - 1 : total;
+    }
+    int from = (lo + hi) / 2 - width / 2;
+    return from < 0 ? 0 : from > total - width ? total - width : from;
 }
 
 bool
@@ -202,16 +259,17 @@ writeText(FILE *out, const char *heading, const Layout *l, bool colour,
     Cell *cells = (Cell *)malloc((size_t)at * sizeof *cells);
     if (cells == nullptr)
         outOfMemory();
+    int from = window(l, x, at - 1, width);
     static Text row;
     bool cut = false;
     for (int d = 0; d < l->rows; d++) {
         row.len = 0;
         valueRow(&row, l, d, x, colour);
-        cut = writeRow(out, &row, width, colour) || cut;
+        cut = writeRow(out, &row, width, from, colour) || cut;
         if (d + 1 < l->rows) {
             row.len = 0;
             edgeRow(&row, l, d, mid, cells);
-            cut = writeRow(out, &row, width, colour) || cut;
+            cut = writeRow(out, &row, width, from, colour) || cut;
         }
     }
     free(cells);
