@@ -27,6 +27,9 @@ heading "rotatree, answering $(echo $(cat "$examples/rotatree.txt"))"
 heading "rotadraw, the same run drawn (and in rotatree.html)"
 "$build/rotadraw/rotadraw" --summary --html "$demo/rotatree.html" \
     <"$examples/rotatree.txt"
+page=$(cd "$demo" && pwd)/rotatree.html
+echo "-- the page: file://$page"
+echo "   open it in a browser, as: xdg-open file://$page"
 
 heading "p2spawn 5 3 9 1"
 "$build/examples/p2spawn" 5 3 9 1

@@ -34,7 +34,8 @@ for p in chronsort rotatree rotadraw p2spawn p3spawn; do
     elif ! command -v groff >/dev/null; then
         unrendered=1
     else
-        rendered "$page" ascii >/dev/null
+        rendered "$page" ascii | head -n 1 | grep -q sorttools ||
+            bad "$p.1: no sorttools in its header"
         rendered "$page" utf8 >"$work/$p.txt"
         if command -v mandoc >/dev/null; then
             lint=$(mandoc -T lint -W warning "$page" 2>&1 | grep -v 'mandoc.db')
@@ -68,6 +69,8 @@ if cmake -S "$source" -B "$work/build" -DBUILD_TESTING=OFF \
         --component launchers >/dev/null &&
     cmake --install "$work/build" --prefix "$work/own" \
         --component sorters >/dev/null; then
+    grep -q "$sorters/h.o" "$work/own/share/man/man1/p3spawn.1" ||
+        bad "the installed p3spawn.1 doesn't name $sorters/h.o"
     out=$("$work/own/bin/p3spawn" 5 3 9 1 | grep sort)
     [ "$out" = "Heap sort: 1 3 5 9
 Merge sort: 1 3 5 9" ] || bad "installed p3spawn with the examples printed: $out"

@@ -15,16 +15,18 @@ import tempfile
 import time
 import unittest
 
+NEED = "Debian's chromium, chromium-driver and python3-selenium"
 try:
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.by import By
     from selenium.webdriver.common.keys import Keys
 except ImportError:
-    print("no selenium: skipped")
+    print("no selenium for /usr/bin/python3: skipped; the page's tests need "
+          f"{NEED}")
     sys.exit(77)
 if not os.path.exists("/usr/bin/chromedriver"):
-    print("no chromedriver: skipped")
+    print(f"no /usr/bin/chromedriver: skipped; the page's tests need {NEED}")
     sys.exit(77)
 
 ROTADRAW, ROTATREE = sys.argv[1], sys.argv[2]
