@@ -86,6 +86,31 @@ class Desk(OneBrowser):
         self.d.find_element(By.TAG_NAME, "body").send_keys(Keys.ALT, "-")
         self.assertNotEqual("fitted", self.d.find_element(By.ID, "zoomShown").text)
 
+    # Zoomed in, each step brings the node it turns into view, and a zoom
+    # keeps it where it stood on the screen.
+    def test_view_follows_the_step(self):
+        values = [17, 3, 29, 38, 1, 22, 35, 8, 11, 30, 24, 6, 33, 19, 14, 27, 39, 2, 26, 13,
+                  37, 10, 21, 32, 5, 16, 36, 25, 9, 31, 4, 18, 34, 12, 23, 40, 7, 20, 28, 15]
+        _, page = draw(f"40 {' '.join(map(str, values))} 16")
+        load(self.d, f"file://{page}#step=40")
+        for _ in range(8):
+            if self.d.find_element(By.ID, "zoomShown").text == "200%":
+                break
+            self.d.find_element(By.ID, "zoomIn").click()
+        turned = ("const box = document.getElementById('picture').getBoundingClientRect();"
+                  "const b = document.querySelector('#picture g.node.pivot')"
+                  ".querySelector('circle.body').getBoundingClientRect(); return [b.left >= "
+                  "box.left && b.right <= box.right && b.top >= box.top && b.bottom <= "
+                  "box.bottom, b.left + b.width / 2, b.top + b.height / 2]")
+        for _ in range(3):
+            self.key("]")
+            self.assertIn("rotated", self.d.find_element(By.ID, "heading").text)
+            self.assertTrue(self.js(turned)[0], self.d.find_element(By.ID, "heading").text)
+        was = self.js(turned)
+        self.d.find_element(By.ID, "zoomIn").click()
+        now = self.js(turned)
+        self.assertLess(abs(now[1] - was[1]) + abs(now[2] - was[2]), 4)
+
     # Every step on one page has the legend at its top and a way back;
     # printed, no control or field shows, the legend does, and a picture
     # stays whole on its sheet.

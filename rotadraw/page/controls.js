@@ -8,7 +8,7 @@ import {pause, play, playing} from "../../common/page/player.js";
 import {changeSpeed} from "../../common/page/speed.js";
 import {keepingMiddle, nextZoom, panWhenDragged} from "../../common/page/zoom.js";
 import {showAll, showOne} from "./all.js";
-import {go, show} from "./cursor.js";
+import {focusBox, go, show} from "./cursor.js";
 import {drawChart, markChart} from "./glance.js";
 import {zoomOf} from "./layout.js";
 import {drawView, measure} from "./picture.js";
@@ -35,14 +35,25 @@ export function setHeights(page, on) {
 // (null), with what stood in the middle of the view kept there.
 function setScale(page, scale) {
   const box = $("picture");
-  keepingMiddle(box, () => {
+  const redraw = () => {
     page.scale = scale;
     $("full").checked = scale === 1;
     box.className = scale === null ? "fit" : "zoomed";
     $("zoomShown").textContent = scale === null ? "fitted" : `${Math.round(scale * 100)}%`;
     if (page.cursor.at >= 0)
       show(page, false);
-  });
+  };
+  // What the step is about (where it turns, first) stays where it is on
+  // the screen; without it, what stood in the middle of the view.
+  const turning = page.cursor.at >= 0 && focusBox(page, true) !== null;
+  const was = page.cursor.at >= 0 ? focusBox(page, turning) : null;
+  if (!was)
+    return keepingMiddle(box, redraw);
+  const onScreen = {x: was.x - box.scrollLeft, y: was.y - box.scrollTop};
+  redraw();
+  const now = focusBox(page, turning);
+  if (now)
+    box.scrollTo({left: now.x - onScreen.x, top: now.y - onScreen.y, behavior: "auto"});
 }
 
 // Zooms in (by 1) or out (by -1) from the size shown; out past the window's

@@ -12,7 +12,7 @@ import {placesOf, zoomOf} from "./layout.js";
 import {lookOf} from "./look.js";
 import {drawPicture, measure} from "./picture.js";
 import {apply, newMarks, undo} from "./replay.js";
-import {headingOf, turnsOf} from "./steps.js";
+import {headingOf, isLookup, makesNode, turnsOf} from "./steps.js";
 import {checksAt, showWhy} from "./why.js";
 
 // Moves the tree to step k in two steps: to the step before it, undoing
@@ -30,6 +30,58 @@ function moveTo(cursor, k) {
 // Puts other steps under the cursor, whose tree `tree` stands at step at.
 export function setCursor(page, steps, at, tree) {
   Object.assign(page.cursor, {steps, at, tree, marks: newMarks()});
+}
+
+// The nodes the step is about, which the view follows: the new node, the
+// node a rotation turns and the one that rises, the end of the lookup's way.
+function focusOf(page, turning) {
+  const {steps, at, tree, marks} = page.cursor;
+  const step = steps[at];
+  if (!step)
+    return [];
+  const numbers = isLookup(step) ? step.way.slice(-1) : turning ? [...marks.pivots] :
+    [...(makesNode(step) ? [step.node] : []), ...marks.pivots, ...marks.risers];
+  return numbers.map((n) => tree.nodes[n]).filter(Boolean);
+}
+
+// Where the step's nodes (or only the nodes it turns) stand in the picture
+// box, in its scrolled coordinates: their middle, and the box round them;
+// or null.
+export function focusBox(page, turning = false) {
+  const nodes = new Set(focusOf(page, turning));
+  const places = page.live.picture?.places.filter((p) => nodes.has(p.node)) ?? [];
+  if (!places.length)
+    return null;
+  const box = $("picture"), svg = page.live.svg;
+  const dx = svg.getBoundingClientRect().left - box.getBoundingClientRect().left +
+    box.scrollLeft;
+  const dy = svg.getBoundingClientRect().top - box.getBoundingClientRect().top +
+    box.scrollTop;
+  const room = (page.live.picture.r + 12) * page.live.picture.scale;
+  const xs = places.map((p) => p.x + dx), ys = places.map((p) => p.y + dy);
+  const left = Math.min(...xs) - room, right = Math.max(...xs) + room;
+  const top = Math.min(...ys) - room, bottom = Math.max(...ys) + room;
+  return {left, right, top, bottom, x: (left + right) / 2, y: (top + bottom) / 2};
+}
+
+// A picture larger than its box is scrolled, gliding unless the reader
+// asked for less motion, to bring what the step is about into view; what
+// the reader dragged stays until the next step.
+function follow(page, glide) {
+  const box = $("picture");
+  let f = box.scrollWidth > box.clientWidth || box.scrollHeight > box.clientHeight ?
+    focusBox(page) : null;
+  if (!f)
+    return;
+  // Too far apart to show together: where it turns.
+  if (f.right - f.left > box.clientWidth || f.bottom - f.top > box.clientHeight)
+    f = focusBox(page, true) ?? f;
+  const inView = f.left >= box.scrollLeft && f.right <= box.scrollLeft + box.clientWidth &&
+    f.top >= box.scrollTop && f.bottom <= box.scrollTop + box.clientHeight;
+  if (inView)
+    return;
+  box.scrollTo({left: f.x - box.clientWidth / 2, top: f.y - box.clientHeight / 2,
+                behavior: glide && !page.reducedMotion.matches ? "smooth" : "auto"});
 }
 
 // Draws the step the tree is in. Neighbouring steps glide, unless the
@@ -57,6 +109,7 @@ export function show(page, glide) {
   $("treeText").textContent = treeWords(tree);
   drawPicture(page.live, picture, heading,
               glide && !page.reducedMotion.matches ? 0.6 * stepMs() : 0);
+  follow(page, glide);
   if (!playing(page.player))
     $("said").textContent = heading.replace(/^== /, "");
 }
