@@ -70,6 +70,30 @@ class Page(OneBrowser):
             "the last pictures were never drawn")
         self.assertEqual(want, [shape(p) for p in drawn()])
 
+    # #all=turns holds exactly the steps that turn, each with its words and
+    # heights; #all has the words too.
+    def test_every_step_that_turns(self):
+        out, page = draw(NINE, "--explain")
+        turning = [(h, lines) for (h, _), lines in zip(text_pictures(out), text_explanations(out))
+                   if "rotated" in h]
+        load(self.d, f"file://{page}#all=turns")
+        wait_until(lambda: self.js("scrollBy(0, 500); return document.querySelectorAll("
+                                   "'#pictures .still[style]').length === 0"),
+                   "the pictures were never drawn")
+        sections = self.d.find_elements(By.CSS_SELECTOR, "#pictures section")
+        self.assertEqual([h for h, _ in turning],
+                         [s.find_element(By.TAG_NAME, "h2").text for s in sections])
+        self.assertEqual([lines for _, lines in turning],
+                         [[li.text for li in s.find_elements(By.CSS_SELECTOR, "ul.words li")]
+                          for s in sections])
+        self.assertTrue(all(s.find_elements(By.CSS_SELECTOR, "text.height") for s in sections))
+        self.assertEqual(f"All {len(turning)} steps that turn.",
+                         self.d.find_element(By.ID, "allNote").text)
+        load(self.d, f"file://{page}#all")
+        second = self.d.find_elements(By.CSS_SELECTOR, "#pictures section")[1]
+        self.assertEqual(text_explanations(out)[1],
+                         [li.text for li in second.find_elements(By.CSS_SELECTOR, "ul.words li")])
+
     # Beside each step, what its balancing did, in the words of --explain;
     # the nodes it checked marked, and the line of the code that acted.
     def test_explanations(self):

@@ -7,21 +7,31 @@ import {pause} from "../../common/page/player.js";
 import {go} from "./cursor.js";
 import {FULL_SIZE, pictureSize, placesOf} from "./layout.js";
 import {lookOf} from "./look.js";
-import {apply, newMarks, newTree, undo} from "./replay.js";
-import {headingOf, isLookup} from "./steps.js";
+import {checkLines, insertionChecks, wayLines} from "./explain.js";
+import {apply, copyTree, newMarks, newTree, undo} from "./replay.js";
+import {moduleTree} from "./runs.js";
+import {headingOf, isLookup, turnsOf} from "./steps.js";
 import {escapeText, pictureText} from "./still.js";
 
 // A long run is cut after this many steps; the rest one at a time.
 const ALL_STEPS_MAX = 5000;
 // How far from the window a picture is drawn before it is scrolled to.
 const ALL_NEAR = "1500px";
+// Draws the pictures of every step shown that are not drawn yet.
+let drawRest = null;
+addEventListener("beforeprint", () => drawRest?.());
 
-export function showAll(page) {
+// Every step, or with `turns` only the steps that turn, each with what its
+// balancing did in words; the steps that turn with the heights as well.
+export function showAll(page, turns = false) {
   pause(page.player);
   const steps = page.cursor.steps;
-  const count = Math.min(steps.length, ALL_STEPS_MAX);
+  const shown = [];
+  for (let k = 0; k < steps.length && shown.length < ALL_STEPS_MAX; k++)
+    if (!turns || turnsOf(steps[k]).length)
+      shown.push(k);
   const parts = [];
-  for (let k = 0; k < count; k++) {
+  for (const k of shown) {
     // Room for the picture before it is drawn: as wide as it will be, and
     // as tall as the tree after its insertion.
     const step = steps[k];
@@ -30,11 +40,14 @@ export function showAll(page) {
     const {width, height} = pictureSize(page.geometry, nodes, row && row.height ? row.height : 1);
     parts.push(`<section class="step"><h2>${escapeText(headingOf(step, page.values))}</h2>` +
                `<div class="still" data-step="${k}" style="width: ${width}px; ` +
-               `height: ${height}px"></div></section>`);
+               `height: ${height}px"></div><ul class="words"></ul></section>`);
   }
-  $("allNote").textContent = count < steps.length ?
-    `The first ${count} of ${steps.length} steps; the rest one at a time, ` +
-    `from #step=${count + 1}.` : `All ${count} steps.`;
+  const count = shown.length;
+  const all = turns ? steps.filter((s) => turnsOf(s).length).length : steps.length;
+  const what = turns ? "steps that turn" : "steps";
+  $("allNote").textContent = count < all ?
+    `The first ${count} of ${all} ${what}; the rest one at a time, ` +
+    `from #step=${shown[count - 1] + 2}.` : `All ${count} ${what}.`;
   $("pictures").innerHTML = parts.join("");
   $("one").hidden = true;
   $("practise").hidden = true;
@@ -42,24 +55,44 @@ export function showAll(page) {
   // The legend goes with the pictures, and the way back to the step shown.
   $("allLegend").append($("legend"));
   $("stepByStep").href = `#step=${Math.max(1, page.cursor.at + 1)}`;
-  history.replaceState(null, "", "#all");
-  drawWhenNear(page, steps);
+  history.replaceState(null, "", turns ? "#all=turns" : "#all");
+  drawWhenNear(page, steps, turns);
 }
 
-function drawWhenNear(page, steps) {
+function drawWhenNear(page, steps, heights) {
   const replay = {tree: newTree(), at: -1};
+  let kept = null; // the checks of the insertion last drawn
   const draw = (box) => {
     const k = Number(box.dataset.step);
-    const marks = newMarks();
+    const step = steps[k];
     while (replay.at >= k)
       undo(replay.tree, steps[replay.at--]);
     while (replay.at < k - 1)
       apply(replay.tree, steps[++replay.at]);
+    // The checks of the insertion, worked out from its tree before it.
+    let checks = null;
+    if (!isLookup(step) && step.levels > 0) {
+      if (kept?.node !== step.node) {
+        const before = copyTree(replay.tree);
+        for (let j = k - 1; j >= 0 && steps[j].node === step.node; j--)
+          undo(before, steps[j]);
+        kept = {node: step.node,
+                levels: insertionChecks(moduleTree(before), step.value).levels};
+      }
+      checks = kept.levels[step.level - 1] ?? [];
+    }
+    const marks = newMarks();
     apply(replay.tree, steps[++replay.at], marks);
-    const heading = headingOf(steps[k], page.values);
+    const heading = headingOf(step, page.values);
     box.innerHTML = pictureText(placesOf(replay.tree, page.geometry, FULL_SIZE,
-                                         lookOf(steps[k], marks, false)), heading);
+                                         lookOf(step, marks, heights, checks)), heading);
     box.removeAttribute("style");
+    const lines = isLookup(step) ? wayLines(step, page.values) : checks ? checkLines(checks) : [];
+    box.nextElementSibling.replaceChildren(...lines.map((text) => {
+      const li = document.createElement("li");
+      li.textContent = text;
+      return li;
+    }));
   };
   page.allSeen?.disconnect();
   page.allSeen = new IntersectionObserver((seen) => {
@@ -72,6 +105,13 @@ function drawWhenNear(page, steps) {
   }, {rootMargin: ALL_NEAR});
   for (const box of $("pictures").querySelectorAll(".still"))
     page.allSeen.observe(box);
+  // Printed, every picture is drawn, not only those that came near.
+  drawRest = () => {
+    for (const box of $("pictures").querySelectorAll(".still[style]")) {
+      page.allSeen.unobserve(box);
+      draw(box);
+    }
+  };
 }
 
 export function showOne(page, k) {

@@ -82,8 +82,8 @@ export function followAddress(page) {
   $("addressNote").hidden = true;
   if (seed)
     practise(page, text, seed[1] !== undefined);
-  else if (location.hash === "#all")
-    showAll(page);
+  else if (location.hash === "#all" || location.hash === "#all=turns")
+    showAll(page, location.hash === "#all=turns");
   else
     showOne(page, addressed("step"));
 }

@@ -67,7 +67,7 @@ function startPage() {
   startPractising(page);
   // Showing a step names it in the address, which may ask for another view.
   const hash = location.hash;
-  $("one").hidden = hash === "#all" || hash.startsWith("#practise");
+  $("one").hidden = hash.startsWith("#all") || hash.startsWith("#practise");
   setSteps(page, record.steps, addressed("step"), record.failure, stats);
   if ($("one").hidden) {
     history.replaceState(null, "", hash);
