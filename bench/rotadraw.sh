@@ -4,7 +4,8 @@
 # one run, and prints the best and the median of each and the ratio. Then
 # the page's size, and in Chromium (bench/page_times.py) how long pages of
 # 2,000, 20,000 and 100,000 values take to open at their last step, and how
-# long the page's controls and a paste take at 20,000 values.
+# long the page's controls and a paste take at 20,000 values; and how many
+# pages the page prints to (bench/print_pages.py).
 # Usage: bench/rotadraw.sh [BUILD_DIR] [RUNS]    (defaults: build 9)
 set -euo pipefail
 build=${1:-build}
@@ -52,4 +53,5 @@ echo "page: $(stat -c %s "$work/page.html") bytes"
 
 if command -v chromium >/dev/null && /usr/bin/python3 -c 'import selenium' 2>/dev/null; then
     /usr/bin/python3 "$(dirname "$0")/page_times.py" "$draw" 3
+    /usr/bin/python3 "$(dirname "$0")/print_pages.py" "$draw"
 fi
