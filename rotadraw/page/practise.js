@@ -200,7 +200,12 @@ function markValue(d) {
     mark.textContent = v;
     return [mark, " "];
   });
-  $("practise-values").replaceChildren(...parts);
+  const list = $("practise-values");
+  list.replaceChildren(...parts);
+  const mark = list.querySelector("mark");
+  if (mark)
+    list.scrollTop += mark.getBoundingClientRect().top - list.getBoundingClientRect().top -
+      list.clientHeight / 3;
 }
 
 // The subtree being balanced: its root's number, or null.
