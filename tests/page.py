@@ -105,8 +105,9 @@ SHOWN = """return [...document.querySelectorAll(arguments[0] + ' svg')].map(s =>
 
 
 def reduce_motion(d, on):
-    """Whether the page is told that the reader asks for less motion."""
-    d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [
+    """Whether the page is told that the reader asks for less motion, on the
+    screen: this emulation replaces any other, printing's too."""
+    d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": "", "features": [
         {"name": "prefers-reduced-motion", "value": "reduce" if on else ""}]})
 
 
