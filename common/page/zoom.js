@@ -3,7 +3,7 @@
 // picture dragged about with the mouse.
 
 // The sizes a picture can be zoomed to, times its full size.
-export const ZOOMS = [0.05, 0.1, 0.25, 0.5, 0.75, 1, 1.5, 2, 3, 4];
+const ZOOMS = [0.05, 0.1, 0.25, 0.5, 0.75, 1, 1.5, 2, 3, 4];
 
 // The size after zooming in (by 1) or out (by -1) from `now`, where `fit`
 // is the size that fits the box: null, for fitted, once out past it.

@@ -17,7 +17,7 @@ export function verdictOf(check) {
 }
 
 // Whether the check turned its node.
-export function turns(check) {
+function turns(check) {
   return Math.abs(check.hLeft - check.hRight) > 1;
 }
 
