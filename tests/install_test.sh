@@ -26,7 +26,7 @@ rendered() {
     [ -s "$work/warnings" ] && bad "$1 on $2: $(cat "$work/warnings")"
 }
 
-for p in chronsort rotatree rotadraw p2spawn p3spawn; do
+for p in chronsort rotatree rotadraw spawndraw p2spawn p3spawn; do
     [ -x "$prefix/$bindir/$p" ] || bad "$bindir/$p: missing"
     page=$prefix/$mandir/man1/$p.1
     if [ ! -f "$page" ]; then

@@ -1,0 +1,354 @@
+// The drawings of a run on the terminal: the tree of processes, the
+// timeline of their events, and the output each wrote.
+
+#include "run.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+static const char *const BOLD = "\033[1m";
+static const char *const DIM = "\033[2m";
+static const char *const RED = "\033[31m";
+static const char *const GREEN = "\033[32m";
+static const char *const CYAN = "\033[36m";
+static const char *const YELLOW = "\033[33m";
+static const char *const PLAIN = "\033[m";
+
+static void
+paint(FILE *out, const Look &look, const char *how, const std::string &text)
+{
+    if (look.colour)
+        fprintf(out, "%s%s%s", how, text.c_str(), PLAIN);
+    else
+        fputs(text.c_str(), out);
+}
+
+// Bytes a command chose, fit for the terminal: a control byte, or one past
+// ASCII that doesn't start a well-formed UTF-8 character, as \xHH.
+static std::string
+printable(const std::string &s, bool keepTabs)
+{
+    std::string r;
+    for (size_t i = 0; i < s.size(); i++) {
+        unsigned char c = (unsigned char)s[i];
+        size_t len = c < 0x80 ? 1
+                     : (c & 0xe0) == 0xc0 && c >= 0xc2 ? 2
+                     : (c & 0xf0) == 0xe0             ? 3
+                     : (c & 0xf8) == 0xf0 && c <= 0xf4 ? 4
+                                                       : 0;
+        bool whole = len > 1 && i + len <= s.size();
+        for (size_t k = 1; whole && k < len; k++)
+            whole = ((unsigned char)s[i + k] & 0xc0) == 0x80;
+        if (whole) {
+            r.append(s, i, len);
+            i += len - 1;
+        } else if (c == '\\') {
+            r += "\\\\";
+        } else if ((c < 0x20 && !(keepTabs && c == '\t')) || c >= 0x7f) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02x", c);
+            r += hex;
+        } else {
+            r.push_back((char)c);
+        }
+    }
+    return r;
+}
+
+// An argument as a shell would need it typed.
+static std::string
+quoted(const std::string &arg)
+{
+    bool plain = !arg.empty();
+    for (char c : arg)
+        plain = plain && (isalnum((unsigned char)c) ||
+                          strchr("%+,-./:=@_", c) != nullptr);
+    if (plain)
+        return arg;
+    std::string q = "'";
+    for (char c : arg)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return printable(q + "'", false);
+}
+
+std::string
+argumentsText(const std::vector<std::string> &argv, long argc)
+{
+    std::string s;
+    for (const std::string &a : argv)
+        s += (s.empty() ? "" : " ") + quoted(a);
+    if (argc > (long)argv.size())
+        s += " … (" + std::to_string(argc) + " in all)";
+    return s;
+}
+
+std::string
+duration(long long us)
+{
+    char text[32];
+    if (us < 1000)
+        snprintf(text, sizeof text, "%lld µs", us);
+    else if (us < 1000000)
+        snprintf(text, sizeof text, "%.1f ms", us / 1000.0);
+    else
+        snprintf(text, sizeof text, "%.2f s", us / 1e6);
+    return text;
+}
+
+// What became of a process, after its name.
+static std::string
+fate(const Run &run, const Proc &p)
+{
+    std::string s;
+    if (p.threads > 0)
+        s += ", " + std::to_string(p.threads + 1) + " threads";
+    if (p.failedExecs > 0)
+        s += ", " + std::to_string(p.failedExecs) + " failed exec" +
+             (p.failedExecs == 1 ? "" : "s");
+    if (p.adopted >= 0)
+        s += ", orphaned: adopted by " + std::to_string(p.adopter) +
+             (p.adopterIsInit ? " (init)" : " (a subreaper)");
+    if (p.ended < 0)
+        return s + (p.running ? ", still running" : "");
+    s += ", " + p.ending;
+    if (p.reaped < 0)
+        return s + ", never reaped";
+    const Event &end = run.events[(size_t)p.ended];
+    const Event &reap = run.events[(size_t)p.reaped];
+    if (p.reaper == 0)
+        return s + ", reaped by the kernel at once (its parent ignores "
+                   "SIGCHLD)";
+    return s + ", reaped by " + std::to_string(p.reaper) + " after " +
+           duration(reap.us - end.us) + " as a zombie";
+}
+
+static void
+treeLine(FILE *out, const Run &run, const Look &look, int i,
+         const std::string &lead, bool last, bool top)
+{
+    const Proc &p = run.procs[(size_t)i];
+    fputs(lead.c_str(), out);
+    if (!top)
+        fputs(last ? "└─ " : "├─ ", out);
+    paint(out, look, BOLD, std::to_string(p.pid));
+    fputc(' ', out);
+    for (size_t k = 0; k < p.programs.size(); k++) {
+        if (k > 0)
+            fputs(" → ", out);
+        paint(out, look, k > 0 ? CYAN : "", printable(p.programs[k], false));
+    }
+    const Proc *parent =
+        p.parent >= 0 ? &run.procs[(size_t)p.parent] : nullptr;
+    if (p.programs.size() > 1 && (parent == nullptr || p.argv != parent->argv))
+        fprintf(out, " (%s)", argumentsText(p.argv, p.argc).c_str());
+    std::string f = fate(run, p);
+    if (!f.empty()) {
+        bool bad = p.ending.compare(0, 6, "killed") == 0;
+        paint(out, look, bad ? RED : DIM, ":" + f.substr(1));
+    }
+    fputc('\n', out);
+}
+
+void
+drawTree(FILE *out, const Run &run, const Look &look)
+{
+    if (run.root < 0)
+        return;
+    paint(out, look, BOLD, "== the processes, each under the one that made it");
+    fputc('\n', out);
+    // Depth first, without recursion: a run may nest deeply.
+    struct Item {
+        int proc;
+        std::string lead;
+        bool last, top;
+    };
+    std::vector<Item> stack = {{run.root, "", true, true}};
+    while (!stack.empty()) {
+        Item it = stack.back();
+        stack.pop_back();
+        treeLine(out, run, look, it.proc, it.lead, it.last, it.top);
+        const std::vector<int> &kids = run.procs[(size_t)it.proc].children;
+        std::string lead = it.top ? "" : it.lead + (it.last ? "   " : "│  ");
+        for (size_t k = kids.size(); k-- > 0;)
+            stack.push_back({kids[k], lead, k + 1 == kids.size(), false});
+    }
+}
+
+// The processes in the tree's order.
+static std::vector<int>
+treeOrder(const Run &run)
+{
+    std::vector<int> order, stack = {run.root};
+    while (!stack.empty()) {
+        int i = stack.back();
+        stack.pop_back();
+        order.push_back(i);
+        const std::vector<int> &kids = run.procs[(size_t)i].children;
+        for (size_t k = kids.size(); k-- > 0;)
+            stack.push_back(kids[k]);
+    }
+    return order;
+}
+
+static char
+mark(const Event &e)
+{
+    static const struct {
+        const char *kind;
+        char mark;
+    } marks[] = {{"begin", '-'},  {"fork", 'F'},   {"exec", 'E'},    {"execfail", 'X'},
+                 {"write", 'W'},  {"signal", 'S'},  {"thread", 'T'},
+                 {"wait", '['},   {"waited", ']'},  {"exit", '#'},
+                 {"reaped", 'R'}, {"adopted", 'A'}, {"running", '>'}};
+    for (const auto &m : marks)
+        if (e.kind == m.kind)
+            return m.mark;
+    return '?';
+}
+
+static const char *
+markColour(char c)
+{
+    switch (c) {
+    case 'F':
+    case '+':
+        return GREEN;
+    case 'E':
+        return CYAN;
+    case 'X':
+    case '#':
+    case 'z':
+    case 'R':
+        return RED;
+    case '[':
+    case '=':
+    case ']':
+        return YELLOW;
+    default:
+        return "";
+    }
+}
+
+void
+drawTimeline(FILE *out, const Run &run, const Look &look)
+{
+    if (run.root < 0 || run.events.empty())
+        return;
+    paint(out, look, BOLD, "== the timeline, one column an event");
+    fputs("\n   F forks, + is made, E execs, X exec fails, W writes, "
+          "S signal, T thread,\n   [==] waits, # ends, z zombie, R reaped, "
+          "A adopted, > still running\n", out);
+    std::vector<int> order = treeOrder(run);
+    int label = 0;
+    for (int i : order)
+        label = std::max(label,
+                         (int)std::to_string(run.procs[(size_t)i].pid).size());
+    int width = std::max(10, look.width - label - 2);
+    size_t n = run.events.size();
+    // Each process's row, from its making to its reaping, drawn a block of
+    // columns at a time.
+    std::vector<std::string> rows(run.procs.size());
+    std::vector<size_t> rowFrom(run.procs.size());
+    for (size_t i = 0; i < run.procs.size(); i++) {
+        const Proc &p = run.procs[i];
+        size_t from = p.born >= 0 ? (size_t)p.born : 0;
+        size_t to = p.reaped >= 0 ? (size_t)p.reaped + 1 : n;
+        std::string &row = rows[i];
+        rowFrom[i] = from;
+        row.assign(to - from, '-');
+        bool waiting = false, zombie = false;
+        for (size_t c = from; c < to; c++) {
+            const Event &e = run.events[c];
+            char &at = row[c - from];
+            if (c == (size_t)p.born) {
+                at = '+';
+            } else if (run.procOf[c] == (int)i) {
+                at = mark(e);
+                waiting = e.kind == "wait" ? true
+                          : e.kind == "waited" ? false
+                                               : waiting;
+                zombie = zombie || e.kind == "exit";
+            } else {
+                at = zombie ? 'z' : waiting ? '=' : '-';
+            }
+        }
+    }
+    for (size_t c0 = 0; c0 < n; c0 += (size_t)width) {
+        size_t c1 = std::min(n, c0 + (size_t)width);
+        fprintf(out, "%*s events %zu to %zu\n", label, "",
+                (size_t)run.events[c0].seq, (size_t)run.events[c1 - 1].seq);
+        for (int i : order) {
+            const std::string &row = rows[(size_t)i];
+            size_t from = rowFrom[(size_t)i];
+            if (from >= c1 || from + row.size() <= c0)
+                continue;
+            fprintf(out, "%*d  ", label, run.procs[(size_t)i].pid);
+            for (size_t c = c0; c < std::min(c1, from + row.size()); c++) {
+                char at = c < from ? ' ' : row[c - from];
+                const char *colour = look.colour ? markColour(at) : "";
+                if (*colour != '\0')
+                    fprintf(out, "%s%c%s", colour, at, PLAIN);
+                else
+                    fputc(at, out);
+            }
+            fputc('\n', out);
+        }
+    }
+}
+
+void
+drawOutput(FILE *out, const Run &run, const Look &look)
+{
+    struct Partial {
+        int proc;
+        int fd;
+        std::string text;
+    };
+    std::vector<Partial> open;
+    int label = 0;
+    for (const Proc &p : run.procs)
+        label = std::max(label, (int)std::to_string(p.pid).size());
+    bool any = false;
+    auto line = [&](int proc, int fd, const std::string &text) {
+        if (!any) {
+            paint(out, look, BOLD, "== the output, each line after the pid "
+                                   "that wrote it (! for standard error)");
+            fputc('\n', out);
+            any = true;
+        }
+        fprintf(out, "%*d %s ", label, run.procs[(size_t)proc].pid,
+                fd == 2 ? "!" : "│");
+        fputs(printable(text, true).c_str(), out);
+        fputc('\n', out);
+    };
+    long long lost = 0;
+    for (size_t e = 0; e < run.events.size(); e++) {
+        const Event &ev = run.events[e];
+        if (ev.kind != "write")
+            continue;
+        int fd = atoi(ev.f[0].c_str());
+        int proc = run.procOf[e];
+        lost += atoll(ev.f[1].c_str()) - (long long)ev.f[2].size();
+        size_t k = 0;
+        while (k < open.size() && (open[k].proc != proc || open[k].fd != fd))
+            k++;
+        if (k == open.size())
+            open.push_back({proc, fd, ""});
+        std::string text = open[k].text + ev.f[2];
+        size_t start = 0, nl;
+        while ((nl = text.find('\n', start)) != std::string::npos) {
+            line(proc, fd, text.substr(start, nl - start));
+            start = nl + 1;
+        }
+        open[k].text = text.substr(start);
+        if (open[k].text.empty())
+            open.erase(open.begin() + (long)k);
+    }
+    for (const Partial &p : open)
+        line(p.proc, p.fd, p.text + " (no line end)");
+    if (lost > 0)
+        fprintf(out, "%*s (%lld bytes more were written; the record keeps "
+                "the first %d)\n", label, "", lost, MAX_OUTPUT);
+}

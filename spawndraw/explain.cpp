@@ -1,0 +1,226 @@
+// Each event of a run in words: what the process did, what the kernel did
+// for it, and what can happen next.
+
+#include "run.h"
+
+#include <cstdlib>
+
+std::string argumentsText(const std::vector<std::string> &argv, long argc);
+std::string duration(long long us);
+
+static std::string
+who(const Run &run, int proc, const std::vector<std::string> &names)
+{
+    return std::to_string(run.procs[(size_t)proc].pid) + " (" +
+           names[(size_t)proc] + ")";
+}
+
+static std::string
+stream(const std::string &fd)
+{
+    return fd == "1"   ? "standard output"
+           : fd == "2" ? "standard error"
+                       : "descriptor " + fd;
+}
+
+// A wait's result, as "exited 0" or "killed by SIGTERM (core dumped)".
+static std::string
+statusText(const std::vector<std::string> &f, size_t at)
+{
+    if (f.size() <= at + 1)
+        return f.size() > at ? f[at] : "";
+    std::string s = f[at] == "killed"    ? "killed by " + f[at + 1]
+                    : f[at] == "stopped" ? "stopped by " + f[at + 1]
+                                         : f[at] + " " + f[at + 1];
+    if (f.size() > at + 2 && f[at + 2] == "core")
+        s += " (core dumped)";
+    return s;
+}
+
+static std::string
+shownBytes(const std::string &bytes)
+{
+    std::string s;
+    for (char ch : bytes) {
+        unsigned char c = (unsigned char)ch;
+        if (s.size() >= 60) {
+            s += "…";
+            break;
+        }
+        if (c == '\n')
+            s += "\\n";
+        else if (c == '\t')
+            s += "\\t";
+        else if (c == '\\' || c == '"')
+            s += std::string("\\") + ch;
+        else if (c < 0x20 || c >= 0x7f) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02x", c);
+            s += hex;
+        } else
+            s += ch;
+    }
+    return "\"" + s + "\"";
+}
+
+static std::string
+waitTarget(const std::string &t)
+{
+    if (t == "any")
+        return "any child: it sleeps until one ends";
+    if (t == "group")
+        return "any child in its process group: it sleeps until one ends";
+    if (t.compare(0, 6, "group=") == 0)
+        return "any child in process group " + t.substr(6) +
+               ": it sleeps until one ends";
+    if (t.compare(0, 6, "pidfd=") == 0)
+        return "the child of pidfd " + t.substr(6) +
+               ": it sleeps until that child ends";
+    return t + ": it sleeps until that child ends";
+}
+
+std::string
+explainEvent(const Run &run, int e, const std::vector<std::string> &names)
+{
+    const Event &ev = run.events[(size_t)e];
+    const std::vector<std::string> &f = ev.f;
+    int i = run.procOf[(size_t)e];
+    std::string p = std::to_string(ev.pid), pn = who(run, i, names);
+    if (ev.kind == "begin") {
+        std::string s = "spawndraw (" + p + ") follows every process of " +
+                        argumentsText(run.argv, (long)run.argv.size());
+        if (f[0] == "every-call")
+            s += "; every system call stops it, since the filter that stops "
+                 "only the calls it records could not be set" +
+                 (f.size() > 1 ? ": " + errnoMessage(f[1]) : "");
+        return s;
+    }
+    if (ev.kind == "fork") {
+        const std::string &c = f[0];
+        if (i == run.root)
+            return pn + " forks " + c + " to run the command: a copy of " +
+                   "itself, that becomes the command at its exec";
+        if (f.size() > 1 && f[1] == "vfork")
+            return pn + " vforks " + c + ": a copy that shares its memory; " +
+                   p + " sleeps until " + c + " runs a program or ends";
+        return pn + " forks " + c + ": a copy of itself with a pid of its " +
+               "own; both go on from the fork" +
+               (f.size() > 1 ? " (made with clone)" : "");
+    }
+    if (ev.kind == "thread")
+        return pn + " starts a thread, " + f[0] +
+               ": the same process, with one more line of execution";
+    if (ev.kind == "exec") {
+        std::string s = p + " runs " + f[0] + " with exec: the pid stays " +
+                        p + ", the program is now " + baseName(f[0]) +
+                        "; arguments " +
+                        argumentsText(std::vector<std::string>(f.begin() + 3,
+                                                               f.end()),
+                                      atol(f[2].c_str()));
+        int tries = atoi(f[1].c_str());
+        if (tries > 0)
+            s += " (found after " + std::to_string(tries) + " tr" +
+                 (tries == 1 ? "y" : "ies") + " along PATH that failed)";
+        return s;
+    }
+    if (ev.kind == "execfail") {
+        int tries = atoi(f[2].c_str());
+        std::string s = pn + " tries to run " + f[0] + ": " +
+                        errnoMessage(f[1]) + " (" + f[1] + "); exec returns " +
+                        "-1, and " + p + " is still " + names[(size_t)i] +
+                        " and goes on";
+        if (tries > 1)
+            s += " (" + std::to_string(tries) +
+                 " tries along PATH, the last shown)";
+        return s;
+    }
+    if (ev.kind == "write") {
+        long long n = atoll(f[1].c_str());
+        std::string s = pn + " writes " + std::to_string(n) + " byte" +
+                        (n == 1 ? "" : "s") + " to " + stream(f[0]);
+        return f[2].empty() ? s + " (not kept)" : s + ": " + shownBytes(f[2]);
+    }
+    if (ev.kind == "wait") {
+        if (f.size() > 1 && f[1] == "nohang")
+            return pn + " checks, without sleeping, whether a child has " +
+                   "ended (WNOHANG)";
+        return pn + " waits for " + waitTarget(f[0]);
+    }
+    if (ev.kind == "waited") {
+        if (f[0] == "0")
+            return p + "'s wait returns 0: no child has ended yet";
+        if (f[0] == "-1" && f.size() > 1 && f[1] == "ECHILD")
+            return p + "'s wait returns -1 at once (ECHILD): it has no " +
+                   "child to wait for";
+        if (f[0] == "-1" && f.size() > 1 && f[1] == "EINTR")
+            return p + "'s wait is cut short by a signal: it returns -1 " +
+                   "(EINTR)";
+        if (f[0] == "-1")
+            return p + "'s wait fails: -1 (" +
+                   (f.size() > 1 ? f[1] : std::string("?")) + ")";
+        return p + "'s wait returns " + f[0] + ", " + statusText(f, 1);
+    }
+    if (ev.kind == "signal") {
+        if (f[0] == "SIGCHLD" && f.size() > 1)
+            return pn + " is sent SIGCHLD by the kernel: its child " + f[1] +
+                   " has ended or stopped";
+        if (f.size() > 1 && f[1] == p)
+            return pn + " receives " + f[0] + ", sent by itself";
+        if (f.size() > 1)
+            return pn + " receives " + f[0] + " from " + f[1];
+        return pn + " receives " + f[0] + " from the kernel";
+    }
+    if (ev.kind == "exit")
+        return pn + " ends: " + statusText(f, 0) +
+               ". Until its parent collects it, it is a zombie";
+    if (ev.kind == "reaped") {
+        const Proc &c = run.procs[(size_t)i];
+        std::string after =
+            c.ended >= 0 ? ", after " +
+                               duration(ev.us - run.events[(size_t)c.ended].us) +
+                               " as a zombie"
+                         : "";
+        if (f[0] == "0")
+            return "the kernel removes " + p + " at once: its parent " +
+                   "ignores SIGCHLD, so it leaves no zombie";
+        std::string by = f[0];
+        if (run.root >= 0 && by == std::to_string(run.procs[(size_t)run.root].pid))
+            by += " (spawndraw)";
+        else if (by == "1")
+            by += " (init)";
+        return by + " collects " + p + "'s exit status: " + p + " is gone" +
+               after;
+    }
+    if (ev.kind == "adopted")
+        return p + "'s parent has ended: " + p + " is an orphan, adopted by " +
+               f[0] + (f[1] == "init" ? " (init)" : ", the nearest subreaper") +
+               ", which collects it when it ends";
+    if (ev.kind == "running")
+        return pn + " is still running when spawndraw stops waiting: it " +
+               "goes on, no longer recorded";
+    if (ev.kind == "note")
+        return f.empty() ? "note" : f[0];
+    return pn + ": " + ev.kind;
+}
+
+void
+explainRun(FILE *out, const Run &run)
+{
+    std::vector<std::string> names;
+    for (size_t e = 0; e < run.events.size(); e++) {
+        names.resize(run.procs.size());
+        const Event &ev = run.events[e];
+        int i = run.procOf[e];
+        if (names[(size_t)i].empty())
+            names[(size_t)i] = run.procs[(size_t)i].programs[0];
+        if (ev.kind == "fork") {
+            // The child, made by this event, starts as its parent's program.
+            for (size_t k = names.size(); k-- > 0;)
+                if (run.procs[k].born == (int)e)
+                    names[k] = names[(size_t)i];
+        }
+        fprintf(out, "%5ld. %s\n", ev.seq, explainEvent(run, (int)e, names).c_str());
+        if (ev.kind == "exec")
+            names[(size_t)i] = baseName(ev.f[0]);
+    }
+}

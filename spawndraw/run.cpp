@@ -1,0 +1,259 @@
+// Reading a run's record back into its processes.
+
+#include "run.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+
+std::string
+baseName(const std::string &path)
+{
+    size_t slash = path.find_last_of('/');
+    std::string base = slash == std::string::npos || slash + 1 == path.size()
+                           ? path
+                           : path.substr(slash + 1);
+    return base.empty() ? "?" : base;
+}
+
+int
+signalNumber(const std::string &name)
+{
+    if (name.compare(0, 3, "SIG") != 0)
+        return 0;
+    for (int sig = 1; sig < 65; sig++) {
+        const char *abbrev = sigabbrev_np(sig);
+        if (abbrev != nullptr && name.compare(3, std::string::npos, abbrev) == 0)
+            return sig;
+    }
+    if (name.compare(0, 9, "SIGRTMIN+") == 0)
+        return SIGRTMIN + atoi(name.c_str() + 9);
+    return 0;
+}
+
+std::string
+errnoMessage(const std::string &name)
+{
+    for (int e = 1; e < 200; e++) {
+        const char *n = strerrorname_np(e);
+        if (n != nullptr && name == n)
+            return strerror(e);
+    }
+    return name;
+}
+
+int
+commandStatus(const Run &run)
+{
+    if (run.command < 0)
+        return -1;
+    const Proc &c = run.procs[(size_t)run.command];
+    if (c.ended < 0)
+        return -1;
+    const std::vector<std::string> &f = run.events[(size_t)c.ended].f;
+    if (f.size() >= 2 && f[0] == "exited")
+        return atoi(f[1].c_str());
+    if (f.size() >= 2 && f[0] == "killed")
+        return 128 + signalNumber(f[1]);
+    return -1;
+}
+
+// Splits a line at its tabs and unescapes each field after the fourth.
+static bool
+parseLine(char *line, Event *e)
+{
+    std::vector<const char *> parts;
+    std::vector<size_t> lens;
+    char *p = line;
+    for (;;) {
+        char *tab = strchr(p, '\t');
+        parts.push_back(p);
+        lens.push_back(tab != nullptr ? (size_t)(tab - p) : strlen(p));
+        if (tab == nullptr)
+            break;
+        p = tab + 1;
+    }
+    if (parts.size() < 4)
+        return false;
+    char *end;
+    errno = 0;
+    e->seq = strtol(parts[0], &end, 10);
+    if (end != parts[0] + lens[0] || lens[0] == 0 || errno != 0)
+        return false;
+    e->us = strtoll(parts[1], &end, 10);
+    if (end != parts[1] + lens[1] || lens[1] == 0 || errno != 0)
+        return false;
+    long pid = strtol(parts[2], &end, 10);
+    if (end != parts[2] + lens[2] || lens[2] == 0 || pid < 0 || pid > INT_MAX)
+        return false;
+    e->pid = (int)pid;
+    e->kind.assign(parts[3], lens[3]);
+    e->f.resize(parts.size() - 4);
+    for (size_t i = 4; i < parts.size(); i++)
+        if (!unescape(parts[i], lens[i], &e->f[i - 4]))
+            return false;
+    return true;
+}
+
+// The fields an event of each kind has at least; unknown kinds are kept
+// and drawn as they are, so that a newer record still reads.
+static size_t
+fieldsNeeded(const std::string &kind)
+{
+    static const struct {
+        const char *kind;
+        size_t fields;
+    } kinds[] = {{"fork", 1},    {"thread", 1},  {"exec", 3},
+                 {"execfail", 4}, {"write", 3},  {"wait", 1},
+                 {"waited", 1},  {"signal", 1},  {"exit", 2},
+                 {"reaped", 1},  {"adopted", 2}, {"refused", 1},
+                 {"begin", 1}};
+    for (const auto &k : kinds)
+        if (kind == k.kind)
+            return k.fields;
+    return 0;
+}
+
+static int
+number(const std::string &s)
+{
+    return atoi(s.c_str());
+}
+
+// The process an event is about, made if the record hadn't named it yet.
+static int
+processOf(Run *run, std::unordered_map<int, int> *current, int pid)
+{
+    auto found = current->find(pid);
+    if (found != current->end())
+        return found->second;
+    Proc p;
+    p.pid = pid;
+    p.parent = run->root;
+    p.programs.push_back("?");
+    int index = (int)run->procs.size();
+    if (run->root >= 0)
+        run->procs[(size_t)run->root].children.push_back(index);
+    run->procs.push_back(p);
+    (*current)[pid] = index;
+    return index;
+}
+
+static void
+apply(Run *run, std::unordered_map<int, int> *current, int e)
+{
+    const Event &ev = run->events[(size_t)e];
+    const std::vector<std::string> &f = ev.f;
+    if (ev.kind == "begin" && run->root < 0) {
+        Proc root;
+        root.pid = ev.pid;
+        root.programs.push_back("spawndraw");
+        run->root = (int)run->procs.size();
+        run->procs.push_back(root);
+        (*current)[ev.pid] = run->root;
+        run->mode = f[0];
+        size_t from = f[0] == "every-call" && f.size() > 1 ? 2 : 1;
+        run->argv.assign(f.begin() + (long)from, f.end());
+        run->procOf.push_back(run->root);
+        return;
+    }
+    int i = processOf(run, current, ev.pid);
+    run->procOf.push_back(i);
+    Proc *p = &run->procs[(size_t)i];
+    if (ev.kind == "fork") {
+        Proc child;
+        child.pid = number(f[0]);
+        child.parent = i;
+        child.programs.push_back(p->programs.back());
+        child.argv = p->argv;
+        child.argc = p->argc;
+        child.born = e;
+        int index = (int)run->procs.size();
+        run->procs[(size_t)i].children.push_back(index);
+        run->procs.push_back(child);
+        (*current)[child.pid] = index;
+        if (i == run->root && run->command < 0)
+            run->command = index;
+    } else if (ev.kind == "thread") {
+        p->threads++;
+    } else if (ev.kind == "exec") {
+        p->programs.push_back(baseName(f[0]));
+        p->argc = atol(f[2].c_str());
+        p->argv.assign(f.begin() + 3, f.end());
+    } else if (ev.kind == "execfail") {
+        p->failedExecs++;
+    } else if (ev.kind == "exit") {
+        p->ended = e;
+        p->ending = (f[0] == "killed" ? "killed by " : f[0] + " ") + f[1];
+        if (f.size() > 2)
+            p->ending += " (core dumped)";
+    } else if (ev.kind == "reaped") {
+        p->reaped = e;
+        p->reaper = number(f[0]);
+    } else if (ev.kind == "adopted") {
+        p->adopted = e;
+        p->adopter = number(f[0]);
+        p->adopterIsInit = f[1] == "init";
+    } else if (ev.kind == "running") {
+        p->running = true;
+    }
+}
+
+bool
+readRun(FILE *in, const char *name, Run *run)
+{
+    char *line = nullptr;
+    size_t size = 0;
+    ssize_t n;
+    long lineNo = 0;
+    std::unordered_map<int, int> current;
+    bool ok = true;
+    while ((n = getline(&line, &size, in)) > 0) {
+        lineNo++;
+        if (line[n - 1] == '\n')
+            line[--n] = '\0';
+        if (lineNo == 1) {
+            if (strcmp(line, eventsHeader) != 0) {
+                fprintf(stderr, "spawndraw: %s: not a record of spawndraw's "
+                        "(its first line is not \"spawndraw-events\" and "
+                        "version 1)\n", name);
+                ok = false;
+                break;
+            }
+            continue;
+        }
+        Event e;
+        if (strlen(line) != (size_t)n || !parseLine(line, &e) ||
+            e.f.size() < fieldsNeeded(e.kind)) {
+            fprintf(stderr, "spawndraw: %s: line %ld: not an event\n", name,
+                    lineNo);
+            ok = false;
+            break;
+        }
+        if (e.kind == "refused") {
+            run->refused = e.f[0];
+            continue;
+        }
+        if (run->root < 0 && e.kind != "begin") {
+            fprintf(stderr, "spawndraw: %s: line %ld: the record doesn't "
+                    "begin with its command\n", name, lineNo);
+            ok = false;
+            break;
+        }
+        run->events.push_back(std::move(e));
+        apply(run, &current, (int)run->events.size() - 1);
+    }
+    if (ok && ferror(in)) {
+        fprintf(stderr, "spawndraw: %s: %s\n", name, strerror(errno));
+        ok = false;
+    }
+    if (ok && lineNo == 0) {
+        fprintf(stderr, "spawndraw: %s: empty\n", name);
+        ok = false;
+    }
+    free(line);
+    return ok;
+}

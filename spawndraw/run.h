@@ -1,0 +1,72 @@
+// A run as spawndraw draws it: the events of its record, and the processes
+// they make, with what became of each.
+#pragma once
+
+#include "events.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct Proc {
+    int pid = 0;
+    int parent = -1;   // the process that made it; -1 for spawndraw's own
+    std::vector<int> children;
+    std::vector<std::string> programs; // inherited, then one per exec
+    std::vector<std::string> argv;     // its last exec's, or its parent's
+    long argc = 0;
+    int threads = 0;
+    int failedExecs = 0;
+    int born = -1;     // events: its fork, end, reaping and adoption
+    int ended = -1;
+    int reaped = -1;
+    int adopted = -1;
+    std::string ending; // "exited 0", "killed SIGTERM core"
+    int reaper = -1;    // the pid that collected it; 0 for the kernel
+    int adopter = 0;
+    bool adopterIsInit = true;
+    bool running = false; // still running when spawndraw stopped waiting
+};
+
+struct Run {
+    std::vector<Event> events;
+    std::vector<int> procOf; // each event's process
+    std::vector<Proc> procs; // in the order they were made
+    int root = -1;           // spawndraw's own process
+    int command = -1;        // the command's
+    std::string mode;        // "filtered", or "every-call" and why
+    std::vector<std::string> argv;
+    std::string refused;     // why tracing was refused, or empty
+};
+
+// Reads a record; false, having said why on stderr, when it isn't one.
+bool readRun(FILE *in, const char *name, Run *run);
+
+// The status a shell reports for the command: its exit status, or 128 plus
+// the number of the signal that killed it; -1 when the record has no end.
+int commandStatus(const Run &run);
+
+// The signal's number for its name (SIGTERM), or 0.
+int signalNumber(const std::string &name);
+
+// The message for an errno's name (ENOENT), or the name.
+std::string errnoMessage(const std::string &name);
+
+// The last part of a path.
+std::string baseName(const std::string &path);
+
+struct Look {
+    bool colour;
+    int width; // columns of the terminal, or 80
+};
+
+// The drawings, in the order the terminal shows them.
+void drawTree(FILE *out, const Run &run, const Look &look);
+void drawTimeline(FILE *out, const Run &run, const Look &look);
+void drawOutput(FILE *out, const Run &run, const Look &look);
+void explainRun(FILE *out, const Run &run);
+
+// One event in words, as --explain says it; names holds each process's
+// program at that moment.
+std::string explainEvent(const Run &run, int e,
+                         const std::vector<std::string> &names);

@@ -1,0 +1,311 @@
+// spawndraw: runs a command as a shell would and shows the processes it
+// made: who forked whom, what each ran, when each waited, ended and was
+// collected, and who wrote which line. Or draws a run recorded before.
+
+#include "run.h"
+#include "trace.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+static const char usage[] =
+    "usage: spawndraw [OPTION]... [--] COMMAND [ARG]...\n"
+    "       spawndraw [OPTION]... --from EVENTS\n";
+
+static const char help[] =
+    "Runs COMMAND as a shell would, following every process it makes, and\n"
+    "once all have ended draws on standard error the tree of processes, a\n"
+    "timeline of their forks, execs, writes, waits and ends, and the output\n"
+    "each wrote. The command's input, output and status are its own.\n"
+    "\n"
+    "  --explain          also say every event in words, in order\n"
+    "  --events FILE      write the run's record to FILE, an event a line\n"
+    "  --from EVENTS      draw a recorded run on standard output, running\n"
+    "                     nothing\n"
+    "  --no-wait-orphans  report once the command has ended, without\n"
+    "                     waiting for processes that outlive it (a second\n"
+    "                     Ctrl-C does the same at any time)\n"
+    "  --color=WHEN       colour the drawings: auto (the default) on a\n"
+    "                     terminal that shows it, unless NO_COLOR is set;\n"
+    "                     always; or never\n"
+    "  --help             print this and exit\n";
+
+enum Colour { AUTO, ALWAYS, NEVER };
+
+struct Options {
+    bool explain = false;
+    bool waitOrphans = true;
+    const char *eventsName = nullptr;
+    const char *fromName = nullptr;
+    Colour colour = AUTO;
+    char **command = nullptr;
+};
+
+static volatile sig_atomic_t interrupts;
+
+static void
+onInterrupt(int)
+{
+    interrupts++;
+}
+
+static int
+misused(const char *what, const char *o)
+{
+    fprintf(stderr, "spawndraw: %s '%s'\n", what, o);
+    fputs(usage, stderr);
+    return 2;
+}
+
+// Returns -1 to go on, or the status to end with.
+static int
+parseOptions(int argc, char *argv[], Options *o)
+{
+    int i = 1;
+    for (; i < argc && argv[i][0] == '-'; i++) {
+        const char *a = argv[i];
+        if (strcmp(a, "--") == 0) {
+            i++;
+            break;
+        }
+        if (strcmp(a, "--help") == 0) {
+            fputs(usage, stdout);
+            fputs(help, stdout);
+            return fflush(stdout) == 0 ? 0 : 1;
+        }
+        if (strcmp(a, "--explain") == 0)
+            o->explain = true;
+        else if (strcmp(a, "--no-wait-orphans") == 0)
+            o->waitOrphans = false;
+        else if ((strcmp(a, "--events") == 0 || strcmp(a, "--from") == 0) &&
+                 i + 1 < argc)
+            (a[2] == 'e' ? o->eventsName : o->fromName) = argv[++i];
+        else if (strncmp(a, "--events=", 9) == 0 && a[9] != '\0')
+            o->eventsName = a + 9;
+        else if (strncmp(a, "--from=", 7) == 0 && a[7] != '\0')
+            o->fromName = a + 7;
+        else if (strcmp(a, "--color=auto") == 0)
+            o->colour = AUTO;
+        else if (strcmp(a, "--color=always") == 0 || strcmp(a, "--color") == 0)
+            o->colour = ALWAYS;
+        else if (strcmp(a, "--color=never") == 0)
+            o->colour = NEVER;
+        else if (strcmp(a, "--events") == 0 || strcmp(a, "--from") == 0)
+            return misused("option needs a file name:", a);
+        else
+            return misused("unknown option", a);
+    }
+    if (o->fromName != nullptr && i < argc)
+        return misused("--from runs nothing, but was given", argv[i]);
+    if (o->fromName != nullptr && o->eventsName != nullptr)
+        return misused("--from records nothing, but was given", "--events");
+    if (o->fromName == nullptr && i == argc) {
+        fputs("spawndraw: no command to run\n", stderr);
+        fputs(usage, stderr);
+        return 2;
+    }
+    o->command = argv + i;
+    return -1;
+}
+
+// A descriptor above the standard streams, closed at exec: what the
+// command inherits of ours is its streams and nothing else.
+static int
+aboveStreams(int fd)
+{
+    if (fd < 0 || fd > 2)
+        return fd;
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    close(fd);
+    return moved;
+}
+
+static Look
+lookOf(int fd, Colour asked)
+{
+    const char *term = getenv("TERM"), *noColour = getenv("NO_COLOR");
+    bool tty = isatty(fd);
+    Look look;
+    look.colour = asked == ALWAYS ||
+                  (asked == AUTO && tty &&
+                   (term == nullptr || strcmp(term, "dumb") != 0) &&
+                   (noColour == nullptr || noColour[0] == '\0'));
+    struct winsize ws;
+    look.width = tty && ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0
+                     ? ws.ws_col
+                     : 80;
+    return look;
+}
+
+static void
+draw(FILE *out, const Run &run, const Options &o, const Look &look)
+{
+    if (o.explain) {
+        fputs(look.colour ? "\033[1m== what happened, event by event\033[m\n"
+                          : "== what happened, event by event\n",
+              out);
+        explainRun(out, run);
+        fputc('\n', out);
+    }
+    drawTree(out, run, look);
+    fputc('\n', out);
+    drawTimeline(out, run, look);
+    bool wrote = false;
+    for (const Event &e : run.events)
+        wrote = wrote || e.kind == "write";
+    if (wrote) {
+        fputc('\n', out);
+        drawOutput(out, run, look);
+    }
+}
+
+static int
+refused(const Run &run, const char *command)
+{
+    fprintf(stderr, "spawndraw: cannot trace %s: %s\n", command,
+            errnoMessage(run.refused).c_str());
+    fputs("spawndraw: hint: the command was not run. ptrace is refused in a "
+          "container that\n  forbids it (docker run --cap-add=SYS_PTRACE "
+          "allows it), where\n  /proc/sys/kernel/yama/ptrace_scope is 3, and "
+          "for a command that is\n  already traced (under strace or gdb)\n",
+          stderr);
+    return 1;
+}
+
+static int
+drawRecorded(const Options &o)
+{
+    FILE *in = fopen(o.fromName, "re");
+    if (in == nullptr) {
+        fprintf(stderr, "spawndraw: %s: %s\n", o.fromName, strerror(errno));
+        return 1;
+    }
+    Run run;
+    bool ok = readRun(in, o.fromName, &run);
+    fclose(in);
+    if (!ok)
+        return 1;
+    if (!run.refused.empty())
+        return refused(run, run.argv.empty() ? "the command"
+                                              : run.argv[0].c_str());
+    draw(stdout, run, o, lookOf(1, o.colour));
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fprintf(stderr, "spawndraw: standard output: %s\n", strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
+// Reads the tracer's record to its end. A second Ctrl-C asks it to stop
+// waiting for what is left.
+static bool
+readRecord(int in, pid_t tracer, std::string *text)
+{
+    char chunk[65536];
+    bool asked = false;
+    for (;;) {
+        if (interrupts >= 2 && !asked) {
+            kill(tracer, SIGUSR1);
+            asked = true;
+        }
+        ssize_t n = read(in, chunk, sizeof chunk);
+        if (n > 0)
+            text->append(chunk, (size_t)n);
+        else if (n == 0)
+            return true;
+        else if (errno != EINTR)
+            return false;
+    }
+}
+
+static int
+traceAndDraw(const Options &o)
+{
+    FILE *events = nullptr;
+    if (o.eventsName != nullptr) {
+        int fd = aboveStreams(
+            open(o.eventsName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        if (fd < 0 || (events = fdopen(fd, "w")) == nullptr) {
+            fprintf(stderr, "spawndraw: %s: %s\n", o.eventsName,
+                    strerror(errno));
+            return 1;
+        }
+    }
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0 || (fds[0] = aboveStreams(fds[0])) < 0 ||
+        (fds[1] = aboveStreams(fds[1])) < 0) {
+        fprintf(stderr, "spawndraw: pipe: %s\n", strerror(errno));
+        return 1;
+    }
+    // Ctrl-C is the command's to answer; we wait, then report. A command
+    // started with it ignored gets it ignored, as from a shell.
+    struct sigaction was;
+    if (sigaction(SIGINT, nullptr, &was) == 0 && was.sa_handler != SIG_IGN) {
+        struct sigaction sa;
+        memset(&sa, 0, sizeof sa);
+        sa.sa_handler = onInterrupt;
+        sigaction(SIGINT, &sa, nullptr);
+    }
+    fflush(nullptr);
+    pid_t tracer = fork();
+    if (tracer < 0) {
+        fprintf(stderr, "spawndraw: fork: %s\n", strerror(errno));
+        return 1;
+    }
+    if (tracer == 0) {
+        close(fds[0]);
+        if (events != nullptr)
+            close(fileno(events));
+        traceRun(o.command, o.waitOrphans, fds[1]);
+    }
+    close(fds[1]);
+    std::string text;
+    bool read = readRecord(fds[0], tracer, &text);
+    close(fds[0]);
+    if (!read) {
+        fprintf(stderr, "spawndraw: reading the record: %s\n", strerror(errno));
+        return 1;
+    }
+    // The tracer is collected unless it stays with processes still running.
+    waitpid(tracer, nullptr, WNOHANG);
+    int status = 0;
+    if (events != nullptr) {
+        fwrite(text.data(), 1, text.size(), events);
+        bool lost = ferror(events) != 0;
+        if (fclose(events) != 0 || lost) {
+            fprintf(stderr, "spawndraw: %s: %s\n", o.eventsName,
+                    strerror(errno));
+            status = 1;
+        }
+    }
+    Run run;
+    FILE *in = fmemopen(&text[0], text.size(), "r");
+    if (in == nullptr || !readRun(in, "the record", &run))
+        return 1;
+    fclose(in);
+    if (!run.refused.empty())
+        return refused(run, o.command[0]);
+    draw(stderr, run, o, lookOf(2, o.colour));
+    int ended = commandStatus(run);
+    if (ended < 0) // still running when we stopped waiting
+        return interrupts > 0 ? 128 + SIGINT : 1;
+    return status != 0 ? status : ended;
+}
+
+int
+main(int argc, char *argv[])
+{
+    Options o;
+    int status = parseOptions(argc, argv, &o);
+    if (status >= 0)
+        return status;
+    return o.fromName != nullptr ? drawRecorded(o) : traceAndDraw(o);
+}

@@ -1,0 +1,936 @@
+// The tracer: runs the command in a child of its own and follows every
+// process of the run with ptrace, writing what happens to the record as it
+// happens. A seccomp filter stops the processes only at the calls that the
+// record needs (exec, wait, and writes to descriptors 1 and 2), so that the
+// run goes at nearly its own speed; where the filter can't be set, every
+// system call stops instead, and the run is slower but the same.
+//
+// It runs in a process apart from the one that draws: a process that carries
+// the filter must keep a tracer for as long as it lives (without one, the
+// filtered calls fail), so when the drawing stops waiting for processes that
+// outlive the command, this process stays with them, silently, until they end.
+
+#include "trace.h"
+
+#include "events.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <fcntl.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/ptrace.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/uio.h>
+#include <sys/user.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#if !defined(__x86_64__)
+#error "spawndraw reads the registers of x86-64 only"
+#endif
+
+enum Mode { FILTERED, EVERY_CALL };
+
+// How long the tracer looks for the next stop before it sleeps.
+enum { SPIN_US = 1000 };
+
+// A thread being traced.
+struct Task {
+    pid_t tgid = 0;
+    bool held = false;      // stopped until its parent's fork is seen
+    bool inCall = false;    // between a traced call's entry and its exit
+    long call = -1;         // that call
+    unsigned long long args[6] = {};
+    bool waiting = false;   // a wait begun and not yet returned
+    unsigned long long waitArgs[4] = {};
+    std::string path;       // an exec's, read at its entry
+    std::vector<std::string> argv;
+    long argc = 0;
+};
+
+// A process being traced.
+struct Process {
+    pid_t parent = 0;
+    bool ended = false;
+    bool reaped = false;
+    int status = 0;         // as waitpid gave it, once ended
+    std::vector<pid_t> children;
+    // Exec tries that failed and have not been said: a PATH search's are
+    // folded into the exec that succeeds, or said as one at the next event.
+    int tries = 0;
+    int triedErrno = 0;
+    std::string triedPath;
+    std::vector<std::string> triedArgv;
+    long triedArgc = 0;
+};
+
+static FILE *record;
+static long seq;
+static long long startUs;
+static bool silent;     // no longer recording: only keeping the run going
+static bool bounded;    // past MAX_EVENTS
+static long long outputKept;
+static Mode mode;
+static pid_t self, command;
+static struct stat outFile, errFile;
+static bool outOpen, errOpen;
+static std::unordered_map<pid_t, Task> tasks;
+static std::unordered_map<pid_t, Process> procs;
+static std::unordered_map<pid_t, bool> announced; // forks seen first
+static volatile sig_atomic_t stopWaiting;
+
+static long long
+nowUs()
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (long long)t.tv_sec * 1000000 + t.tv_nsec / 1000 - startUs;
+}
+
+// Starts an event's line; false when it isn't recorded. What decides the
+// command's status is recorded past the bound too.
+static bool
+event(pid_t pid, const char *kind, bool always = false)
+{
+    if (silent || record == nullptr)
+        return false;
+    if (seq >= MAX_EVENTS && !always) {
+        if (!bounded) {
+            bounded = true;
+            fprintf(record, "%ld\t%lld\t%d\tnote\tdetails past %d events are "
+                    "not recorded\n", ++seq, nowUs(), (int)self, MAX_EVENTS);
+        }
+        return false;
+    }
+    fprintf(record, "%ld\t%lld\t%d\t%s", ++seq, nowUs(), (int)pid, kind);
+    return true;
+}
+
+static void
+field(const std::string &s)
+{
+    putc('\t', record);
+    putEscaped(record, s.data(), s.size());
+}
+
+static void
+field(long long n)
+{
+    fprintf(record, "\t%lld", n);
+}
+
+static void
+endEvent()
+{
+    putc('\n', record);
+}
+
+static std::string
+errnoName(int e)
+{
+    const char *name = strerrorname_np(e);
+    return name != nullptr ? name : std::to_string(e);
+}
+
+static std::string
+signalName(int sig)
+{
+    const char *abbrev = sigabbrev_np(sig);
+    if (abbrev != nullptr)
+        return std::string("SIG") + abbrev;
+    if (sig >= SIGRTMIN && sig <= SIGRTMAX)
+        return "SIGRTMIN+" + std::to_string(sig - SIGRTMIN);
+    return std::to_string(sig);
+}
+
+// How a process ended, as fields: exited N, or killed SIGNAME [core].
+static void
+endingFields(int status)
+{
+    if (WIFEXITED(status)) {
+        field("exited");
+        field(WEXITSTATUS(status));
+    } else if (WIFSIGNALED(status)) {
+        field("killed");
+        field(signalName(WTERMSIG(status)));
+        if (WCOREDUMP(status))
+            field("core");
+    } else if (WIFSTOPPED(status)) {
+        field("stopped");
+        field(signalName(WSTOPSIG(status)));
+    } else {
+        field("continued");
+    }
+}
+
+// --- the tracee's memory
+
+// Reads up to n bytes at addr, a page at a time, so that a string that ends
+// just before an unmapped page is still read. Returns the bytes read.
+static size_t
+readMemory(pid_t tid, unsigned long long addr, char *to, size_t n)
+{
+    size_t got = 0;
+    while (got < n) {
+        size_t page = 4096 - (size_t)((addr + got) % 4096);
+        size_t want = n - got < page ? n - got : page;
+        struct iovec local = {to + got, want};
+        struct iovec remote = {(void *)(uintptr_t)(addr + got), want};
+        ssize_t r = process_vm_readv(tid, &local, 1, &remote, 1, 0);
+        if (r <= 0)
+            break;
+        got += (size_t)r;
+    }
+    return got;
+}
+
+// A NUL-ended string of at most max bytes.
+static std::string
+readString(pid_t tid, unsigned long long addr, size_t max)
+{
+    std::string s;
+    char chunk[256];
+    while (addr != 0 && s.size() < max) {
+        size_t got = readMemory(tid, addr, chunk, sizeof chunk);
+        if (got == 0)
+            break;
+        size_t len = strnlen(chunk, got);
+        s.append(chunk, len);
+        if (len < got)
+            break;
+        addr += got;
+    }
+    if (s.size() > max)
+        s.resize(max);
+    return s;
+}
+
+// An exec's argument vector: its count, and as many arguments as fit.
+static void
+readArgv(pid_t tid, unsigned long long addr, Task *t)
+{
+    t->argv.clear();
+    t->argc = 0;
+    size_t kept = 0;
+    for (; addr != 0; addr += sizeof(unsigned long long)) {
+        unsigned long long p;
+        if (readMemory(tid, addr, (char *)&p, sizeof p) != sizeof p || p == 0)
+            break;
+        t->argc++;
+        if (kept < MAX_ARG_BYTES) {
+            t->argv.push_back(readString(tid, p, MAX_ARG_BYTES - kept));
+            kept += t->argv.back().size() + 1;
+        }
+        if (t->argc >= INT_MAX)
+            break;
+    }
+}
+
+// --- what a process does
+
+static void
+restart(pid_t tid, int sig)
+{
+    Task &t = tasks[tid];
+    long request =
+        mode == EVERY_CALL || t.inCall ? PTRACE_SYSCALL : PTRACE_CONT;
+    ptrace((enum __ptrace_request)request, tid, 0, (void *)(long)sig);
+}
+
+static void
+sayTries(pid_t pid)
+{
+    Process &p = procs[pid];
+    if (p.tries == 0)
+        return;
+    if (event(pid, "execfail")) {
+        field(p.triedPath);
+        field(errnoName(p.triedErrno));
+        field(p.tries);
+        field(p.triedArgc);
+        for (const std::string &a : p.triedArgv)
+            field(a);
+        endEvent();
+    }
+    p.tries = 0;
+}
+
+// The descriptor fd of tid is the file of our own stdout or stderr.
+static bool
+toOurOutput(pid_t tid, long fd)
+{
+    char path[64];
+    struct stat st;
+    snprintf(path, sizeof path, "/proc/%d/fd/%ld", (int)tid, fd);
+    if (stat(path, &st) != 0)
+        return false;
+    return (outOpen && st.st_dev == outFile.st_dev &&
+            st.st_ino == outFile.st_ino) ||
+           (errOpen && st.st_dev == errFile.st_dev &&
+            st.st_ino == errFile.st_ino);
+}
+
+static void
+describeWait(pid_t tid, long call, const unsigned long long *a)
+{
+    Task &t = tasks[tid];
+    long long who;
+    int options;
+    std::string target;
+    if (call == SYS_wait4) {
+        who = (int)a[0];
+        options = (int)a[2];
+        target = who == -1 ? "any"
+                 : who == 0 ? "group"
+                 : who < -1 ? "group=" + std::to_string(-who)
+                            : std::to_string(who);
+    } else {
+        int idtype = (int)a[0];
+        who = (int)a[1];
+        options = (int)a[3];
+        target = idtype == P_ALL   ? "any"
+                 : idtype == P_PID ? std::to_string(who)
+                 : idtype == P_PGID
+                     ? (who == 0 ? "group" : "group=" + std::to_string(who))
+                     : "pidfd=" + std::to_string(who);
+    }
+    t.waiting = true;
+    memcpy(t.waitArgs, a, sizeof t.waitArgs);
+    sayTries(t.tgid);
+    if (event(t.tgid, "wait")) {
+        field(target);
+        if (options & WNOHANG)
+            field("nohang");
+        endEvent();
+    }
+}
+
+// A traced call's entry: what it is about is read now, while the arguments
+// are as the process passed them; what it did is read at its exit.
+static bool
+enterCall(pid_t tid, const struct user_regs_struct &r)
+{
+    Task &t = tasks[tid];
+    long call = (long)r.orig_rax;
+    unsigned long long a[6] = {r.rdi, r.rsi, r.rdx, r.r10, r.r8, r.r9};
+    switch (call) {
+    case SYS_write:
+    case SYS_writev:
+        if ((a[0] != 1 && a[0] != 2) || !toOurOutput(tid, (long)a[0]))
+            return false;
+        break;
+    case SYS_execve:
+        t.path = readString(tid, a[0], PATH_MAX);
+        readArgv(tid, a[1], &t);
+        break;
+    case SYS_execveat:
+        t.path = readString(tid, a[1], PATH_MAX);
+        readArgv(tid, a[2], &t);
+        break;
+    case SYS_wait4:
+    case SYS_waitid:
+        // A wait that a signal interrupted and the kernel restarts is the
+        // same wait, said once.
+        if (!t.waiting || memcmp(t.waitArgs, a, sizeof t.waitArgs) != 0)
+            describeWait(tid, call, a);
+        break;
+    default:
+        return false;
+    }
+    t.call = call;
+    memcpy(t.args, a, sizeof a);
+    return true;
+}
+
+static void
+sayWrite(pid_t tid, const Task &t, long long n)
+{
+    std::string bytes;
+    long long room = MAX_OUTPUT - outputKept;
+    long long keep = n < room ? n : room;
+    if (keep > 0) {
+        bytes.resize((size_t)keep);
+        size_t got = 0;
+        if (t.call == SYS_write) {
+            got = readMemory(tid, t.args[1], &bytes[0], (size_t)keep);
+        } else {
+            for (unsigned long long i = 0; i < t.args[2] && got < (size_t)keep;
+                 i++) {
+                unsigned long long iov[2];
+                if (readMemory(tid, t.args[1] + i * sizeof iov, (char *)iov,
+                               sizeof iov) != sizeof iov)
+                    break;
+                size_t want = (size_t)keep - got;
+                if (iov[1] < want)
+                    want = (size_t)iov[1];
+                got += readMemory(tid, iov[0], &bytes[got], want);
+            }
+        }
+        bytes.resize(got);
+        outputKept += (long long)got;
+    }
+    sayTries(t.tgid);
+    if (event(t.tgid, "write")) {
+        field((long long)t.args[0]);
+        field(n);
+        field(bytes);
+        endEvent();
+    }
+}
+
+static void
+reaped(pid_t child, pid_t by)
+{
+    Process &c = procs[child];
+    if (c.reaped)
+        return;
+    c.reaped = true;
+    if (event(child, "reaped", child == command)) {
+        field(by);
+        endEvent();
+    }
+}
+
+static void
+sayWaited(pid_t tid, Task &t, long long ret)
+{
+    if (ret >= -516 && ret <= -512)
+        return; // to be restarted: still the same wait
+    t.waiting = false;
+    int status = 0;
+    pid_t child = 0;
+    bool reaps = false;
+    if (t.call == SYS_wait4 && ret > 0) {
+        child = (pid_t)ret;
+        int st;
+        if (t.args[1] != 0 &&
+            readMemory(tid, t.args[1], (char *)&st, sizeof st) == sizeof st)
+            status = st;
+        else if (procs.count(child) != 0)
+            status = procs[child].status;
+        reaps = WIFEXITED(status) || WIFSIGNALED(status);
+    } else if (t.call == SYS_waitid && ret == 0) {
+        siginfo_t si;
+        memset(&si, 0, sizeof si);
+        if (t.args[2] != 0)
+            readMemory(tid, t.args[2], (char *)&si, sizeof si);
+        child = si.si_pid;
+        switch (si.si_code) {
+        case CLD_EXITED:
+            status = W_EXITCODE(si.si_status, 0);
+            break;
+        case CLD_KILLED:
+        case CLD_DUMPED:
+            status = si.si_status | (si.si_code == CLD_DUMPED ? 0x80 : 0);
+            break;
+        case CLD_STOPPED:
+        case CLD_TRAPPED:
+            status = W_STOPCODE(si.si_status);
+            break;
+        default:
+            status = 0xffff;
+        }
+        reaps = (si.si_code == CLD_EXITED || si.si_code == CLD_KILLED ||
+                 si.si_code == CLD_DUMPED) &&
+                !(t.args[3] & WNOWAIT);
+    }
+    if (event(t.tgid, "waited")) {
+        if (ret < 0) {
+            field(-1);
+            field(errnoName((int)-ret));
+        } else if (child == 0) {
+            field(0);
+        } else {
+            field(child);
+            endingFields(status);
+        }
+        endEvent();
+    }
+    if (reaps)
+        reaped(child, t.tgid);
+}
+
+// A traced call's exit.
+static void
+leaveCall(pid_t tid, const struct user_regs_struct &r)
+{
+    Task &t = tasks[tid];
+    long long ret = (long long)r.rax;
+    switch (t.call) {
+    case SYS_write:
+    case SYS_writev:
+        if (ret > 0)
+            sayWrite(tid, t, ret);
+        break;
+    case SYS_execve:
+    case SYS_execveat:
+        if (ret < 0) {
+            Process &p = procs[t.tgid];
+            p.tries++;
+            p.triedErrno = (int)-ret;
+            p.triedPath = t.path;
+            p.triedArgv = t.argv;
+            p.triedArgc = t.argc;
+        }
+        break;
+    case SYS_wait4:
+    case SYS_waitid:
+        sayWaited(tid, t, ret);
+        break;
+    }
+    t.call = -1;
+}
+
+static void
+forked(pid_t parentTid, int kind)
+{
+    unsigned long msg = 0;
+    ptrace(PTRACE_GETEVENTMSG, parentTid, 0, &msg);
+    pid_t child = (pid_t)msg;
+    pid_t parent = tasks[parentTid].tgid;
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/task/%d", (int)parent, (int)child);
+    bool thread = kind == PTRACE_EVENT_CLONE && access(path, F_OK) == 0;
+    Task &c = tasks[child];
+    sayTries(parent);
+    if (thread) {
+        c.tgid = parent;
+        if (event(parent, "thread")) {
+            field(child);
+            endEvent();
+        }
+    } else {
+        c.tgid = child;
+        procs[child].parent = parent;
+        procs[parent].children.push_back(child);
+        if (event(parent, "fork")) {
+            field(child);
+            if (kind != PTRACE_EVENT_FORK)
+                field(kind == PTRACE_EVENT_VFORK ? "vfork" : "clone");
+            endEvent();
+        }
+    }
+    // A child may stop before its parent's fork is reported; it waited for
+    // it, so that nothing of it is recorded before its making.
+    if (c.held) {
+        c.held = false;
+        restart(child, 0);
+    } else {
+        announced[child] = true;
+    }
+}
+
+static void
+execed(pid_t tid)
+{
+    unsigned long former = 0;
+    ptrace(PTRACE_GETEVENTMSG, tid, 0, &former);
+    // An exec from a thread other than the first takes the process's pid:
+    // the thread that made it is gone, and the process goes on.
+    if ((pid_t)former != tid && tasks.count((pid_t)former) != 0) {
+        Task was = tasks[(pid_t)former];
+        tasks.erase((pid_t)former);
+        Task &t = tasks[tid];
+        t.path = was.path;
+        t.argv = was.argv;
+        t.argc = was.argc;
+    }
+    Task &t = tasks[tid];
+    t.tgid = tid;
+    t.waiting = false;
+    Process &p = procs[tid];
+    if (event(tid, "exec")) {
+        field(t.path);
+        field(p.tries);
+        field(t.argc);
+        for (const std::string &a : t.argv)
+            field(a);
+        endEvent();
+    }
+    p.tries = 0;
+    t.call = -1;
+    if (mode == FILTERED)
+        t.inCall = false;
+}
+
+static void
+signalled(pid_t tid, int sig)
+{
+    siginfo_t si;
+    memset(&si, 0, sizeof si);
+    ptrace(PTRACE_GETSIGINFO, tid, 0, &si);
+    pid_t pid = tasks[tid].tgid;
+    if (event(pid, "signal")) {
+        field(signalName(sig));
+        // Sent by a process, with kill and the like; not by the kernel.
+        if (si.si_code <= 0 && si.si_pid > 0)
+            field(si.si_pid);
+        else if (sig == SIGCHLD && si.si_pid > 0)
+            field(si.si_pid);
+        endEvent();
+    }
+}
+
+static bool
+ignoresChildren(pid_t pid)
+{
+    char path[64], line[256];
+    snprintf(path, sizeof path, "/proc/%d/status", (int)pid);
+    FILE *f = fopen(path, "r");
+    if (f == nullptr)
+        return false;
+    bool ignores = false;
+    while (fgets(line, sizeof line, f) != nullptr)
+        if (strncmp(line, "SigIgn:", 7) == 0)
+            ignores = (strtoull(line + 7, nullptr, 16) >> (SIGCHLD - 1)) & 1;
+    fclose(f);
+    return ignores;
+}
+
+static pid_t
+parentNow(pid_t pid)
+{
+    char path[64], text[512];
+    snprintf(path, sizeof path, "/proc/%d/stat", (int)pid);
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 1;
+    ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0)
+        return 1;
+    text[n] = '\0';
+    // pid (comm) state ppid: the name may hold anything, even ") ".
+    const char *close = strrchr(text, ')');
+    int ppid;
+    if (close == nullptr || sscanf(close + 1, " %*c %d", &ppid) != 1)
+        return 1;
+    return ppid;
+}
+
+static bool
+traced(pid_t pid)
+{
+    auto p = procs.find(pid);
+    return p != procs.end() && !p->second.ended;
+}
+
+// A process has ended: said, and its children, now orphans, adopted.
+static void
+ended(pid_t pid, int status)
+{
+    Process &p = procs[pid];
+    sayTries(pid);
+    p.ended = true;
+    p.status = status;
+    if (event(pid, "exit", pid == command)) {
+        endingFields(status);
+        endEvent();
+    }
+    if (pid == command)
+        reaped(pid, self); // our own child: waitpid just collected it
+    else if (!traced(p.parent))
+        reaped(pid, p.parent); // one we don't follow collects it
+    else if (ignoresChildren(p.parent))
+        reaped(pid, 0); // the kernel, for a parent that said so
+    for (pid_t c : p.children) {
+        Process &child = procs[c];
+        if (child.reaped || child.parent != pid)
+            continue;
+        pid_t now = parentNow(c);
+        child.parent = now;
+        if (event(c, "adopted")) {
+            field(now);
+            field(now == 1 ? "init" : "subreaper");
+            endEvent();
+        }
+        if (traced(now))
+            procs[now].children.push_back(c);
+        else if (child.ended)
+            reaped(c, now); // at once, by one we don't follow
+    }
+    p.children.clear();
+    p.children.shrink_to_fit();
+}
+
+// Says which processes are still running, and stops recording.
+static void
+leave()
+{
+    if (silent)
+        return;
+    for (auto &t : tasks)
+        if (t.first == t.second.tgid && !procs[t.first].ended &&
+            event(t.first, "running", true))
+            endEvent();
+    fclose(record);
+    record = nullptr;
+    silent = true;
+}
+
+static void
+onStop(pid_t tid, int status)
+{
+    int sig = WSTOPSIG(status);
+    int ev = status >> 16;
+    auto found = tasks.find(tid);
+    if (found == tasks.end()) {
+        Task &t = tasks[tid];
+        t.tgid = tid;
+        if (announced.erase(tid) == 0) {
+            t.held = true; // until its parent's fork event
+            return;
+        }
+        restart(tid, 0);
+        return;
+    }
+    Task &t = found->second;
+    if (sig == (SIGTRAP | 0x80)) {
+        struct user_regs_struct r;
+        ptrace(PTRACE_GETREGS, tid, 0, &r);
+        if (mode == EVERY_CALL && !t.inCall) {
+            t.inCall = true;
+            if (!enterCall(tid, r))
+                t.call = -1;
+        } else {
+            t.inCall = false;
+            if (t.call >= 0)
+                leaveCall(tid, r);
+        }
+        restart(tid, 0);
+        return;
+    }
+    switch (ev) {
+    case PTRACE_EVENT_SECCOMP: {
+        struct user_regs_struct r;
+        ptrace(PTRACE_GETREGS, tid, 0, &r);
+        t.inCall = enterCall(tid, r);
+        restart(tid, 0);
+        return;
+    }
+    case PTRACE_EVENT_FORK:
+    case PTRACE_EVENT_VFORK:
+    case PTRACE_EVENT_CLONE:
+        forked(tid, ev);
+        restart(tid, 0);
+        return;
+    case PTRACE_EVENT_EXEC:
+        execed(tid);
+        restart(tid, 0);
+        return;
+    case PTRACE_EVENT_STOP:
+        // A job stopped (kill -STOP, Ctrl-Z) is left stopped, and still
+        // followed; anything else is a stop of our own asking.
+        if (sig == SIGSTOP || sig == SIGTSTP || sig == SIGTTIN ||
+            sig == SIGTTOU)
+            ptrace(PTRACE_LISTEN, tid, 0, 0);
+        else
+            restart(tid, 0);
+        return;
+    case 0:
+        // A signal on its way: said, and passed on as it came, SIGCHLD too.
+        signalled(tid, sig);
+        restart(tid, sig);
+        return;
+    default:
+        restart(tid, 0);
+    }
+}
+
+static void
+onEnd(pid_t tid, int status)
+{
+    auto found = tasks.find(tid);
+    pid_t tgid = found != tasks.end() ? found->second.tgid : tid;
+    if (found != tasks.end())
+        tasks.erase(found);
+    if (tgid == tid && procs.count(tid) != 0)
+        ended(tid, status);
+}
+
+// The next stop or end of a traced thread. While a run is busy, a stop
+// comes a few microseconds after the last, and waking a sleeping tracer
+// from another processor costs more than the call it reports (a write that
+// stops costs three times as much): so the next is looked for, for a
+// millisecond, before sleeping.
+static pid_t
+nextStop(int *status)
+{
+    long long until = nowUs() + SPIN_US;
+    do {
+        pid_t tid = waitpid(-1, status, __WALL | WNOHANG);
+        if (tid != 0)
+            return tid;
+    } while (nowUs() < until);
+    return waitpid(-1, status, __WALL);
+}
+
+static void
+onStopWaiting(int)
+{
+    stopWaiting = 1;
+}
+
+// The child's part: waits to be seized, sets the filter, and becomes the
+// command. Never returns.
+[[noreturn]] static void
+becomeCommand(char *argv[], int go, int report)
+{
+    char byte;
+    while (read(go, &byte, 1) < 0 && errno == EINTR) {
+    }
+    if (byte != 'g')
+        _exit(127);
+    // Stops at: exec and wait of every kind, and write and writev to 1 or 2.
+    struct sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_execve, 8, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_execveat, 7, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_wait4, 6, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_waitid, 5, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_write, 1, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_writev, 0, 4),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
+        BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, 2, 0),
+        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, 1, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRACE),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    struct sock_fprog prog = {(unsigned short)(sizeof code / sizeof code[0]),
+                              code};
+    int failed = 0;
+    if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &prog, 0, 0) != 0) {
+        // Without the privilege to set it as it is, a filter needs the
+        // promise that exec grants no more privilege.
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &prog, 0, 0) != 0)
+            failed = errno;
+    }
+    (void)!write(report, &failed, sizeof failed);
+    close(report);
+    raise(SIGSTOP);
+    execvp(argv[0], argv);
+    int e = errno;
+    fprintf(stderr, "spawndraw: %s: %s\n", argv[0], strerror(e));
+    _exit(e == ENOENT ? 127 : 126);
+}
+
+void
+traceRun(char *argv[], bool waitOrphans, int out)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    startUs = (long long)t.tv_sec * 1000000 + t.tv_nsec / 1000;
+    self = getpid();
+    outOpen = fstat(1, &outFile) == 0;
+    errOpen = fstat(2, &errFile) == 0;
+    record = fdopen(out, "w");
+    if (record == nullptr)
+        _exit(1);
+    fprintf(record, "%s\n", eventsHeader);
+
+    int go[2], report[2];
+    if (pipe2(go, O_CLOEXEC) != 0 || pipe2(report, O_CLOEXEC) != 0) {
+        fprintf(record, "0\t0\t%d\trefused\t%s\n", (int)self,
+                errnoName(errno).c_str());
+        _exit(1);
+    }
+    fflush(record); // or the child's copy would write it again
+    command = fork();
+    if (command == 0) {
+        fclose(record);
+        close(go[1]);
+        close(report[0]);
+        becomeCommand(argv, go[0], report[1]);
+    }
+    close(go[0]);
+    close(report[1]);
+    if (command < 0 ||
+        ptrace(PTRACE_SEIZE, command, 0,
+               PTRACE_O_TRACESYSGOOD | PTRACE_O_TRACEFORK |
+                   PTRACE_O_TRACEVFORK | PTRACE_O_TRACECLONE |
+                   PTRACE_O_TRACEEXEC | PTRACE_O_TRACESECCOMP |
+                   PTRACE_O_EXITKILL) != 0) {
+        // The command is not run untraced behind the reader's back.
+        fprintf(record, "0\t0\t%d\trefused\t%s\n", (int)self,
+                errnoName(errno).c_str());
+        fclose(record);
+        if (command > 0) {
+            close(go[1]);
+            waitpid(command, nullptr, 0);
+        }
+        _exit(1);
+    }
+    (void)!write(go[1], "g", 1);
+    close(go[1]);
+    int failed = 0;
+    if (read(report[0], &failed, sizeof failed) != sizeof failed)
+        failed = EIO;
+    close(report[0]);
+    mode = failed == 0 ? FILTERED : EVERY_CALL;
+
+    if (event(self, "begin")) {
+        field(mode == FILTERED ? "filtered" : "every-call");
+        if (failed != 0)
+            field(errnoName(failed));
+        for (char **a = argv; *a != nullptr; a++)
+            field(*a);
+        endEvent();
+    }
+    tasks[command].tgid = command;
+    procs[command].parent = self;
+    if (event(self, "fork")) {
+        field(command);
+        endEvent();
+    }
+    // The stop the child raised before its exec: swallowed, not passed on.
+    int status;
+    while (waitpid(command, &status, __WALL) < 0 && errno == EINTR) {
+    }
+    if (WIFSTOPPED(status))
+        restart(command, 0);
+    else
+        onEnd(command, status);
+    // Nothing of ours holds the command's streams open past its own use.
+    for (int fd = 0; fd <= 2; fd++)
+        close(fd);
+
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sa.sa_handler = onStopWaiting;
+    sigaction(SIGUSR1, &sa, nullptr); // from the drawing, at a second Ctrl-C
+    signal(SIGPIPE, SIG_IGN);         // a drawing that has gone
+    for (;;) {
+        if (stopWaiting || (!waitOrphans && procs[command].ended))
+            leave();
+        pid_t tid = nextStop(&status);
+        if (tid < 0) {
+            if (errno == EINTR)
+                continue;
+            break; // ECHILD: nothing left to follow
+        }
+        if (WIFSTOPPED(status))
+            onStop(tid, status);
+        else if (WIFEXITED(status) || WIFSIGNALED(status))
+            onEnd(tid, status);
+    }
+    if (record != nullptr)
+        fclose(record);
+    _exit(0);
+}
