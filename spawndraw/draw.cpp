@@ -25,9 +25,7 @@ paint(FILE *out, const Look &look, const char *how, const std::string &text)
         fputs(text.c_str(), out);
 }
 
-// Bytes a command chose, fit for the terminal: a control byte, or one past
-// ASCII that doesn't start a well-formed UTF-8 character, as \xHH.
-static std::string
+std::string
 printable(const std::string &s, bool keepTabs)
 {
     std::string r;
@@ -120,6 +118,8 @@ fate(const Run &run, const Proc &p)
     if (p.reaper == 0)
         return s + ", reaped by the kernel at once (its parent ignores "
                    "SIGCHLD)";
+    if (!followed(run, p.reaper))
+        return s + ", reaped by " + std::to_string(p.reaper);
     return s + ", reaped by " + std::to_string(p.reaper) + " after " +
            duration(reap.us - end.us) + " as a zombie";
 }

@@ -37,30 +37,29 @@ statusText(const std::vector<std::string> &f, size_t at)
     return s;
 }
 
+// Output as a C string would write it, its first 60 bytes or so.
 static std::string
 shownBytes(const std::string &bytes)
 {
-    std::string s;
-    for (char ch : bytes) {
-        unsigned char c = (unsigned char)ch;
-        if (s.size() >= 60) {
-            s += "…";
-            break;
+    std::string s, run;
+    size_t n = bytes.size() > 60 ? 60 : bytes.size();
+    for (size_t i = 0; i <= n; i++) {
+        char c = i < n ? bytes[i] : '\0';
+        const char *escape = c == '\n'   ? "\\n"
+                             : c == '\t' ? "\\t"
+                             : c == '"'  ? "\\\""
+                             : c == '\\' ? "\\\\"
+                                         : nullptr;
+        if (escape == nullptr && i < n) {
+            run += c;
+            continue;
         }
-        if (c == '\n')
-            s += "\\n";
-        else if (c == '\t')
-            s += "\\t";
-        else if (c == '\\' || c == '"')
-            s += std::string("\\") + ch;
-        else if (c < 0x20 || c >= 0x7f) {
-            char hex[8];
-            snprintf(hex, sizeof hex, "\\x%02x", c);
-            s += hex;
-        } else
-            s += ch;
+        s += printable(run, false);
+        run.clear();
+        if (escape != nullptr)
+            s += escape;
     }
-    return "\"" + s + "\"";
+    return "\"" + s + (bytes.size() > n ? "\"…" : "\"");
 }
 
 static std::string
@@ -150,8 +149,12 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
         if (f[0] == "0")
             return p + "'s wait returns 0: no child has ended yet";
         if (f[0] == "-1" && f.size() > 1 && f[1] == "ECHILD")
-            return p + "'s wait returns -1 at once (ECHILD): it has no " +
-                   "child to wait for";
+            return p + "'s wait returns -1" +
+                   (e > 0 && run.events[(size_t)e - 1].kind == "wait" &&
+                            run.events[(size_t)e - 1].pid == ev.pid
+                        ? " at once"
+                        : "") +
+                   " (ECHILD): it has no child left to wait for";
         if (f[0] == "-1" && f.size() > 1 && f[1] == "EINTR")
             return p + "'s wait is cut short by a signal: it returns -1 " +
                    "(EINTR)";
@@ -176,10 +179,11 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
     if (ev.kind == "reaped") {
         const Proc &c = run.procs[(size_t)i];
         std::string after =
-            c.ended >= 0 ? ", after " +
+            c.ended >= 0 && followed(run, atoi(f[0].c_str()))
+                ? ", after " +
                                duration(ev.us - run.events[(size_t)c.ended].us) +
                                " as a zombie"
-                         : "";
+                : "";
         if (f[0] == "0")
             return "the kernel removes " + p + " at once: its parent " +
                    "ignores SIGCHLD, so it leaves no zombie";

@@ -45,6 +45,15 @@ errnoMessage(const std::string &name)
     return name;
 }
 
+bool
+followed(const Run &run, int pid)
+{
+    for (const Proc &p : run.procs)
+        if (p.pid == pid)
+            return true;
+    return false;
+}
+
 int
 commandStatus(const Run &run)
 {

@@ -60,6 +60,15 @@ struct Look {
     int width; // columns of the terminal, or 80
 };
 
+// Bytes a command chose, fit for a terminal: well-formed UTF-8 as it is,
+// any other byte past ASCII and every control byte (but tabs, if kept) as
+// \xHH.
+std::string printable(const std::string &s, bool keepTabs);
+
+// Whether pid is a process of the run, or spawndraw's own: one whose
+// waits the record holds, so that its collecting a child has a time.
+bool followed(const Run &run, int pid);
+
 // The drawings, in the order the terminal shows them.
 void drawTree(FILE *out, const Run &run, const Look &look);
 void drawTimeline(FILE *out, const Run &run, const Look &look);

@@ -884,6 +884,10 @@ traceRun(char *argv[], bool waitOrphans, int out)
         failed = EIO;
     close(report[0]);
     mode = failed == 0 ? FILTERED : EVERY_CALL;
+    if (failed != 0)
+        fprintf(stderr, "spawndraw: every system call stops the run, which "
+                "is slower: the filter that stops only the calls it records "
+                "could not be set: %s\n", strerror(failed));
 
     if (event(self, "begin")) {
         field(mode == FILTERED ? "filtered" : "every-call");

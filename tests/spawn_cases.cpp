@@ -1,0 +1,88 @@
+// Processes that do what a tracer can get wrong, for spawndraw's tests.
+// usage: spawn_cases thread-exec PROGRAM ARG...  a second thread execs it
+//        spawn_cases restart-wait   a wait that SIGALRM interrupts and the
+//                                   kernel restarts, three times
+//        spawn_cases sigchld        a handler that must see SIGCHLD
+//        spawn_cases ignore-chld    SIGCHLD ignored: the child leaves no
+//                                   zombie, and wait finds no child
+//        spawn_cases zombie         a child collected a tenth of a second
+//                                   after it ended
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include <pthread.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+static char **program;
+static volatile sig_atomic_t signals;
+
+static void
+count(int)
+{
+    signals++;
+}
+
+static void *
+execFromThread(void *)
+{
+    execv(program[0], program);
+    perror("execv");
+    _exit(126);
+}
+
+int
+main(int argc, char *argv[])
+{
+    if (argc < 2)
+        return 2;
+    alarm(20); // a tracer that loses a signal fails the test, not hangs it
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sa.sa_handler = count;
+    sa.sa_flags = SA_RESTART;
+    if (strcmp(argv[1], "thread-exec") == 0 && argc > 2) {
+        program = argv + 2;
+        pthread_t t;
+        pthread_create(&t, nullptr, execFromThread, nullptr);
+        pause();
+    } else if (strcmp(argv[1], "restart-wait") == 0) {
+        sigaction(SIGALRM, &sa, nullptr);
+        pid_t child = fork();
+        if (child == 0) {
+            for (int i = 0; i < 3; i++) {
+                usleep(50000);
+                kill(getppid(), SIGALRM);
+            }
+            _exit(0);
+        }
+        pid_t got = waitpid(child, nullptr, 0);
+        printf("wait returned the child: %s\n", got == child ? "yes" : "no");
+    } else if (strcmp(argv[1], "sigchld") == 0) {
+        sigaction(SIGCHLD, &sa, nullptr);
+        if (fork() == 0)
+            _exit(0);
+        while (signals == 0)
+            pause();
+        wait(nullptr);
+        printf("SIGCHLD seen\n");
+    } else if (strcmp(argv[1], "ignore-chld") == 0) {
+        signal(SIGCHLD, SIG_IGN);
+        if (fork() == 0)
+            _exit(0);
+        int r = wait(nullptr);
+        printf("wait: %d %s\n", r, r < 0 ? strerrorname_np(errno) : "");
+    } else if (strcmp(argv[1], "zombie") == 0) {
+        pid_t child = fork();
+        if (child == 0)
+            _exit(3);
+        usleep(100000);
+        waitpid(child, nullptr, 0);
+    } else {
+        return 2;
+    }
+    return 0;
+}

@@ -1,0 +1,423 @@
+// spawndraw: recorded runs drawn as they were, on any machine; and real
+// runs of the launchers and of processes that a tracer can get wrong,
+// where the machine lets a process be traced.
+
+#include "runner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+// --- recorded runs
+
+class Recorded : public InDir, public testing::WithParamInterface<const char *>
+{
+};
+
+TEST_P(Recorded, DrawsAsItHappened)
+{
+    std::string base = std::string(RECORDS) + "/" + GetParam(), want;
+    ASSERT_TRUE(readFile(base + ".drawn", &want));
+    Result r = run({SPAWNDRAW, "--from", base + ".events", "--explain",
+                    "--color=never"},
+                   "", dir);
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("", r.err);
+    EXPECT_EQ(want, r.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, Recorded,
+                         testing::Values("launchers", "failed-exec", "killed",
+                                         "orphan", "zombie", "threads",
+                                         "path-search"),
+                         [](const auto &p) {
+                             std::string n = p.param;
+                             std::replace(n.begin(), n.end(), '-', '_');
+                             return n;
+                         });
+
+const char head[] = "spawndraw-events\t1\n"
+                    "1\t5\t10\tbegin\tfiltered\tx\n"
+                    "2\t9\t10\tfork\t11\n";
+
+struct Bad {
+    const char *name;
+    std::string record;
+    std::string err;
+};
+
+class BadRecord : public InDir, public testing::WithParamInterface<Bad>
+{
+};
+
+TEST_P(BadRecord, IsRefusedSayingWhere)
+{
+    writeFile(dir + "/run.txt", GetParam().record);
+    Result r = run({SPAWNDRAW, "--from", "run.txt"}, "", dir);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(GetParam().err, r.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, BadRecord,
+    testing::Values(
+        Bad{"empty", "", "spawndraw: run.txt: empty\n"},
+        Bad{"other_format", "spawndraw-events\t2\n",
+            "spawndraw: run.txt: not a record of spawndraw's (its first line "
+            "is not \"spawndraw-events\" and version 1)\n"},
+        Bad{"bad_escape", std::string(head) + "3\t9\t11\twrite\t1\t1\t\\xZ1\n",
+            "spawndraw: run.txt: line 4: not an event\n"},
+        Bad{"missing_fields", std::string(head) + "3\t9\t11\texec\t/bin/x\n",
+            "spawndraw: run.txt: line 4: not an event\n"},
+        Bad{"no_begin", "spawndraw-events\t1\n1\t9\t11\texit\texited\t0\n",
+            "spawndraw: run.txt: line 2: the record doesn't begin with its "
+            "command\n"}),
+    [](const auto &p) { return std::string(p.param.name); });
+
+// Bytes a command wrote reach the terminal escaped: no control sequence,
+// no byte that isn't UTF-8.
+TEST_F(InDir, HostileOutputIsShownEscaped)
+{
+    writeFile(dir + "/run.txt",
+              std::string(head) +
+                  "3\t20\t11\twrite\t1\t12\t\\x1b[2J\\x00\\xff\\xe2\\x80\\x98ok"
+                  "\\x0a\n4\t30\t11\texit\texited\t0\n");
+    Result r = run({SPAWNDRAW, "--from", "run.txt", "--explain"}, "", dir);
+    EXPECT_EQ(0, r.status);
+    EXPECT_NE(std::string::npos,
+              r.out.find("11 │ \\x1b[2J\\x00\\xff‘ok\n"))
+        << r.out;
+    EXPECT_NE(std::string::npos,
+              r.out.find("writes 12 bytes to standard output: "
+                         "\"\\x1b[2J\\x00\\xff‘ok\\n\""))
+        << r.out;
+    EXPECT_EQ(std::string::npos, r.out.find('\033'));
+}
+
+// --- real runs
+
+struct Ev {
+    long seq;
+    int pid;
+    std::string kind;
+    std::vector<std::string> f;
+};
+
+std::string
+unescaped(const std::string &s)
+{
+    std::string r;
+    for (size_t i = 0; i < s.size(); i++) {
+        if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == '\\')
+            r += '\\', i++;
+        else if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x')
+            r += (char)std::stoi(s.substr(i + 2, 2), nullptr, 16), i += 3;
+        else
+            r += s[i];
+    }
+    return r;
+}
+
+std::vector<Ev>
+record(const std::string &path)
+{
+    std::string text;
+    std::vector<Ev> evs;
+    EXPECT_TRUE(readFile(path, &text));
+    std::istringstream lines(text);
+    std::string line;
+    std::getline(lines, line); // the header
+    while (std::getline(lines, line)) {
+        std::vector<std::string> parts;
+        std::istringstream fields(line);
+        std::string part;
+        while (std::getline(fields, part, '\t'))
+            parts.push_back(unescaped(part));
+        if (parts.size() < 4)
+            continue;
+        evs.push_back({std::stol(parts[0]), std::stoi(parts[2]), parts[3],
+                       std::vector<std::string>(parts.begin() + 4,
+                                                parts.end())});
+    }
+    return evs;
+}
+
+// The first event of kind by pid whose fields begin with `first`; or null.
+const Ev *
+find(const std::vector<Ev> &evs, const std::string &kind, int pid = -1,
+     const std::string &first = "")
+{
+    for (const Ev &e : evs)
+        if (e.kind == kind && (pid < 0 || e.pid == pid) &&
+            (first.empty() || (!e.f.empty() && e.f[0] == first)))
+            return &e;
+    return nullptr;
+}
+
+long
+count(const std::vector<Ev> &evs, const std::string &kind, int pid = -1)
+{
+    return std::count_if(evs.begin(), evs.end(), [&](const Ev &e) {
+        return e.kind == kind && (pid < 0 || e.pid == pid);
+    });
+}
+
+class Traced : public InDir
+{
+  protected:
+    void SetUp() override
+    {
+        InDir::SetUp();
+        Result r = run({SPAWNDRAW, "true"}, "", dir);
+        if (r.err.find("cannot trace") != std::string::npos)
+            GTEST_SKIP() << "this machine refuses ptrace: " << r.err;
+    }
+    // Runs argv under spawndraw, its record in dir/run.txt.
+    Result traced(std::vector<std::string> argv,
+                  const std::vector<std::string> &options = {})
+    {
+        argv.insert(argv.begin(), {SPAWNDRAW, "--events", dir + "/run.txt"});
+        argv.insert(argv.begin() + 1, options.begin(), options.end());
+        Result r = run(argv, "", dir);
+        evs = record(dir + "/run.txt");
+        return r;
+    }
+    std::vector<Ev> evs;
+};
+
+// Every pid and parent the launchers print is the record's, as root and,
+// where we are root, as nobody, whose filter needs no_new_privs.
+class Launchers : public Traced, public testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(Launchers, PrintTheTreeTheRecordHolds)
+{
+    std::vector<std::string> as;
+    if (GetParam()) {
+        if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+            GTEST_SKIP() << "needs root and setpriv to run as nobody";
+        chmod(dir.c_str(), 0777);
+        as = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+              "--clear-groups"};
+    }
+    for (const char *launcher : {P2SPAWN, P3SPAWN}) {
+        std::vector<std::string> argv = as;
+        argv.insert(argv.end(),
+                    {SPAWNDRAW, "--events", dir + "/run.txt", launcher, "5",
+                     "3", "9", "1"});
+        Result r = run(argv, "", dir);
+        ASSERT_EQ(0, r.status) << r.err;
+        evs = record(dir + "/run.txt");
+        ASSERT_FALSE(evs.empty());
+        EXPECT_EQ("filtered", evs[0].f[0]);
+        int root = evs[0].pid;
+        // Each "Pid:C\tPPid:P" printed is a fork of C by P.
+        std::vector<int> children;
+        for (size_t at = 0; (at = r.out.find(" Pid:", at)) != std::string::npos;
+             at++) {
+            int pid, ppid;
+            ASSERT_EQ(2, sscanf(r.out.c_str() + at, " Pid:%d\tPPid:%d", &pid,
+                                &ppid));
+            EXPECT_NE(nullptr, find(evs, "fork", ppid, std::to_string(pid)))
+                << launcher << ": " << ppid << " forked " << pid;
+            if (ppid != root)
+                children.push_back(pid);
+        }
+        ASSERT_EQ(2u, children.size()) << r.out;
+        // The second child is made only once the first was waited for.
+        const Ev *waited = find(evs, "waited", -1, std::to_string(children[0]));
+        const Ev *second = find(evs, "fork", -1, std::to_string(children[1]));
+        ASSERT_NE(nullptr, waited);
+        ASSERT_NE(nullptr, second);
+        EXPECT_LT(waited->seq, second->seq);
+        // Each sorting program gets the launcher's own arguments.
+        const Ev *own = find(evs, "exec", std::stoi(find(evs, "fork")->f[0]));
+        ASSERT_NE(nullptr, own);
+        for (int child : children) {
+            const Ev *exec = find(evs, "exec", child);
+            ASSERT_NE(nullptr, exec);
+            EXPECT_EQ(std::vector<std::string>(own->f.begin() + 3,
+                                               own->f.end()),
+                      std::vector<std::string>(exec->f.begin() + 3,
+                                               exec->f.end()));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AsUsers, Launchers, testing::Values(false, true),
+                         [](const auto &p) {
+                             return std::string(p.param ? "nobody" : "root");
+                         });
+
+// What a command prints, and its status, are its own: the same with and
+// without spawndraw, but for the pids, in a line order that may vary.
+std::string
+masked(const std::string &out)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    std::string line, s;
+    while (std::getline(in, line)) {
+        for (char &c : line)
+            c = isdigit((unsigned char)c) ? '#' : c;
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    for (const std::string &l : lines)
+        s += l + "\n";
+    return s;
+}
+
+TEST_F(Traced, ChangesNothingOfTheCommand)
+{
+    const std::vector<std::vector<std::string>> commands = {
+        {FORKFORK},
+        {P3SPAWN_GAP, "4", "2"},
+        {"/bin/sh", "-c", "exit 3"},
+        {"/bin/sh", "-c", "sleep 5 & kill -KILL $!; wait $!; echo $?"},
+        {"/bin/sh", "-c", "echo out; kill -TERM $$"},
+    };
+    for (const auto &command : commands) {
+        Result plain = run(command, "", dir);
+        Result r = traced(command);
+        // A shell reports a command that a signal ended as 128 + its number.
+        EXPECT_EQ(masked(plain.out), masked(r.out)) << command.back();
+        EXPECT_TRUE(r.exited) << command.back();
+        EXPECT_EQ(plain.exited ? plain.status : 128 + plain.status, r.status)
+            << command.back();
+    }
+}
+
+// A sorting program that isn't there: the child says -1 and ends, and the
+// launcher goes on to its second child.
+TEST_F(Traced, AMissingProgramIsAFailedExec)
+{
+    Result r = traced({P3SPAWN_GAP, "4", "2"});
+    const Ev *failed = find(evs, "execfail");
+    ASSERT_NE(nullptr, failed);
+    EXPECT_EQ(std::string(HALF) + "/h.o", failed->f[0]);
+    EXPECT_EQ("ENOENT", failed->f[1]);
+    // Its one write after the exec: the -1 that exec returned.
+    const Ev *said = nullptr;
+    for (const Ev &e : evs)
+        if (e.kind == "write" && e.pid == failed->pid && e.seq > failed->seq)
+            said = said == nullptr ? &e : said;
+    ASSERT_NE(nullptr, said);
+    EXPECT_EQ("-1\n", said->f[2]);
+    const Ev *end = find(evs, "exit", failed->pid);
+    ASSERT_NE(nullptr, end);
+    EXPECT_EQ((std::vector<std::string>{"exited", "127"}), end->f);
+    const Ev *next = find(evs, "exec", -1, std::string(HALF) + "/m.o");
+    ASSERT_NE(nullptr, next);
+    EXPECT_LT(end->seq, next->seq);
+}
+
+// The pitfalls of tracing, each in a run of its own.
+TEST_F(Traced, FollowsWhatATracerCanGetWrong)
+{
+    // An exec from a second thread ends neither the process nor the run.
+    Result r = traced({SPAWN_CASES, "thread-exec", "/bin/echo", "hi"});
+    EXPECT_EQ("hi\n", r.out);
+    EXPECT_EQ(0, r.status);
+    int command = std::stoi(find(evs, "fork")->f[0]);
+    EXPECT_EQ(1, count(evs, "thread", command));
+    EXPECT_EQ(1, count(evs, "exit", command));
+    EXPECT_NE(nullptr, find(evs, "exec", command, "/bin/echo"));
+
+    // A wait that SIGALRM interrupts three times is one wait.
+    r = traced({SPAWN_CASES, "restart-wait"});
+    EXPECT_EQ("wait returned the child: yes\n", r.out);
+    command = std::stoi(find(evs, "fork")->f[0]);
+    EXPECT_EQ(1, count(evs, "wait", command));
+    EXPECT_EQ(3, std::count_if(evs.begin(), evs.end(), [](const Ev &e) {
+                  return e.kind == "signal" && e.f[0] == "SIGALRM";
+              }));
+
+    // SIGCHLD reaches a handler; ignored, it leaves no zombie.
+    r = traced({SPAWN_CASES, "sigchld"});
+    EXPECT_EQ("SIGCHLD seen\n", r.out);
+    EXPECT_EQ(0, r.status);
+    r = traced({SPAWN_CASES, "ignore-chld"});
+    EXPECT_EQ("wait: -1 ECHILD\n", r.out);
+    EXPECT_NE(nullptr, find(evs, "reaped", -1, "0"));
+
+    // A stopped job stays stopped until it is continued.
+    r = traced({"/bin/sh", "-c",
+                "sleep 5 & p=$!; kill -STOP $p; "
+                "for i in $(seq 20000); do "
+                "grep -q '^State:.*[tT]' /proc/$p/status && break; done; "
+                "echo stopped; kill -KILL $p; wait $p; echo $?"});
+    EXPECT_EQ("stopped\n137\n", r.out);
+
+    // Output is what reaches our own stdout, whatever its descriptor.
+    r = traced({"/bin/sh", "-c", "echo hidden >file; echo shown"});
+    EXPECT_EQ("shown\n", r.out);
+    EXPECT_EQ(1, count(evs, "write"));
+    EXPECT_EQ("shown\n", find(evs, "write")->f[2]);
+}
+
+// An orphan that outlives the command is waited for, and with
+// --no-wait-orphans left running, its output still its own.
+TEST_F(Traced, OrphansAreAdoptedAndWaitedFor)
+{
+    const char *script = "(sleep 0.2; echo late) & echo early";
+    Result r = traced({"/bin/sh", "-c", script});
+    EXPECT_EQ("early\nlate\n", r.out);
+    const Ev *adopted = find(evs, "adopted");
+    ASSERT_NE(nullptr, adopted);
+    EXPECT_EQ("1", adopted->f[0]);
+    EXPECT_NE(nullptr, find(evs, "exit", adopted->pid));
+
+    r = traced({"/bin/sh", "-c", script}, {"--no-wait-orphans"});
+    EXPECT_EQ("early\nlate\n", r.out); // the orphan's write still works
+    EXPECT_EQ(0, r.status);
+    EXPECT_LE(1, count(evs, "running"));
+    EXPECT_EQ(nullptr, find(evs, "write", -1, "late\n"));
+}
+
+// Refused tracing runs nothing; where the filter can't be set, every call
+// stops instead, said once, and the record is the same.
+TEST_F(Traced, RefusedOrUnfiltered)
+{
+    if (access("/usr/bin/strace", X_OK) == 0) {
+        // Under strace -f, the command is strace's to trace, not ours.
+        Result r = run({"/usr/bin/env", "ASAN_OPTIONS=detect_leaks=0",
+                        "/usr/bin/strace", "-f", "-o", "/dev/null", SPAWNDRAW,
+                        "touch", "made"},
+                       "", dir);
+        EXPECT_EQ(1, r.status);
+        EXPECT_EQ(0u, r.err.find("spawndraw: cannot trace touch: Operation "
+                                 "not permitted\n"))
+            << r.err;
+        EXPECT_NE(0, access((dir + "/made").c_str(), F_OK));
+    }
+    Result filtered = traced({P2SPAWN, "5", "3", "9", "1"});
+    std::vector<Ev> before = evs;
+    Result r = run({"/usr/bin/env", "LD_PRELOAD=" NOSECCOMP,
+                    "ASAN_OPTIONS=verify_asan_link_order=0", SPAWNDRAW,
+                    "--events", dir + "/run.txt", P2SPAWN, "5", "3", "9", "1"},
+                   "", dir);
+    evs = record(dir + "/run.txt");
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(masked(filtered.out), masked(r.out));
+    const char note[] = "spawndraw: every system call stops the run";
+    EXPECT_EQ(0u, r.err.find(note)) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find(note, 1)) << r.err;
+    ASSERT_FALSE(evs.empty());
+    EXPECT_EQ("every-call", evs[0].f[0]);
+    for (const char *kind : {"fork", "exec", "wait", "waited", "write", "exit"})
+        EXPECT_EQ(count(before, kind), count(evs, kind)) << kind;
+}
+
+} // namespace
