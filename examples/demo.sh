@@ -36,3 +36,8 @@ heading "p2spawn 5 3 9 1"
 
 heading "p3spawn 5 3 9 1"
 "$build/examples/p3spawn" 5 3 9 1
+
+heading "spawndraw p3spawn 5 3 9 1"
+# The drawing goes to stderr, after the launcher's own output; a machine
+# that refuses ptrace says so, and the demo ends there all the same.
+"$build/spawndraw/spawndraw" "$build/examples/p3spawn" 5 3 9 1 2>&1 || true
