@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Times two commands untraced and under spawndraw, alternating, side by side
+# in one run, and prints the median of each, the ratio and the difference:
+# a loop of 1000 /bin/true (the goal: at most 1.5 times untraced) and a
+# shell writing 10,000 lines a write each (the goal: at most 0.5 s more).
+# strace -f --seccomp-bpf, tracing the same calls, is timed beside them
+# where it is installed, as what this machine's ptrace stops cost anyway.
+# The command's stdout and spawndraw's drawing go to /dev/null.
+# Usage: bench/spawndraw.sh [BUILD_DIR] [RUNS]    (defaults: build 9)
+set -euo pipefail
+build=${1:-build}
+runs=${2:-9}
+draw=$build/spawndraw/spawndraw
+[ -x "$draw" ] || { echo "bench: $build: not built" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$draw" true 2>"$work/err" || { cat "$work/err" >&2; exit 1; }
+
+now() { date +%s%N; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+strace=$(command -v strace || true)
+
+bench() { # NAME SCRIPT
+    : >"$work/plain"; : >"$work/traced"; : >"$work/strace"
+    for _ in $(seq "$runs"); do
+        t0=$(now); sh -c "$2" >/dev/null; t1=$(now)
+        "$draw" sh -c "$2" >/dev/null 2>&1; t2=$(now)
+        echo $((t1 - t0)) >>"$work/plain"
+        echo $((t2 - t1)) >>"$work/traced"
+        if [ -n "$strace" ]; then
+            t3=$(now)
+            "$strace" -f --seccomp-bpf -e trace=execve,execveat,wait4,waitid,write,writev \
+                -o /dev/null sh -c "$2" >/dev/null
+            echo $(($(now) - t3)) >>"$work/strace"
+        fi
+    done
+    p=$(median <"$work/plain") t=$(median <"$work/traced")
+    awk -v n="$1" -v p="$p" -v t="$t" 'BEGIN {
+        printf "%-28s untraced %7.1f ms  spawndraw %7.1f ms  ratio %.2f  more %6.1f ms\n",
+            n, p / 1e6, t / 1e6, t / p, (t - p) / 1e6 }'
+    if [ -n "$strace" ]; then
+        awk -v n="$1" -v p="$p" -v s="$(median <"$work/strace")" 'BEGIN {
+            printf "%-28s strace -f --seccomp-bpf %7.1f ms  ratio %.2f\n", "", s / 1e6, s / p }'
+    fi
+}
+
+echo "medians of $runs runs each, alternating"
+bench "1000 /bin/true" 'for i in $(seq 1000); do /bin/true; done'
+bench "10,000 lines, a write each" 'for i in $(seq 10000); do echo line $i; done'
