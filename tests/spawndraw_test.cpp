@@ -178,6 +178,13 @@ class Traced : public InDir
     void SetUp() override
     {
         InDir::SetUp();
+        // The traced programs are built with the sanitizers too, and the
+        // leak checker can't run in a traced process.
+        if (SANITIZE) {
+            const char *asan = getenv("ASAN_OPTIONS");
+            std::string options = asan != nullptr ? asan : "";
+            setenv("ASAN_OPTIONS", (options + ":detect_leaks=0").c_str(), 1);
+        }
         Result r = run({SPAWNDRAW, "true"}, "", dir);
         if (r.err.find("cannot trace") != std::string::npos)
             GTEST_SKIP() << "this machine refuses ptrace: " << r.err;
@@ -405,7 +412,7 @@ TEST_F(Traced, RefusedOrUnfiltered)
     Result filtered = traced({P2SPAWN, "5", "3", "9", "1"});
     std::vector<Ev> before = evs;
     Result r = run({"/usr/bin/env", "LD_PRELOAD=" NOSECCOMP,
-                    "ASAN_OPTIONS=verify_asan_link_order=0", SPAWNDRAW,
+                    "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0", SPAWNDRAW,
                     "--events", dir + "/run.txt", P2SPAWN, "5", "3", "9", "1"},
                    "", dir);
     evs = record(dir + "/run.txt");
