@@ -87,10 +87,6 @@ bool writeText(FILE *out, const char *heading, const Layout *l, bool colour,
 // The columns of the drawing's widest row, upright.
 int textWidth(const Layout *l, bool colour);
 
-// The page's file (pagefile.cpp), opened and closed with messages on
-// stderr: a regular file is replaced only by a whole page.
-FILE *openPage(const char *name);
-bool closePage(FILE *page, const char *name);
 
 // The web page (page.cpp): its start, the run as data line by line, and its end
 // with the script that draws it.

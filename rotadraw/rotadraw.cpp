@@ -6,6 +6,7 @@
 
 #include "answers.h"
 #include "draw.h"
+#include "pagefile.h"
 #include "safeio.h"
 #include "tree.h"
 
@@ -179,8 +180,11 @@ setUpText(Colour asked)
 static int
 finish(int status, const char *pageName, bool outClosed)
 {
-    if (drawing.page != nullptr && !closePage(drawing.page, pageName))
-        status = 1;
+    if (drawing.page != nullptr) {
+        pageEnd(drawing.page);
+        if (!closePage(drawing.page, pageName))
+            status = 1;
+    }
     if (drawing.textError == 0 && (fflush(stdout) != 0 || ferror(stdout)))
         drawing.textError = errno;
     if (outClosed && drawing.textError == 0)

@@ -6,9 +6,10 @@
 // and then written over the file's old text with every signal held, as
 // chronsort rewrites a file. A device, a FIFO or a pipe is written to as
 // the page is made. A file that the run made for the page, and that holds
-// no whole page, is removed on every way out but SIGKILL.
+// no whole page, is removed on every way out but SIGKILL. Messages go by
+// the program's name.
 
-#include "draw.h"
+#include "pagefile.h"
 #include "rewrite.h"
 #include "safeio.h"
 #include "signals.h"
@@ -18,6 +19,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+
+#include <errno.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -69,14 +72,14 @@ streamNamed(const char *name)
 static int
 openTarget(const char *name)
 {
-    int fd = open(name, O_WRONLY | O_NOCTTY);
+    int fd = open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0 || errno != ENOENT)
         return fd;
     catchEndings(onEnd);
     atexit(removeUnfinished); // out of memory, or an end without a page
     sigset_t was;
     holdSignals(&was);
-    fd = open(name, O_WRONLY | O_CREAT | O_NOCTTY, 0666);
+    fd = open(name, O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666);
     int e = errno;
     if (fd >= 0) {
         char self[32];
@@ -96,8 +99,8 @@ openPage(const char *name)
 {
     const char *stream = streamNamed(name);
     if (stream != nullptr) {
-        fprintf(stderr, "rotadraw: %s: is %s; nothing written\n", shown(name).s,
-                stream);
+        fprintf(stderr, "%s: %s: is %s; nothing written\n",
+                program_invocation_short_name, shown(name).s, stream);
         return nullptr;
     }
     int fd = openTarget(name);
@@ -117,7 +120,8 @@ openPage(const char *name)
         if (fd >= 0)
             close(fd);
         removeUnfinished();
-        fprintf(stderr, "rotadraw: %s: %s\n", shown(name).s, strerror(e));
+        fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name,
+                shown(name).s, strerror(e));
     }
     return page;
 }
@@ -125,7 +129,6 @@ openPage(const char *name)
 bool
 closePage(FILE *page, const char *name)
 {
-    pageEnd(page);
     int saved = ferror(page) ? errno : 0;
     bool ok = fclose(page) == 0 && saved == 0;
     if (!ok && saved == 0)
@@ -146,6 +149,7 @@ closePage(FILE *page, const char *name)
         unfinished = 0;
     removeUnfinished();
     if (!ok)
-        fprintf(stderr, "rotadraw: %s: %s\n", shown(name).s, strerror(saved));
+        fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name,
+                shown(name).s, strerror(saved));
     return ok;
 }
