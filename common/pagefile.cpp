@@ -153,3 +153,16 @@ closePage(FILE *page, const char *name)
                 shown(name).s, strerror(saved));
     return ok;
 }
+
+void
+abandonPage(FILE *page)
+{
+    fclose(page);
+    if (target.fd >= 0) {
+        close(target.fd);
+        free(target.text);
+        target.text = nullptr;
+        target.fd = -1;
+    }
+    removeUnfinished();
+}

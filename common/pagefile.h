@@ -12,3 +12,7 @@ FILE *openPage(const char *name);
 // Writes the whole page to its file and closes it; false, having said why,
 // when the page didn't reach it.
 bool closePage(FILE *page, const char *name);
+
+// Gives up the page: a file that was there is left as it was, and one made
+// for the page is removed.
+void abandonPage(FILE *page);

@@ -4,6 +4,7 @@
 #include "run.h"
 
 #include <cstdlib>
+#include <unordered_map>
 
 std::string argumentsText(const std::vector<std::string> &argv, long argc);
 std::string duration(long long us);
@@ -207,24 +208,35 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
     return pn + ": " + ev.kind;
 }
 
-void
-explainRun(FILE *out, const Run &run)
+std::vector<std::string>
+explainAll(const Run &run)
 {
-    std::vector<std::string> names;
+    std::vector<std::string> said, names;
+    std::unordered_map<int, size_t> made; // a fork's event -> its child
+    for (size_t k = 0; k < run.procs.size(); k++)
+        if (run.procs[k].born >= 0)
+            made[run.procs[k].born] = k;
     for (size_t e = 0; e < run.events.size(); e++) {
         names.resize(run.procs.size());
         const Event &ev = run.events[e];
         int i = run.procOf[e];
         if (names[(size_t)i].empty())
             names[(size_t)i] = run.procs[(size_t)i].programs[0];
-        if (ev.kind == "fork") {
-            // The child, made by this event, starts as its parent's program.
-            for (size_t k = names.size(); k-- > 0;)
-                if (run.procs[k].born == (int)e)
-                    names[k] = names[(size_t)i];
-        }
-        fprintf(out, "%5ld. %s\n", ev.seq, explainEvent(run, (int)e, names).c_str());
+        // The child that a fork makes starts as its parent's program.
+        auto child = made.find((int)e);
+        if (child != made.end())
+            names[child->second] = names[(size_t)i];
+        said.push_back(explainEvent(run, (int)e, names));
         if (ev.kind == "exec")
             names[(size_t)i] = baseName(ev.f[0]);
     }
+    return said;
+}
+
+void
+explainRun(FILE *out, const Run &run)
+{
+    std::vector<std::string> said = explainAll(run);
+    for (size_t e = 0; e < said.size(); e++)
+        fprintf(out, "%5ld. %s\n", run.events[e].seq, said[e].c_str());
 }

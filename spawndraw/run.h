@@ -75,6 +75,13 @@ void drawTimeline(FILE *out, const Run &run, const Look &look);
 void drawOutput(FILE *out, const Run &run, const Look &look);
 void explainRun(FILE *out, const Run &run);
 
+// Every event in words, as --explain says them.
+std::vector<std::string> explainAll(const Run &run);
+
+// The page: the record, and the events in words, between the page's start
+// and end, every byte that the command chose escaped.
+void writePage(FILE *page, const std::string &record, const Run &run);
+
 // One event in words, as --explain says it; names holds each process's
 // program at that moment.
 std::string explainEvent(const Run &run, int e,

@@ -2,7 +2,9 @@
 // made: who forked whom, what each ran, when each waited, ended and was
 // collected, and who wrote which line. Or draws a run recorded before.
 
+#include "pagefile.h"
 #include "run.h"
+#include "signals.h"
 #include "trace.h"
 
 #include <cerrno>
@@ -28,6 +30,8 @@ static const char help[] =
     "\n"
     "  --explain          also say every event in words, in order\n"
     "  --events FILE      write the run's record to FILE, an event a line\n"
+    "  --html FILE        also write the run to FILE as a web page that\n"
+    "                     replays it, event by event\n"
     "  --from EVENTS      draw a recorded run on standard output, running\n"
     "                     nothing\n"
     "  --no-wait-orphans  report once the command has ended, without\n"
@@ -45,6 +49,7 @@ struct Options {
     bool waitOrphans = true;
     const char *eventsName = nullptr;
     const char *fromName = nullptr;
+    const char *pageName = nullptr;
     Colour colour = AUTO;
     char **command = nullptr;
 };
@@ -85,9 +90,14 @@ parseOptions(int argc, char *argv[], Options *o)
             o->explain = true;
         else if (strcmp(a, "--no-wait-orphans") == 0)
             o->waitOrphans = false;
-        else if ((strcmp(a, "--events") == 0 || strcmp(a, "--from") == 0) &&
+        else if ((strcmp(a, "--events") == 0 || strcmp(a, "--from") == 0 ||
+                  strcmp(a, "--html") == 0) &&
                  i + 1 < argc)
-            (a[2] == 'e' ? o->eventsName : o->fromName) = argv[++i];
+            (a[2] == 'e' ? o->eventsName
+             : a[2] == 'f' ? o->fromName
+                           : o->pageName) = argv[++i];
+        else if (strncmp(a, "--html=", 7) == 0 && a[7] != '\0')
+            o->pageName = a + 7;
         else if (strncmp(a, "--events=", 9) == 0 && a[9] != '\0')
             o->eventsName = a + 9;
         else if (strncmp(a, "--from=", 7) == 0 && a[7] != '\0')
@@ -98,7 +108,8 @@ parseOptions(int argc, char *argv[], Options *o)
             o->colour = ALWAYS;
         else if (strcmp(a, "--color=never") == 0)
             o->colour = NEVER;
-        else if (strcmp(a, "--events") == 0 || strcmp(a, "--from") == 0)
+        else if (strcmp(a, "--events") == 0 || strcmp(a, "--from") == 0 ||
+                 strcmp(a, "--html") == 0)
             return misused("option needs a file name:", a);
         else
             return misused("unknown option", a);
@@ -180,28 +191,56 @@ refused(const Run &run, const char *command)
     return 1;
 }
 
+// Writes the page, when one was asked for; false when it failed.
+static bool
+finishPage(FILE *page, const Options &o, const std::string &record,
+           const Run &run)
+{
+    if (page == nullptr)
+        return true;
+    writePage(page, record, run);
+    return closePage(page, o.pageName);
+}
+
 static int
 drawRecorded(const Options &o)
 {
+    FILE *page = nullptr;
+    if (o.pageName != nullptr && (page = openPage(o.pageName)) == nullptr)
+        return 1;
     FILE *in = fopen(o.fromName, "re");
     if (in == nullptr) {
         fprintf(stderr, "spawndraw: %s: %s\n", o.fromName, strerror(errno));
         return 1;
     }
-    Run run;
-    bool ok = readRun(in, o.fromName, &run);
+    std::string record;
+    char chunk[65536];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, in)) > 0)
+        record.append(chunk, n);
+    bool ok = !ferror(in);
     fclose(in);
+    if (!ok) {
+        fprintf(stderr, "spawndraw: %s: %s\n", o.fromName, strerror(errno));
+        return 1;
+    }
+    Run run;
+    FILE *text = fmemopen(&record[0], record.size(), "r");
+    ok = text != nullptr && readRun(text, o.fromName, &run);
+    if (text != nullptr)
+        fclose(text);
     if (!ok)
         return 1;
     if (!run.refused.empty())
         return refused(run, run.argv.empty() ? "the command"
                                               : run.argv[0].c_str());
     draw(stdout, run, o, lookOf(1, o.colour));
+    int status = finishPage(page, o, record, run) ? 0 : 1;
     if (fflush(stdout) != 0 || ferror(stdout)) {
         fprintf(stderr, "spawndraw: standard output: %s\n", strerror(errno));
         return 1;
     }
-    return 0;
+    return status;
 }
 
 // Reads the tracer's record to its end. A second Ctrl-C asks it to stop
@@ -239,6 +278,9 @@ traceAndDraw(const Options &o)
             return 1;
         }
     }
+    FILE *page = nullptr;
+    if (o.pageName != nullptr && (page = openPage(o.pageName)) == nullptr)
+        return 1;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0 || (fds[0] = aboveStreams(fds[0])) < 0 ||
         (fds[1] = aboveStreams(fds[1])) < 0) {
@@ -264,6 +306,8 @@ traceAndDraw(const Options &o)
         close(fds[0]);
         if (events != nullptr)
             close(fileno(events));
+        // The page's file is the drawing's to finish or remove.
+        catchEndings(SIG_DFL);
         traceRun(o.command, o.waitOrphans, fds[1]);
     }
     close(fds[1]);
@@ -288,12 +332,17 @@ traceAndDraw(const Options &o)
     }
     Run run;
     FILE *in = fmemopen(&text[0], text.size(), "r");
-    if (in == nullptr || !readRun(in, "the record", &run))
-        return 1;
-    fclose(in);
-    if (!run.refused.empty())
-        return refused(run, o.command[0]);
+    bool got = in != nullptr && readRun(in, "the record", &run);
+    if (in != nullptr)
+        fclose(in);
+    if (!got || !run.refused.empty()) {
+        if (page != nullptr)
+            abandonPage(page); // nothing to show: the file as it was
+        return got ? refused(run, o.command[0]) : 1;
+    }
     draw(stderr, run, o, lookOf(2, o.colour));
+    if (!finishPage(page, o, text, run))
+        status = 1;
     int ended = commandStatus(run);
     if (ended < 0) // still running when we stopped waiting
         return interrupts > 0 ? 128 + SIGINT : 1;

@@ -1,0 +1,93 @@
+// spawndraw's page: the run read from the page itself, replayed event by
+// event with the player, keys, speed, address and downloads that rotadraw's
+// page uses.
+
+import {$} from "../../common/page/dom.js";
+import {addressed, nameInAddress} from "../../common/page/address.js";
+import {downloadSvg} from "../../common/page/download.js";
+import {listenToKeys} from "../../common/page/keys.js";
+import {pause, play, playing} from "../../common/page/player.js";
+import {changeSpeed} from "../../common/page/speed.js";
+import {showAll} from "./all.js";
+import {listenToPointing, showOutput} from "./output.js";
+import {showOrders} from "./ordersview.js";
+import {describeTree, drawTree} from "./picture.js";
+import {decodeUtf8, readRecord, shown} from "./record.js";
+import {buildRun} from "./run.js";
+import {stateAt, touched} from "./state.js";
+import {columnAt, drawTimeline, showColumn} from "./timeline.js";
+import {explain} from "./why.js";
+
+const run = buildRun(readRecord($("run").textContent));
+const words = $("words").textContent.replace(/^\n/, "").split("\n")
+  .map((w) => decodeUtf8(w.replace(/\\(\\|x([0-9a-fA-F]{2}))/g,
+    (all, one, hex) => hex ? String.fromCharCode(parseInt(hex, 16)) : "\\")));
+const last = run.events.length - 1;
+const player = {timer: null, at: () => at, last: () => last, go};
+let at = 0;
+
+function go(k) {
+  at = Math.max(0, Math.min(last, k));
+  const states = stateAt(run, at), marked = touched(run, at);
+  const ev = run.events[at];
+  $("heading").textContent = `Event ${ev.seq} of ${run.events[last].seq}: ${words[at] ?? ev.kind}`;
+  if (!playing(player))
+    $("said").textContent = $("heading").textContent;
+  drawTree(run, states, marked);
+  $("treeText").textContent = describeTree(run, states);
+  explain(run, words, states, marked, at);
+  showColumn(at);
+  drawTimeline(run, at);
+  showOutput(run, at);
+  $("slider").value = at + 1;
+  $("where").textContent = `${at + 1} / ${last + 1}`;
+  nameInAddress("event", at);
+}
+
+function view() {
+  const all = location.hash === "#all";
+  $("one").hidden = all;
+  $("every").hidden = !all;
+  if (all)
+    showAll(run, words);
+  else
+    go(/^#event=\d+$/.test(location.hash) ? addressed("event") : last);
+}
+
+if (last < 0) {
+  $("failure").hidden = false;
+  $("failure").textContent = "The record holds no events.";
+} else {
+  // As a shell would need the arguments typed.
+  const command = run.argv.map((a) => (/^[\w%+,./:=@-]+$/.test(a) ? a :
+    `'${a.replaceAll("'", "'\\''")}'`)).map(shown).join(" ");
+  $("title").textContent = `spawndraw ${command}`;
+  document.title = `spawndraw: ${command}`;
+  $("slider").max = last + 1;
+  $("first").onclick = () => go(0);
+  $("prev").onclick = () => go(at - 1);
+  $("next").onclick = () => go(at + 1);
+  $("last").onclick = () => go(last);
+  $("play").onclick = () => (playing(player) ? pause(player) : play(player));
+  $("slider").oninput = () => go(Number($("slider").value) - 1);
+  $("save").onclick = () => downloadSvg($("tree"), `event-${at + 1}.svg`);
+  $("timebox").addEventListener("scroll", () => drawTimeline(run, at));
+  $("timeline").addEventListener("click", (e) => {
+    const c = columnAt(e.clientX);
+    if (c >= 0 && c <= last)
+      go(c);
+  });
+  listenToKeys({
+    ArrowLeft: () => go(at - 1), ArrowRight: () => go(at + 1),
+    Home: () => go(0), End: () => go(last),
+    " ": () => $("play").click(),
+    "+": () => changeSpeed(1), "-": () => changeSpeed(-1),
+    s: () => $("save").click(),
+  }, () => location.hash !== "#all", () => {});
+  listenToPointing();
+  addEventListener("hashchange", view);
+  addEventListener("resize", () => drawTimeline(run, at));
+  showOrders(run);
+  $("one").hidden = false;
+  view();
+}

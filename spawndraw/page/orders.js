@@ -1,0 +1,193 @@
+// Which events of a run had to come before which, and what that leaves
+// open of the order of its output. An event comes before another when:
+// - it is the earlier of one process's events;
+// - it is a fork, and the other is anything its child does;
+// - it is a vforked child's exec or end, and the other is what its parent
+//   does after the vfork;
+// - it is a child's end, and the other is the wait that returned it;
+// and so on through any chain of these. Each process's knowledge of the
+// writes before it is kept as a vector clock, a count of writes a writer.
+
+// Past this many orders, the count says "more than".
+export const ORDER_BOUND = 1000000;
+// Past this many partial orders looked at, the count gives up.
+const STATE_BOUND = 200000;
+// Past this many clock entries, the run is too large to work out here.
+const CLOCK_BOUND = 5000000;
+
+function raise(to, from) {
+  for (let k = 0; k < to.length; k++)
+    if (from[k] > to[k])
+      to[k] = from[k];
+}
+
+// The writes of the run, in the order they happened, each with its
+// process, its place among its process's writes, and its clock: for each
+// writer, how many of its writes had to come before it.
+export function writeClocks(run) {
+  const {events, procs, procOf} = run;
+  const writerOf = new Map(), writers = [];
+  events.forEach((ev, e) => {
+    if (ev.kind === "write" && !writerOf.has(procOf[e])) {
+      writerOf.set(procOf[e], writers.length);
+      writers.push(procOf[e]);
+    }
+  });
+  const writes = events.filter((ev) => ev.kind === "write").length;
+  if (writes * writers.length > CLOCK_BOUND)
+    return null;
+  const W = writers.length;
+  const clock = procs.map(() => null);
+  const of = (i) => clock[i] ?? (clock[i] = new Int32Array(W));
+  const atEnd = new Map(), written = procs.map(() => 0), done = [];
+  const released = new Set(), made = new Map();
+  procs.forEach((q, k) => made.set(q.born, k));
+  events.forEach((ev, e) => {
+    const i = procOf[e], p = procs[i], c = of(i);
+    if (ev.kind === "fork") {
+      const child = made.get(e);
+      if (child !== undefined)
+        clock[child] = Int32Array.from(c);
+    } else if (ev.kind === "waited" && Number(ev.f[0]) > 0) {
+      const child = p.children.find((k) => procs[k].pid === Number(ev.f[0]) &&
+                                    atEnd.has(k) && procs[k].ended < e);
+      if (child !== undefined)
+        raise(c, atEnd.get(child));
+    } else if (ev.kind === "write") {
+      const w = writerOf.get(i);
+      c[w] = ++written[i];
+      done.push({event: e, proc: i, writer: w, index: written[i] - 1, clock: Int32Array.from(c)});
+    }
+    if (ev.kind === "exit")
+      atEnd.set(i, Int32Array.from(c));
+    // A vforked child's exec or end lets its parent go on.
+    if ((ev.kind === "exec" || ev.kind === "exit") && p.vfork && !released.has(i) &&
+        p.parent >= 0) {
+      released.add(i);
+      raise(of(p.parent), c);
+    }
+  });
+  return {writers, writes: done};
+}
+
+// Whether write a had to come before write b.
+export function before(a, b) {
+  return b.clock[a.writer] >= a.index + 1;
+}
+
+// The number of orders the writes could have come in, each process's in
+// its own order and every forced pair as forced: {count, exact}, where an
+// inexact count is a bound it is more than, or null when too many partial
+// orders had to be looked at.
+export function countOrders(clocks) {
+  const chains = clocks.writers.map(() => []);
+  for (const w of clocks.writes)
+    chains[w.writer].push(w);
+  const memo = new Map();
+  let capped = false;
+  const pos = chains.map(() => 0);
+  // The orders of what is left, from the places in pos.
+  const rest = () => {
+    const key = pos.join(",");
+    if (memo.has(key))
+      return memo.get(key);
+    if (memo.size > STATE_BOUND)
+      throw new RangeError("too many");
+    let n = 0, any = false;
+    for (let c = 0; c < chains.length; c++) {
+      const w = chains[c][pos[c]];
+      if (!w || !chains.every((_, d) => d === c || w.clock[d] <= pos[d]))
+        continue;
+      any = true;
+      pos[c]++;
+      n += rest();
+      pos[c]--;
+      if (n >= ORDER_BOUND) {
+        n = ORDER_BOUND;
+        capped = true;
+        break;
+      }
+    }
+    const count = any ? n : 1;
+    memo.set(key, count);
+    return count;
+  };
+  try {
+    const count = rest();
+    return {count, exact: !capped};
+  } catch (e) {
+    if (e instanceof RangeError)
+      return {count: null, exact: false};
+    throw e;
+  }
+}
+
+// Another order the writes could have come in: the first two neighbours
+// that nothing forced swapped; null when the order was the only one.
+export function otherOrder(clocks) {
+  const w = clocks.writes;
+  for (let k = 0; k + 1 < w.length; k++)
+    if (w[k].writer !== w[k + 1].writer && !before(w[k], w[k + 1])) {
+      const order = w.slice();
+      [order[k], order[k + 1]] = [order[k + 1], order[k]];
+      return {order, at: k};
+    }
+  return null;
+}
+
+// For each process that wrote and the next to write, in the order their
+// first writes came, whether all the lines of the one had to come before
+// all those of the other, and if so, why: the wait in a process that forked
+// the second after collecting the first (or their ancestors).
+export function pairs(run, clocks) {
+  const first = new Map(), last = new Map();
+  for (const w of clocks.writes) {
+    if (!first.has(w.writer))
+      first.set(w.writer, w);
+    last.set(w.writer, w);
+  }
+  const order = [...first.keys()];
+  const result = [];
+  for (let x = 0; x + 1 < order.length; x++) {
+    const a = order[x], b = order[x + 1];
+    const forced = before(last.get(a), first.get(b));
+    result.push({a: clocks.writers[a], b: clocks.writers[b], forced,
+                 why: forced ? reason(run, clocks, clocks.writers[a], clocks.writers[b]) : null});
+  }
+  return result;
+}
+
+// Why every write of process a (an index) came before those of b: a
+// forked b, or b's ancestor, after writing; or a process waited for a, or
+// for a's ancestor, before it wrote itself or forked b or b's ancestor.
+// {waiter, waitedFor, then} or {forker, forked}; null when it isn't so
+// simple.
+function reason(run, clocks, a, b) {
+  const {procs, events, procOf} = run;
+  const lineOf = (i) => {
+    const line = [];
+    for (let k = i; k >= 0; k = procs[k].parent)
+      line.push(k);
+    return line;
+  };
+  const lastWrite = clocks.writes.filter((w) => w.proc === a).pop().event;
+  const firstWrite = clocks.writes.find((w) => w.proc === b).event;
+  const line = lineOf(b);
+  for (let k = 0; k < line.length; k++) {
+    const q = line[k];
+    // What q did next on the way to b's first write: that write, or the
+    // fork of the next process down the line.
+    const then = k === 0 ? firstWrite : procs[line[k - 1]].born;
+    if (q === a && lastWrite < then && k > 0)
+      return {forker: a, forked: line[k - 1]};
+    for (const gone of lineOf(a)) {
+      if (procs[gone].parent !== q)
+        continue;
+      for (let e = then - 1; e >= 0; e--)
+        if (procOf[e] === q && events[e].kind === "waited" &&
+            Number(events[e].f[0]) === procs[gone].pid)
+          return {waiter: q, waitedFor: gone, then: k === 0 ? null : line[k - 1]};
+    }
+  }
+  return null;
+}

@@ -1,0 +1,72 @@
+// The section on the orders the output could have come in.
+
+import {$} from "../../common/page/dom.js";
+import {ORDER_BOUND, countOrders, otherOrder, pairs, writeClocks} from "./orders.js";
+import {lineElement, outputLines} from "./output.js";
+
+function para(text) {
+  const p = document.createElement("p");
+  p.textContent = text;
+  return p;
+}
+
+function because(run, pair) {
+  const pid = (i) => run.procs[i].pid;
+  const w = pair.why;
+  const head = `every line of ${pid(pair.a)} comes before ${pid(pair.b)}'s`;
+  if (!w)
+    return `${head}: what they did in between left no other order`;
+  if (w.forker !== undefined)
+    return `${head} because ${pid(w.forker)} wrote them before forking ${pid(w.forked)}`;
+  return `${head} because ${pid(w.waiter)} waited for ${pid(w.waitedFor)} before ` +
+    (w.then === null ? "writing" : `forking ${pid(w.then)}`);
+}
+
+export function showOrders(run) {
+  const out = $("ordersText");
+  const clocks = writeClocks(run);
+  if (!clocks) {
+    out.replaceChildren(para("This run wrote too much, from too many processes, to work out here."));
+    return;
+  }
+  if (clocks.writes.length === 0) {
+    out.replaceChildren(para("The run wrote nothing to spawndraw's output or error."));
+    return;
+  }
+  const {count, exact} = countOrders(clocks);
+  const all = pairs(run, clocks);
+  const parts = [];
+  if (count === 1) {
+    parts.push(para("One order only: the waits and forks of the run allowed the output in no other order."));
+  } else {
+    const n = count === null ? "More orders than this page can count" :
+      exact ? `${count.toLocaleString("en")} orders` :
+      `More than ${ORDER_BOUND.toLocaleString("en")} orders`;
+    parts.push(para(`${n} of the output were possible, each process's lines in their own order.`));
+  }
+  const list = document.createElement("ul");
+  for (const pair of all) {
+    const li = document.createElement("li");
+    li.textContent = pair.forced ? because(run, pair) :
+      `${run.procs[pair.a].pid}'s and ${run.procs[pair.b].pid}'s lines could have come the other way round: nothing made one wait for the other`;
+    list.append(li);
+  }
+  if (all.length)
+    parts.push(list);
+  const other = otherOrder(clocks);
+  if (other) {
+    parts.push(para("One other order that was possible, the first two writes that nothing ordered swapped:"));
+    const lines = outputLines(run);
+    const byEvent = new Map();
+    for (const l of lines)
+      byEvent.set(l.event, [...(byEvent.get(l.event) ?? []), l]);
+    const pids = new Map(run.procs.map((p, i) => [p.pid, i]));
+    const ol = document.createElement("ol");
+    ol.className = "lines";
+    for (const w of other.order)
+      for (const l of byEvent.get(w.event) ?? [])
+        ol.append(lineElement(run, l, pids));
+    parts.push(ol);
+  }
+  out.replaceChildren(...parts);
+}

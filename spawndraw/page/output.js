@@ -1,0 +1,111 @@
+// The output so far: each line after the pid that wrote it, in that
+// process's colour and with its pid written out, so that no one needs the
+// colours; "!" marks standard error. A pid in the text that names a
+// process of the run links to its node: pointing at either marks the other.
+
+import {$} from "../../common/page/dom.js";
+import {shown} from "./record.js";
+import {point} from "./picture.js";
+
+// The lines of the run, each with the event that ended it, its process and
+// its stream; a line cut short at the end of the run ends with it.
+export function outputLines(run) {
+  const lines = [], open = new Map();
+  run.events.forEach((ev, e) => {
+    if (ev.kind !== "write")
+      return;
+    const key = `${run.procOf[e]} ${ev.f[0]}`;
+    const text = (open.get(key) ?? "") + ev.f[2];
+    const parts = text.split("\n");
+    open.set(key, parts.pop());
+    for (const part of parts)
+      lines.push({event: e, proc: run.procOf[e], fd: ev.f[0], bytes: part});
+  });
+  for (const [key, rest] of open)
+    if (rest !== "") {
+      const [proc, fd] = key.split(" ");
+      lines.push({event: run.events.length - 1, proc: Number(proc), fd, bytes: rest, cut: true});
+    }
+  return lines;
+}
+
+// The line as elements: the text, with the pids in it linked.
+export function lineElement(run, line, pids) {
+  const li = document.createElement("li");
+  li.dataset.proc = line.proc;
+  li.style.setProperty("--hue", (line.proc * 67) % 360);
+  const who = document.createElement("span");
+  who.className = "who";
+  who.textContent = `${run.procs[line.proc].pid}${line.fd === "2" ? " !" : ""}`;
+  li.append(who, " ");
+  const text = shown(line.bytes) + (line.cut ? " (no line end)" : "");
+  let last = 0;
+  for (const m of text.matchAll(/\d+/g)) {
+    const i = pids.get(Number(m[0]));
+    if (i === undefined)
+      continue;
+    li.append(text.slice(last, m.index));
+    const a = document.createElement("a");
+    a.href = "#";
+    a.className = "pid";
+    a.textContent = m[0];
+    a.dataset.proc = i;
+    li.append(a);
+    last = m.index + m[0].length;
+  }
+  li.append(text.slice(last));
+  return li;
+}
+
+let lines = null, shownCount = 0;
+
+// Shows the lines written up to event k.
+export function showOutput(run, k) {
+  const list = $("lines");
+  if (!lines) {
+    lines = outputLines(run);
+    const pids = new Map(run.procs.map((p, i) => [p.pid, i]));
+    list.replaceChildren(...lines.map((l) => {
+      const li = lineElement(run, l, pids);
+      li.hidden = true;
+      return li;
+    }));
+    shownCount = 0;
+    $("noOutput").hidden = lines.length > 0;
+  }
+  let count = 0, lo = 0, hi = lines.length;
+  while (lo < hi) {
+    const mid = (lo + hi) >> 1;
+    if (lines[mid].event <= k)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  count = lo;
+  const items = list.children;
+  for (let i = Math.min(count, shownCount); i < Math.max(count, shownCount); i++)
+    items[i].hidden = i >= count;
+  shownCount = count;
+  $("outputCount").textContent = `${count} of ${lines.length} line${lines.length === 1 ? "" : "s"}`;
+}
+
+// Pointing at a pid, a line or a node marks the process everywhere.
+export function listenToPointing() {
+  const find = (e) => e.target.closest?.("[data-proc]");
+  for (const type of ["pointerover", "focusin"])
+    document.addEventListener(type, (e) => {
+      const t = find(e);
+      if (t)
+        point(Number(t.dataset.proc), true);
+    });
+  for (const type of ["pointerout", "focusout"])
+    document.addEventListener(type, (e) => {
+      const t = find(e);
+      if (t)
+        point(Number(t.dataset.proc), false);
+    });
+  document.addEventListener("click", (e) => {
+    if (e.target.matches?.("a.pid"))
+      e.preventDefault();
+  });
+}

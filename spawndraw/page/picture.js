@@ -1,0 +1,166 @@
+// The tree of processes at an event: a node for each process made so far,
+// with its pid and its program, under the process that made it, or, once
+// an orphan, under the one that adopted it. Nodes glide to their places,
+// unless motion is reduced. Ended processes are zombies, drawn dashed,
+// until collected, then faded; the nodes the event touches are ringed and
+// marked with a diamond. Past OUTLINE processes, nodes are dots.
+
+import {$, svgNS} from "../../common/page/dom.js";
+
+const W = 118, H = 44, GAP_X = 14, GAP_Y = 34, OUTLINE = 4000;
+
+function el(name, attrs, parent) {
+  const e = document.createElementNS(svgNS, name);
+  for (const [k, v] of Object.entries(attrs))
+    e.setAttribute(k, v);
+  if (parent)
+    parent.append(e);
+  return e;
+}
+
+// Places nodes: leaves one after another, a parent over its children.
+function layout(roots, kids) {
+  const place = new Map();
+  let next = 0, depth = 0;
+  const stack = roots.map((r) => ({node: r, d: 0, done: false})).reverse();
+  while (stack.length) {
+    const item = stack.pop();
+    const children = kids.get(item.node) ?? [];
+    depth = Math.max(depth, item.d);
+    if (item.done || children.length === 0) {
+      const x = children.length === 0 ? next++ :
+        (place.get(children[0]).x + place.get(children[children.length - 1]).x) / 2;
+      place.set(item.node, {x, y: item.d});
+      continue;
+    }
+    stack.push({...item, done: true});
+    for (let c = children.length - 1; c >= 0; c--)
+      stack.push({node: children[c], d: item.d + 1, done: false});
+  }
+  return {place, width: next, depth: depth + 1};
+}
+
+const nodes = new Map(); // a process's index, or "pid 1", -> its <g>
+
+// Draws the tree at event k, from the states of stateAt, the processes in
+// `marked` ringed.
+export function drawTree(run, states, marked) {
+  const svg = $("tree");
+  const outline = run.procs.length > OUTLINE;
+  const byPid = new Map();
+  run.procs.forEach((p, i) => {
+    if (states[i].made && !states[i].gone)
+      byPid.set(p.pid, i);
+  });
+  const kids = new Map(), roots = [];
+  const add = (parent, child) => {
+    if (!kids.has(parent))
+      kids.set(parent, []);
+    kids.get(parent).push(child);
+  };
+  run.procs.forEach((p, i) => {
+    if (!states[i].made)
+      return;
+    const by = states[i].adoptedBy;
+    if (by) {
+      const adopter = byPid.get(by) ?? `pid ${by}`;
+      if (typeof adopter === "string" && !kids.has(adopter))
+        roots.push(adopter);
+      add(adopter, i);
+    } else if (p.parent >= 0) {
+      add(p.parent, i);
+    } else {
+      roots.unshift(i);
+    }
+  });
+  const {place, width, depth} = layout(roots, kids);
+  const w = outline ? 8 : W + GAP_X, h = outline ? 16 : H + GAP_Y;
+  svg.setAttribute("width", Math.max(1, width) * w + 20);
+  svg.setAttribute("height", depth * h + 10);
+  svg.setAttribute("viewBox", `0 0 ${Math.max(1, width) * w + 20} ${depth * h + 10}`);
+  const edges = svg.querySelector(".edges") ?? el("g", {class: "edges"}, svg);
+  edges.replaceChildren();
+  const seen = new Set();
+  const at = (n) => {
+    const p = place.get(n);
+    return {x: 10 + p.x * w, y: 5 + p.y * h};
+  };
+  for (const [parent, children] of kids)
+    for (const c of children) {
+      const a = at(parent), b = at(c);
+      el("line", {x1: a.x + (outline ? 2 : W / 2), y1: a.y + (outline ? 2 : H),
+                  x2: b.x + (outline ? 2 : W / 2), y2: b.y,
+                  class: states[c].adoptedBy ? "edge adopted" : "edge"}, edges);
+    }
+  for (const n of place.keys()) {
+    seen.add(n);
+    let g = nodes.get(n);
+    const fresh = !g;
+    if (fresh) {
+      g = el("g", {}, svg);
+      nodes.set(n, g);
+      if (typeof n === "number")
+        g.dataset.proc = n;
+    }
+    const {x, y} = at(n);
+    g.style.transform = `translate(${x}px, ${y}px)`;
+    g.replaceChildren();
+    if (typeof n === "string") {
+      g.setAttribute("class", "node outside");
+      el("rect", {width: outline ? 4 : W, height: outline ? 4 : H, rx: 6}, g);
+      if (!outline)
+        label(g, n.slice(4), n === "pid 1" ? "init" : "subreaper", "");
+      continue;
+    }
+    const s = states[n], p = run.procs[n];
+    const state = s.gone ? "gone" : s.ended ? "zombie" : s.waiting ? "waiting" :
+      s.running ? "running" : "";
+    g.setAttribute("class", `node ${state}${marked.includes(n) ? " marked" : ""}`);
+    if (outline) {
+      el("circle", {cx: 2, cy: 2, r: marked.includes(n) ? 4 : 2}, g);
+      continue;
+    }
+    el("rect", {width: W, height: H, rx: 6}, g);
+    label(g, `${marked.includes(n) ? "\u25C6 " : ""}${p.pid}`, s.program, state);
+  }
+  for (const [n, g] of nodes)
+    if (!seen.has(n)) {
+      g.remove();
+      nodes.delete(n);
+    }
+  edges.remove();
+  svg.prepend(edges);
+}
+
+function label(g, first, second, state) {
+  const t = el("text", {x: 8, y: 17, class: "pid"}, g);
+  t.textContent = first;
+  const u = el("text", {x: 8, y: 35, class: "program"}, g);
+  u.textContent = second.length > 15 ? second.slice(0, 14) + "\u2026" : second;
+  if (state) {
+    const v = el("text", {x: W - 8, y: 17, class: "state", "text-anchor": "end"}, g);
+    v.textContent = state;
+  }
+}
+
+// Marks the node of process i, and its lines, as the one pointed at.
+export function point(i, on) {
+  nodes.get(i)?.classList.toggle("pointed", on);
+  for (const line of document.querySelectorAll(`#lines li[data-proc="${i}"]`))
+    line.classList.toggle("pointed", on);
+}
+
+// The picture in words, for a screen reader.
+export function describeTree(run, states) {
+  const parts = [];
+  run.procs.forEach((p, i) => {
+    const s = states[i];
+    if (!s.made || parts.length > 60)
+      return;
+    const parent = s.adoptedBy ? `adopted by ${s.adoptedBy}` :
+      p.parent >= 0 ? `child of ${run.procs[p.parent].pid}` : "spawndraw itself";
+    const state = s.gone ? ", collected" : s.ended ? ", a zombie" : s.waiting ? ", waiting" : "";
+    parts.push(`${p.pid} ${s.program}, ${parent}${state}`);
+  });
+  return `${parts.length} processes: ${parts.join("; ")}.`;
+}

@@ -1,0 +1,81 @@
+// The processes that a run's events make, and what became of each: as
+// spawndraw reads its record.
+
+function newProcess(pid, parent, program) {
+  return {pid, parent, children: [], programs: [program], execs: [], argv: [],
+          threads: 0, failed: 0, born: -1, ended: -1, reaped: -1, adopted: -1,
+          ending: "", reaper: -1, adopter: 0, vfork: false, running: false};
+}
+
+export function baseName(path) {
+  const parts = path.split("/").filter((p) => p !== "");
+  return parts.length ? parts[parts.length - 1] : path || "?";
+}
+
+// How a wait or an end says a process ended, from its fields at `at`.
+export function statusText(f, at) {
+  if (f.length <= at + 1)
+    return f[at] ?? "";
+  const s = f[at] === "killed" ? `killed by ${f[at + 1]}` :
+    f[at] === "stopped" ? `stopped by ${f[at + 1]}` : `${f[at]} ${f[at + 1]}`;
+  return f[at + 2] === "core" ? `${s} (core dumped)` : s;
+}
+
+export function buildRun(events) {
+  const procs = [], procOf = [], current = new Map();
+  let root = -1, command = -1, argv = [];
+  const make = (p) => procs.push(p) - 1;
+  const processOf = (pid) => {
+    if (!current.has(pid)) {
+      const i = make(newProcess(pid, root, "?"));
+      if (root >= 0)
+        procs[root].children.push(i);
+      current.set(pid, i);
+    }
+    return current.get(pid);
+  };
+  events.forEach((ev, e) => {
+    const f = ev.f;
+    if (ev.kind === "begin" && root < 0) {
+      root = make(newProcess(ev.pid, -1, "spawndraw"));
+      current.set(ev.pid, root);
+      argv = f.slice(f[0] === "every-call" && f.length > 1 ? 2 : 1);
+      procOf.push(root);
+      return;
+    }
+    const i = processOf(ev.pid);
+    procOf.push(i);
+    const p = procs[i];
+    if (ev.kind === "fork") {
+      const child = newProcess(Number(f[0]), i, p.programs[p.programs.length - 1]);
+      child.born = e;
+      child.argv = p.argv;
+      child.vfork = f[1] === "vfork";
+      const k = make(child);
+      p.children.push(k);
+      current.set(child.pid, k);
+      if (i === root && command < 0)
+        command = k;
+    } else if (ev.kind === "thread") {
+      p.threads++;
+    } else if (ev.kind === "exec") {
+      p.programs.push(baseName(f[0]));
+      p.execs.push(e);
+      p.argv = f.slice(3);
+    } else if (ev.kind === "execfail") {
+      p.failed++;
+    } else if (ev.kind === "exit") {
+      p.ended = e;
+      p.ending = statusText(f, 0);
+    } else if (ev.kind === "reaped") {
+      p.reaped = e;
+      p.reaper = Number(f[0]);
+    } else if (ev.kind === "adopted") {
+      p.adopted = e;
+      p.adopter = Number(f[0]);
+    } else if (ev.kind === "running") {
+      p.running = true;
+    }
+  });
+  return {events, procs, procOf, root, command, argv};
+}

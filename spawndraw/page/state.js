@@ -1,0 +1,42 @@
+// Where each process stands after event k: made yet or not, its program,
+// waiting, ended (a zombie until collected), collected, and its parent,
+// an adopter's pid once it is an orphan.
+
+import {baseName} from "./run.js";
+
+export function stateAt(run, k) {
+  const {events, procs, procOf} = run;
+  const at = (e) => e >= 0 && e <= k;
+  const states = procs.map((p) => ({
+    made: p.born <= k, program: p.programs[0], waiting: false,
+    ended: at(p.ended), gone: at(p.reaped), running: p.running && k >= events.length - 1,
+    adoptedBy: at(p.adopted) ? p.adopter : 0,
+  }));
+  for (let e = 0; e <= k && e < events.length; e++) {
+    const ev = events[e], s = states[procOf[e]];
+    if (ev.kind === "exec")
+      s.program = baseName(ev.f[0]);
+    else if (ev.kind === "wait")
+      s.waiting = true;
+    else if (ev.kind === "waited")
+      s.waiting = false;
+  }
+  return states;
+}
+
+// The processes event k is about: its own, and the child it makes, waits
+// for, collects or sees adopted.
+export function touched(run, k) {
+  const ev = run.events[k];
+  if (!ev)
+    return [];
+  const own = run.procOf[k], found = [own];
+  const child = Number(ev.f[0]);
+  if (ev.kind === "fork" || (ev.kind === "waited" && child > 0)) {
+    const c = run.procs[own].children.find((i) => run.procs[i].pid === child &&
+                                           (ev.kind !== "fork" || run.procs[i].born === k));
+    if (c !== undefined)
+      found.push(c);
+  }
+  return found;
+}

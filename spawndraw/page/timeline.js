@@ -1,0 +1,109 @@
+// The timeline: a row a process, a column an event, the column of the
+// event shown marked; a wait and a zombie's life are bars. Only what is in
+// view is drawn, so that a run of thousands of events scrolls freely.
+// Clicking a column goes to its event.
+
+import {$, svgNS} from "../../common/page/dom.js";
+
+const CW = 14, RH = 20, LABEL = 64, HEAD = 18;
+const MARKS = {fork: "F", exec: "E", execfail: "X", write: "W", signal: "S",
+               thread: "T", exit: "#", reaped: "R", adopted: "A", running: ">"};
+
+let shape = null; // rows, spans and marks, worked out once
+
+function work(run) {
+  const order = [], stack = [run.root];
+  while (stack.length) {
+    const i = stack.pop();
+    order.push(i);
+    stack.push(...[...run.procs[i].children].reverse());
+  }
+  const row = new Map(order.map((i, r) => [i, r]));
+  const spans = [], marks = [];
+  const open = new Map();
+  run.events.forEach((ev, e) => {
+    const i = run.procOf[e], r = row.get(i);
+    if (ev.kind === "wait")
+      open.set(i, e);
+    if (ev.kind === "waited" && open.has(i)) {
+      spans.push({r, from: open.get(i), to: e, kind: "wait"});
+      open.delete(i);
+    }
+    if (MARKS[ev.kind])
+      marks.push({r, c: e, text: MARKS[ev.kind]});
+    if (ev.kind === "fork") {
+      const child = run.procs[i].children.find((k) => run.procs[k].born === e);
+      if (child !== undefined)
+        marks.push({r: row.get(child), c: e, text: "+"});
+    }
+  });
+  run.procs.forEach((p, i) => {
+    const from = p.born < 0 ? 0 : p.born;
+    const to = p.reaped >= 0 ? p.reaped : run.events.length - 1;
+    spans.push({r: row.get(i), from, to, kind: "life"});
+    if (p.ended >= 0)
+      spans.push({r: row.get(i), from: p.ended, to, kind: "zombie"});
+  });
+  return {order, spans, marks, rows: order.length};
+}
+
+function el(name, attrs, parent) {
+  const e = document.createElementNS(svgNS, name);
+  for (const [k, v] of Object.entries(attrs))
+    e.setAttribute(k, v);
+  parent.append(e);
+  return e;
+}
+
+// Draws what of the timeline is in view, event k marked.
+export function drawTimeline(run, k) {
+  shape ??= work(run);
+  const box = $("timebox"), svg = $("timeline");
+  const n = run.events.length;
+  svg.setAttribute("width", LABEL + n * CW);
+  svg.setAttribute("height", HEAD + shape.rows * RH);
+  const c0 = Math.max(0, Math.floor((box.scrollLeft - LABEL) / CW) - 2);
+  const c1 = Math.min(n, c0 + Math.ceil(box.clientWidth / CW) + 4);
+  const r0 = Math.max(0, Math.floor((box.scrollTop - HEAD) / RH) - 1);
+  const r1 = Math.min(shape.rows, r0 + Math.ceil(box.clientHeight / RH) + 2);
+  const g = document.createElementNS(svgNS, "g");
+  const x = (c) => LABEL + c * CW, y = (r) => HEAD + r * RH;
+  el("rect", {x: x(k), y: 0, width: CW, height: HEAD + shape.rows * RH, class: "now"}, g);
+  for (const s of shape.spans)
+    if (s.r >= r0 && s.r < r1 && s.to >= c0 && s.from < c1) {
+      const a = Math.max(s.from, c0), b = Math.min(s.to, c1);
+      const inset = s.kind === "life" ? 9 : s.kind === "wait" ? 5 : 3;
+      el("rect", {x: x(a) + (a === s.from ? CW / 2 : 0), y: y(s.r) + inset,
+                  width: Math.max(1, (b - a) * CW), height: RH - 2 * inset,
+                  class: `span ${s.kind}`}, g);
+    }
+  for (const m of shape.marks)
+    if (m.r >= r0 && m.r < r1 && m.c >= c0 && m.c < c1)
+      el("text", {x: x(m.c) + CW / 2, y: y(m.r) + 14, class: "mark",
+                  "text-anchor": "middle"}, g).textContent = m.text;
+  for (let c = c0; c < c1; c++)
+    if ((c + 1) % 10 === 0 || c === k)
+      el("text", {x: x(c) + CW / 2, y: 12 + box.scrollTop, class: "number",
+                  "text-anchor": "middle"}, g).textContent = String(c + 1);
+  const labels = el("g", {class: "labels"}, g);
+  el("rect", {x: box.scrollLeft, y: 0, width: LABEL, height: HEAD + shape.rows * RH,
+              class: "labelBack"}, labels);
+  for (let r = r0; r < r1; r++)
+    el("text", {x: box.scrollLeft + LABEL - 6, y: y(r) + 14, "text-anchor": "end",
+                class: "label"}, labels).textContent = String(run.procs[shape.order[r]].pid);
+  svg.replaceChildren(g);
+}
+
+// Scrolls event k into view, if it isn't.
+export function showColumn(k) {
+  const box = $("timebox"), left = LABEL + k * CW;
+  if (left < box.scrollLeft + LABEL || left + CW > box.scrollLeft + box.clientWidth)
+    box.scrollLeft = Math.max(0, left - box.clientWidth / 2);
+}
+
+// The event of a click at clientX, or -1.
+export function columnAt(clientX) {
+  const box = $("timebox");
+  const c = Math.floor((clientX - box.getBoundingClientRect().left + box.scrollLeft - LABEL) / CW);
+  return c >= 0 && c < (shape ? Infinity : 0) ? c : -1;
+}
