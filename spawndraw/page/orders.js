@@ -135,24 +135,37 @@ export function otherOrder(clocks) {
   return null;
 }
 
-// For each process that wrote and the next to write, in the order their
-// first writes came, whether all the lines of the one had to come before
-// all those of the other, and if so, why: the wait in a process that forked
-// the second after collecting the first (or their ancestors).
-export function pairs(run, clocks) {
-  const first = new Map(), last = new Map();
-  for (const w of clocks.writes) {
-    if (!first.has(w.writer))
-      first.set(w.writer, w);
-    last.set(w.writer, w);
+// Whether every write of chain x and every write of chain y had to come in
+// the order they did: for each write of y, the first write of x that didn't
+// have to come before it had to come after it.
+function allForced(x, y) {
+  for (const b of y) {
+    const a = x[b.clock[x[0].writer]];
+    if (a && !before(b, a))
+      return false;
   }
-  const order = [...first.keys()];
+  return true;
+}
+
+// For each process that wrote and the next to write, in the order their
+// first writes came: whether their lines could come in one order only,
+// whether all those of the first came before all those of the second, and
+// if so, why.
+export function pairs(run, clocks) {
+  const chains = new Map();
+  for (const w of clocks.writes) {
+    if (!chains.has(w.writer))
+      chains.set(w.writer, []);
+    chains.get(w.writer).push(w);
+  }
+  const order = [...chains.keys()];
   const result = [];
-  for (let x = 0; x + 1 < order.length; x++) {
-    const a = order[x], b = order[x + 1];
-    const forced = before(last.get(a), first.get(b));
-    result.push({a: clocks.writers[a], b: clocks.writers[b], forced,
-                 why: forced ? reason(run, clocks, clocks.writers[a], clocks.writers[b]) : null});
+  for (let k = 0; k + 1 < order.length; k++) {
+    const x = chains.get(order[k]), y = chains.get(order[k + 1]);
+    const a = clocks.writers[order[k]], b = clocks.writers[order[k + 1]];
+    const allBefore = before(x[x.length - 1], y[0]);
+    result.push({a, b, forced: allForced(x, y) && allForced(y, x), allBefore,
+                 why: allBefore ? reason(run, clocks, a, b) : null});
   }
   return result;
 }

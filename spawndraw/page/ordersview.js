@@ -47,8 +47,10 @@ export function showOrders(run) {
   const list = document.createElement("ul");
   for (const pair of all) {
     const li = document.createElement("li");
-    li.textContent = pair.forced ? because(run, pair) :
-      `${run.procs[pair.a].pid}'s and ${run.procs[pair.b].pid}'s lines could have come the other way round: nothing made one wait for the other`;
+    const [a, b] = [run.procs[pair.a].pid, run.procs[pair.b].pid];
+    li.textContent = pair.allBefore ? because(run, pair) : pair.forced ?
+      `${a}'s and ${b}'s lines could come only in the order they did: each waited for the other in turn` :
+      `${a}'s and ${b}'s lines could have come the other way round: nothing made one wait for the other`;
     list.append(li);
   }
   if (all.length)

@@ -1,0 +1,82 @@
+// The orders the output of a run could have come in, worked out by
+// spawndraw's page, on small runs whose answers are known by hand.
+import assert from "node:assert/strict";
+import {test} from "node:test";
+import {readRecord} from "../spawndraw/page/record.js";
+import {buildRun} from "../spawndraw/page/run.js";
+import {ORDER_BOUND, countOrders, otherOrder, pairs, writeClocks} from "../spawndraw/page/orders.js";
+
+// A run from lines of "PID KIND DETAIL...", spawndraw (pid 10) running
+// the command as 11.
+function run(...lines) {
+  const all = ["10 begin filtered cmd", "10 fork 11", ...lines];
+  const text = "spawndraw-events\t1\n" +
+    all.map((l, i) => `${i + 1}\t${i}\t${l.split(" ").join("\t")}`).join("\n") + "\n";
+  const r = buildRun(readRecord(text));
+  return {r, clocks: writeClocks(r)};
+}
+const end = (pid, parent) => [`${pid} exit exited 0`, `${parent} waited ${pid} exited 0`];
+const pidsOf = ({r}, pair) => [r.procs[pair.a].pid, r.procs[pair.b].pid, pair.forced];
+
+test("two children that nothing orders: two orders, the other one swapped", () => {
+  const x = run("11 fork 12", "11 fork 13", "12 write 1 2 a\\x0a", "13 write 1 2 b\\x0a",
+                ...end(12, 11), ...end(13, 11));
+  assert.deepEqual(countOrders(x.clocks), {count: 2, exact: true});
+  assert.deepEqual(pairs(x.r, x.clocks).map((p) => pidsOf(x, p)), [[12, 13, false]]);
+  assert.deepEqual(otherOrder(x.clocks).order.map((w) => x.r.procs[w.proc].pid), [13, 12]);
+});
+
+test("a wait before the second fork: one order, and why", () => {
+  const x = run("11 fork 12", "12 write 1 2 a\\x0a", ...end(12, 11), "11 fork 13",
+                "13 write 1 2 b\\x0a", ...end(13, 11));
+  assert.deepEqual(countOrders(x.clocks), {count: 1, exact: true});
+  assert.equal(otherOrder(x.clocks), null);
+  const [p] = pairs(x.r, x.clocks);
+  const pid = (i) => x.r.procs[i].pid;
+  assert.deepEqual([pid(p.why.waiter), pid(p.why.waitedFor), pid(p.why.then)], [11, 12, 13]);
+});
+
+test("a parent's lines on both sides of its child's: one order", () => {
+  const x = run("11 write 1 2 a\\x0a", "11 fork 12", "12 write 1 2 b\\x0a", ...end(12, 11),
+                "11 write 1 2 c\\x0a");
+  assert.deepEqual(countOrders(x.clocks), {count: 1, exact: true});
+  assert.deepEqual(pairs(x.r, x.clocks).map((p) => [...pidsOf(x, p), p.allBefore]),
+                   [[11, 12, true, false]]);
+});
+
+test("why: written before forking, or waited for before writing", () => {
+  const pid = (x, i) => x.r.procs[i].pid;
+  let x = run("11 write 1 2 a\\x0a", "11 fork 12", "12 write 1 2 b\\x0a");
+  assert.equal(pid(x, pairs(x.r, x.clocks)[0].why.forker), 11);
+  x = run("11 fork 12", "12 write 1 2 a\\x0a", ...end(12, 11), "11 write 1 2 b\\x0a");
+  const [p] = pairs(x.r, x.clocks);
+  assert.deepEqual([pid(x, p.why.waiter), pid(x, p.why.waitedFor), p.why.then], [11, 12, null]);
+});
+
+test("fork; fork; printf at a terminal: 4! orders", () => {
+  const x = run("11 fork 12", "11 fork 13", "12 fork 14", "11 write 1 2 a\\x0a",
+                "12 write 1 2 b\\x0a", "13 write 1 2 c\\x0a", "14 write 1 2 d\\x0a");
+  assert.deepEqual(countOrders(x.clocks), {count: 24, exact: true});
+});
+
+test("a chain of two lines beside one: 3 orders", () => {
+  const x = run("11 fork 12", "11 write 1 2 a\\x0a", "11 write 1 2 b\\x0a", "12 write 1 2 c\\x0a");
+  assert.deepEqual(countOrders(x.clocks), {count: 3, exact: true});
+});
+
+test("a vforked child's lines come before its parent's next", () => {
+  const x = run("11 fork 12 vfork", "12 write 1 2 a\\x0a", "12 exec /bin/x 0 1 x",
+                "11 write 1 2 b\\x0a", "12 write 1 2 c\\x0a");
+  // a before b, forced by the vfork; c free of b.
+  assert.deepEqual(countOrders(x.clocks), {count: 2, exact: true});
+});
+
+test("twelve processes that nothing orders: more than the bound", () => {
+  const forks = [], writes = [];
+  for (let c = 12; c < 24; c++) {
+    forks.push(`11 fork ${c}`);
+    writes.push(`${c} write 1 2 x\\x0a`);
+  }
+  assert.deepEqual(countOrders(run(...forks, ...writes).clocks),
+                   {count: ORDER_BOUND, exact: false});
+});

@@ -1,0 +1,168 @@
+"""spawndraw's page in a real browser: recorded runs replayed, and held to
+their records; the orders worked out; bytes a command chose shown as text.
+Usage: spawndraw_page_test.py SPAWNDRAW RECORDS_DIR"""
+import os
+import re
+import subprocess
+import sys
+import unittest
+
+import page  # exits 77 without a browser to drive
+from page import By, OneBrowser, load
+
+SPAWNDRAW, RECORDS = sys.argv[1], sys.argv[2]
+
+
+def events(name):
+    """The record's events as (pid, kind, fields), its escapes undone."""
+    out = []
+    with open(os.path.join(RECORDS, name), encoding="latin-1") as f:
+        for line in f.read().split("\n")[1:]:
+            parts = line.split("\t")
+            if len(parts) >= 4:
+                fields = [re.sub(r"\\(\\|x([0-9a-f]{2}))",
+                                 lambda m: chr(int(m[2], 16)) if m[2] else "\\", p)
+                          for p in parts[4:]]
+                out.append((int(parts[2]), parts[3], fields))
+    return out
+
+
+def made(name, text=None):
+    """The page of a record in the records or of the record `text`."""
+    path = os.path.join(page.WORK, f"s{len(os.listdir(page.WORK))}.html")
+    source = os.path.join(RECORDS, name)
+    if text is not None:
+        source = os.path.join(page.WORK, name)
+        with open(source, "w", encoding="latin-1") as f:
+            f.write(text)
+    run = subprocess.run([SPAWNDRAW, "--from", source, "--html", path],
+                         capture_output=True)
+    assert run.returncode == 0, run.stderr
+    return "file://" + path
+
+
+class Page(OneBrowser):
+    def open(self, url):
+        load(self.d, url)
+        self.d.find_element(By.ID, "heading")
+
+    def tearDown(self):
+        errors = [l for l in self.d.get_log("browser") if l["level"] == "SEVERE"]
+        self.assertEqual([], errors)
+
+    def js(self, script, *args):
+        return self.d.execute_script(script, *args)
+
+    def tree(self):
+        """{pid: (program, parent pid)} as the picture's words say."""
+        text = self.d.find_element(By.ID, "treeText").get_attribute("textContent")
+        found = {}
+        for part in text.split(": ", 1)[1].rstrip(".").split("; "):
+            m = re.match(r"(\d+) (\S+), (?:child of (\d+)|spawndraw itself)", part)
+            found[int(m[1])] = (m[2], int(m[3] or 0))
+        return found
+
+    def test_the_launchers_tree_at_three_events(self):
+        record = events("launchers.events")
+        url = made("launchers.events")
+        for k in (3, 12, len(record)):
+            # The tree the record makes up to event k, replayed here.
+            want, program = {}, {}
+            for pid, kind, f in record[:k]:
+                if kind == "begin":
+                    want[pid], program[pid] = ("spawndraw", 0), "spawndraw"
+                elif kind == "fork":
+                    want[int(f[0])] = (program[pid], pid)
+                    program[int(f[0])] = program[pid]
+                elif kind == "exec":
+                    program[pid] = f[0].rsplit("/", 1)[-1]
+                    want[pid] = (program[pid], want[pid][1])
+            self.open(f"{url}#event={k}")
+            self.assertEqual(want, self.tree(), f"event {k}")
+            self.assertEqual(len(want), self.js(
+                "return document.querySelectorAll('#tree g.node').length"))
+
+    def test_an_exec_renames_its_node(self):
+        record = events("launchers.events")
+        k = next(i for i, (_, kind, f) in enumerate(record)
+                 if kind == "exec" and f[0].endswith("/b.o")) + 1
+        url = made("launchers.events")
+        names = []
+        for at in (k - 1, k):
+            self.open(f"{url}#event={at}")
+            names.append(self.js("""return [...document.querySelectorAll(
+                '#tree g.node')].map(g => g.querySelector('.program').textContent)"""))
+        self.assertNotIn("b.o", names[0])
+        self.assertIn("b.o", names[1])
+
+    def test_a_zombie_then_gone_and_an_orphan_adopted(self):
+        record = events("zombie.events")
+        end, gone = (next(i for i, (_, kind, _) in enumerate(record) if kind == k) + 1
+                     for k in ("exit", "reaped"))
+        url = made("zombie.events")
+        for at, state in ((end, "zombie"), (gone - 1, "zombie"), (gone, "gone")):
+            self.open(f"{url}#event={at}")
+            self.assertEqual(1, self.js(
+                f"return document.querySelectorAll('#tree g.node.{state}').length"), at)
+        record = events("orphan.events")
+        at = next(i for i, (_, kind, _) in enumerate(record) if kind == "adopted") + 1
+        self.open(f"{made('orphan.events')}#event={at}")
+        self.assertEqual(1, self.js(
+            "return document.querySelectorAll('#tree line.edge.adopted').length"))
+        self.assertIn("1\ninit", self.js(
+            "return [...document.querySelectorAll('#tree g.outside')].map(g => g.textContent.replace(/(\\d)(\\D)/, '$1\\n$2')).join()"))
+
+    def test_each_line_of_output_after_its_writer(self):
+        want = []
+        for pid, kind, f in events("launchers.events"):
+            if kind == "write":
+                want += [str(pid)] * f[2].count("\n")
+        self.open(made("launchers.events"))
+        self.assertEqual(want, self.js(
+            "return [...document.querySelectorAll('#lines li .who')].map(w => w.textContent)"))
+
+    def test_the_orders_that_were_possible(self):
+        for name, said in (("p2spawn.events", "One order only"),
+                           ("forkfork.events", "24 orders"),
+                           ("launchers.events", "462 orders")):
+            self.open(made(name))
+            text = self.d.find_element(By.ID, "ordersText").text
+            self.assertIn(said, text, name)
+        self.open(made("p2spawn.events"))
+        self.assertRegex(self.d.find_element(By.ID, "ordersText").text,
+                         r"every line of \d+ comes before \d+'s because \d+ "
+                         r"waited for \d+ before forking \d+")
+
+    def test_hostile_bytes_are_shown_as_text(self):
+        hostile = ["<script>alert(1)</script>\\x0a", "</script>\\x0a",
+                   "\\xff\\xfe ok\\x0a", "a\\x00b\\x0a", "<b>&amp;</b>\\x0a"]
+        text = ("spawndraw-events\t1\n1\t0\t10\tbegin\tfiltered\t<i>x</i>\n"
+                "2\t1\t10\tfork\t11\n" +
+                "".join(f"{3 + i}\t{5 + i}\t11\twrite\t1\t9\t{h}\n"
+                        for i, h in enumerate(hostile)) +
+                "9\t20\t11\texit\texited\t0\n")
+        self.open(made("hostile.events", text))
+        self.assertEqual(3, self.js("return document.scripts.length"))
+        lines = self.js("""return [...document.querySelectorAll('#lines li')]
+            .map(li => li.textContent.replace(/^11 /, ''))""")
+        self.assertEqual(["<script>alert(1)</script>", "</script>",
+                          "\\xff\\xfe ok", "a\\x00b", "<b>&amp;</b>"], lines)
+        self.assertIn("<i>x</i>", self.d.find_element(By.ID, "title").text)
+        self.assertEqual(0, self.js("return document.querySelectorAll('#lines b, h1 i').length"))
+
+
+class OnAPhone(OneBrowser):
+    window = dict(size=(390, 844), touch=True)
+
+    def test_nothing_wider_than_the_screen(self):
+        load(self.d, made("launchers.events") + "#event=20")
+        self.d.find_element(By.ID, "heading")
+        width, least = self.d.execute_script("""return [document.documentElement.scrollWidth,
+            Math.min(...[...document.querySelectorAll('button, select')]
+                     .map(b => b.getBoundingClientRect().height))]""")
+        self.assertLessEqual(width, 390)
+        self.assertGreaterEqual(least, 40)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=1)
