@@ -47,3 +47,7 @@ bench() { # NAME SCRIPT
 echo "medians of $runs runs each, alternating"
 bench "1000 /bin/true" 'for i in $(seq 1000); do /bin/true; done'
 bench "10,000 lines, a write each" 'for i in $(seq 10000); do echo line $i; done'
+
+if command -v chromium >/dev/null && /usr/bin/python3 -c 'import selenium' 2>/dev/null; then
+    /usr/bin/python3 "$(dirname "$0")/spawndraw_page.py" "$draw" 3
+fi

@@ -11,7 +11,7 @@ import {changeSpeed} from "../../common/page/speed.js";
 import {showAll} from "./all.js";
 import {listenToPointing, showOutput} from "./output.js";
 import {showOrders} from "./ordersview.js";
-import {describeTree, drawTree} from "./picture.js";
+import {describeTree, drawTree, follow} from "./picture.js";
 import {decodeUtf8, readRecord, shown} from "./record.js";
 import {buildRun} from "./run.js";
 import {stateAt, touched} from "./state.js";
@@ -33,10 +33,10 @@ function go(k) {
   $("heading").textContent = `Event ${ev.seq} of ${run.events[last].seq}: ${words[at] ?? ev.kind}`;
   if (!playing(player))
     $("said").textContent = $("heading").textContent;
-  drawTree(run, states, marked);
+  follow(drawTree(run, states, marked));
   $("treeText").textContent = describeTree(run, states);
   explain(run, words, states, marked, at);
-  showColumn(at);
+  showColumn(run, at);
   drawTimeline(run, at);
   showOutput(run, at);
   $("slider").value = at + 1;

@@ -79,19 +79,25 @@ export function drawTree(run, states, marked) {
   svg.setAttribute("height", depth * h + 10);
   svg.setAttribute("viewBox", `0 0 ${Math.max(1, width) * w + 20} ${depth * h + 10}`);
   const edges = svg.querySelector(".edges") ?? el("g", {class: "edges"}, svg);
-  edges.replaceChildren();
   const seen = new Set();
   const at = (n) => {
     const p = place.get(n);
     return {x: 10 + p.x * w, y: 5 + p.y * h};
   };
-  for (const [parent, children] of kids)
-    for (const c of children) {
-      const a = at(parent), b = at(c);
-      el("line", {x1: a.x + (outline ? 2 : W / 2), y1: a.y + (outline ? 2 : H),
-                  x2: b.x + (outline ? 2 : W / 2), y2: b.y,
-                  class: states[c].adoptedBy ? "edge adopted" : "edge"}, edges);
-    }
+  // The edges change only when a process is made or adopted.
+  const shape = [...kids].map(([p, c]) => `${p}:${c.join()}`).join(" ");
+  if (edges.dataset.shape !== shape) {
+    edges.dataset.shape = shape;
+    edges.replaceChildren();
+    for (const [parent, children] of kids)
+      for (const c of children) {
+        const a = at(parent), b = at(c);
+        el("line", {x1: a.x + (outline ? 2 : W / 2), y1: a.y + (outline ? 2 : H),
+                    x2: b.x + (outline ? 2 : W / 2), y2: b.y,
+                    class: states[c].adoptedBy ? "edge adopted" : "edge"}, edges);
+      }
+  }
+  let focus = null;
   for (const n of place.keys()) {
     seen.add(n);
     let g = nodes.get(n);
@@ -104,6 +110,16 @@ export function drawTree(run, states, marked) {
     }
     const {x, y} = at(n);
     g.style.transform = `translate(${x}px, ${y}px)`;
+    if (marked.includes(n))
+      focus ??= {x, y};
+    // A node is drawn again only when it changes.
+    const s = states[n] ?? {};
+    const key = `${s.program} ${s.gone} ${s.ended} ${s.waiting} ${s.running} ${marked.includes(n)}`;
+    if (g.dataset.key === key)
+      continue;
+    const renamed = !fresh && typeof n === "number" && g.dataset.program !== s.program;
+    g.dataset.key = key;
+    g.dataset.program = s.program;
     g.replaceChildren();
     if (typeof n === "string") {
       g.setAttribute("class", "node outside");
@@ -112,7 +128,7 @@ export function drawTree(run, states, marked) {
         label(g, n.slice(4), n === "pid 1" ? "init" : "subreaper", "");
       continue;
     }
-    const s = states[n], p = run.procs[n];
+    const p = run.procs[n];
     const state = s.gone ? "gone" : s.ended ? "zombie" : s.waiting ? "waiting" :
       s.running ? "running" : "";
     g.setAttribute("class", `node ${state}${marked.includes(n) ? " marked" : ""}`);
@@ -122,14 +138,30 @@ export function drawTree(run, states, marked) {
     }
     el("rect", {width: W, height: H, rx: 6}, g);
     label(g, `${marked.includes(n) ? "\u25C6 " : ""}${p.pid}`, s.program, state);
+    // A new program comes in with a glide.
+    if (renamed)
+      g.querySelector(".program").classList.add("renamed");
   }
   for (const [n, g] of nodes)
     if (!seen.has(n)) {
       g.remove();
       nodes.delete(n);
     }
-  edges.remove();
-  svg.prepend(edges);
+  if (svg.firstChild !== edges)
+    svg.prepend(edges);
+  return focus;
+}
+
+// Brings the point at (x, y) of the picture into its box's view.
+export function follow(point) {
+  const box = $("picture");
+  if (!point)
+    return;
+  const {x, y} = point;
+  if (x < box.scrollLeft || x + W > box.scrollLeft + box.clientWidth)
+    box.scrollLeft = x + W / 2 - box.clientWidth / 2;
+  if (y < box.scrollTop || y + H > box.scrollTop + box.clientHeight)
+    box.scrollTop = y + H / 2 - box.clientHeight / 2;
 }
 
 function label(g, first, second, state) {

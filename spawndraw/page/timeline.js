@@ -44,7 +44,7 @@ function work(run) {
     if (p.ended >= 0)
       spans.push({r: row.get(i), from: p.ended, to, kind: "zombie"});
   });
-  return {order, spans, marks, rows: order.length};
+  return {order, row, spans, marks, rows: order.length};
 }
 
 function el(name, attrs, parent) {
@@ -94,16 +94,20 @@ export function drawTimeline(run, k) {
   svg.replaceChildren(g);
 }
 
-// Scrolls event k into view, if it isn't.
-export function showColumn(k) {
+// Scrolls event k, and the row of its process, into view.
+export function showColumn(run, k) {
+  shape ??= work(run);
   const box = $("timebox"), left = LABEL + k * CW;
   if (left < box.scrollLeft + LABEL || left + CW > box.scrollLeft + box.clientWidth)
     box.scrollLeft = Math.max(0, left - box.clientWidth / 2);
+  const r = shape.row.get(run.procOf[k]) ?? -1, top = HEAD + r * RH;
+  if (r >= 0 && (top < box.scrollTop + HEAD || top + RH > box.scrollTop + box.clientHeight))
+    box.scrollTop = Math.max(0, top - box.clientHeight / 2);
 }
 
 // The event of a click at clientX, or -1.
 export function columnAt(clientX) {
   const box = $("timebox");
   const c = Math.floor((clientX - box.getBoundingClientRect().left + box.scrollLeft - LABEL) / CW);
-  return c >= 0 && c < (shape ? Infinity : 0) ? c : -1;
+  return c >= 0 ? c : -1;
 }
