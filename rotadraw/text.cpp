@@ -4,6 +4,8 @@
 
 #include "draw.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -76,6 +78,17 @@ label(char *s, const Place &p, bool colour)
                        : p.mark == MOVED            ? "%d*"
                                                     : "[%d]";
     return snprintf(s, 16, form, p.a);
+}
+
+// The columns a value's label takes. Without colour, a column is kept
+// after every value for the mark of a moved one, so that the drawings of a
+// run don't shift sideways from one step to the next.
+static int
+slot(const char *s, int w, bool colour)
+{
+    const char *digits = strpbrk(s, "0123456789");
+    int end = (int)(digits - s) + (int)strspn(digits, "0123456789");
+    return colour ? w : std::max(w, end + 1);
 }
 
 static void
@@ -186,7 +199,8 @@ textWidth(const Layout *l, bool colour)
     int at = 0;
     for (size_t i = 0; i < l->n; i++) {
         char s[16];
-        at += label(s, l->place[i], colour) + 1;
+        int w = label(s, l->place[i], colour);
+        at += slot(s, w, colour) + 1;
     }
     return at - 1;
 }
@@ -251,10 +265,10 @@ writeText(FILE *out, const char *heading, const Layout *l, bool colour,
         char s[16];
         int w = label(s, l->place[i], colour);
         const char *digits = strpbrk(s, "0123456789");
+        int n = (int)strspn(digits, "0123456789");
         x[i] = at;
-        mid[i] = at + (int)(digits - s) +
-                 ((int)strspn(digits, "0123456789") - 1) / 2;
-        at += w + 1;
+        mid[i] = at + (int)(digits - s) + (n - 1) / 2;
+        at += slot(s, w, colour) + 1;
     }
     Cell *cells = (Cell *)malloc((size_t)at * sizeof *cells);
     if (cells == nullptr)

@@ -178,51 +178,94 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"ascending_3",
             {ROTADRAW},
             "3\n1 2 3\n2\n",
-            "== insert 1: the first value, the root\n1*\n"
-            "== insert 2 (step 1 of 1): no rotation\n1\n└─┐\n  2*\n"
+            "== insert 1: the first value, the root\n"
+            "1*\n"
+            "== insert 2 (step 1 of 1): no rotation\n"
+            "1\n"
+            "└──┐\n"
+            "   2*\n"
             "== insert 3 (step 1 of 2): no rotation\n"
-            "1\n└─┐\n  2\n  └─┐\n    3*\n"
+            "1\n"
+            "└──┐\n"
+            "   2\n"
+            "   └──┐\n"
+            "      3*\n"
             "== insert 3 (step 2 of 2): rotated left at 1\n"
-            "   2*\n┌──┴──┐\n1*    3\n"
-            "== search 2: found\n  [2]\n┌──┴──┐\n1     3\n",
+            "   2*\n"
+            "┌──┴──┐\n"
+            "1*    3\n"
+            "== search 2: found\n"
+            "   [2]\n"
+            "┌───┴──┐\n"
+            "1      3\n",
             0,
             ""},
         // Single rotations only: the zig-zag becomes its mirror image.
         Row{"zig_zag",
             {ROTADRAW},
             "3\n1 3 2\n7\n",
-            "== insert 1: the first value, the root\n1*\n"
-            "== insert 3 (step 1 of 1): no rotation\n1\n└─┐\n  3*\n"
+            "== insert 1: the first value, the root\n"
+            "1*\n"
+            "== insert 3 (step 1 of 1): no rotation\n"
+            "1\n"
+            "└──┐\n"
+            "   3*\n"
             "== insert 2 (step 1 of 2): no rotation\n"
-            "1\n└────┐\n     3\n  ┌──┘\n  2*\n"
+            "1\n"
+            "└─────┐\n"
+            "      3\n"
+            "   ┌──┘\n"
+            "   2*\n"
             "== insert 2 (step 2 of 2): rotated left at 1\n"
-            "      3*\n┌─────┘\n1*\n└──┐\n   2*\n"
-            "== search 7: not found\n    [3]\n┌────┘\n1\n└─┐\n  2\n",
+            "      3*\n"
+            "┌─────┘\n"
+            "1*\n"
+            "└──┐\n"
+            "   2*\n"
+            "== search 7: not found\n"
+            "      [3]\n"
+            "┌──────┘\n"
+            "1\n"
+            "└──┐\n"
+            "   2\n",
             0,
             ""},
         Row{"extremes_and_duplicates",
             {ROTADRAW},
             "3 -2147483648 -1 -1",
+
+            // The one rotation moves all three values.
             "== insert -2147483648: the first value, the root\n"
             "-2147483648*\n"
             "== insert -1 (step 1 of 1): no rotation\n"
-            "-2147483648\n     └───────┐\n            -1*\n"
+            "-2147483648\n"
+            "     └────────┐\n"
+            "             -1*\n"
             "== insert -1 (step 1 of 2): no rotation\n"
-            "-2147483648\n     └───────────┐\n                -1\n"
-            "             ┌───┘\n            -1*\n"
-            // The one rotation moves all three values.
+            "-2147483648\n"
+            "     └────────────┐\n"
+            "                 -1\n"
+            "              ┌───┘\n"
+            "             -1*\n"
             "== insert -1 (step 2 of 2): rotated left at -2147483648\n"
-            "                 -1*\n     ┌────────────┘\n-2147483648*\n"
-            "     └────────┐\n             -1*\n",
+            "                 -1*\n"
+            "     ┌────────────┘\n"
+            "-2147483648*\n"
+            "     └────────┐\n"
+            "             -1*\n",
             0,
             ""},
         Row{"both_extremes",
             {ROTADRAW, "--last"},
             "2 2147483647 -2147483648 2147483647",
             "== insert -2147483648 (step 1 of 1): no rotation\n"
-            "             2147483647\n     ┌───────────┘\n-2147483648*\n"
+            "             2147483647\n"
+            "     ┌───────────┘\n"
+            "-2147483648*\n"
             "== search 2147483647: found\n"
-            "            [2147483647]\n     ┌───────────┘\n-2147483648\n",
+            "             [2147483647]\n"
+            "     ┌────────────┘\n"
+            "-2147483648\n",
             0,
             ""},
         // Colour as asked, through a pipe too: a new node in reverse video,
@@ -245,18 +288,29 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"rotations",
             {ROTADRAW, "--rotations", "--"},
             "4\n1 2 3 4\n9\n",
-            "== insert 1: the first value, the root\n1*\n"
+            "== insert 1: the first value, the root\n"
+            "1*\n"
             "== insert 3 (step 2 of 2): rotated left at 1\n"
-            "   2*\n┌──┴──┐\n1*    3\n"
-            "== search 9: not found\n  [2]\n┌──┴───┐\n1     [3]\n"
-            "       └───┐\n          [4]\n",
+            "   2*\n"
+            "┌──┴──┐\n"
+            "1*    3\n"
+            "== search 9: not found\n"
+            "   [2]\n"
+            "┌───┴───┐\n"
+            "1      [3]\n"
+            "        └───┐\n"
+            "           [4]\n",
             0,
             ""},
         Row{"last",
             {ROTADRAW, "--last"},
             "4\n1 2 3 4\n",
             "== insert 4 (step 2 of 2): no rotation\n"
-            "  2\n┌─┴─┐\n1   3\n    └─┐\n      4\n",
+            "   2\n"
+            "┌──┴──┐\n"
+            "1     3\n"
+            "      └──┐\n"
+            "         4\n",
             0,
             ""},
         // An answer that falls short still leaves the tree so far.
@@ -270,11 +324,18 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"rotations_and_last",
             {ROTADRAW, "--rotations", "--last"},
             "4\n3 2 1 0\n",
-            "== insert 3: the first value, the root\n3*\n"
+            "== insert 3: the first value, the root\n"
+            "3*\n"
             "== insert 1 (step 2 of 2): rotated right at 3\n"
-            "  2*\n┌─┴──┐\n1    3*\n"
+            "   2*\n"
+            "┌──┴──┐\n"
+            "1     3*\n"
             "== insert 0 (step 2 of 2): no rotation\n"
-            "    2\n  ┌─┴─┐\n  1   3\n┌─┘\n0\n",
+            "      2\n"
+            "   ┌──┴──┐\n"
+            "   1     3\n"
+            "┌──┘\n"
+            "0\n",
             0,
             ""}),
     testing::PrintToStringParamName());
@@ -292,9 +353,12 @@ INSTANTIATE_TEST_SUITE_P(
             "== insert 2 (step 1 of 1): no rotation\n"
             "-- 1: left 0, right 1: leans right by 1; nothing below it is "
             "checked\n"
-            "-- nothing turned: every node checked had heights that differ by "
-            "at most 1, or leaned right by 1\n"
-            "-- checked 1 node\n1\n└─┐\n  2*\n",
+            "-- nothing turned: every node checked had heights that differ "
+            "by at most 1, or leaned right by 1\n"
+            "-- checked 1 node\n"
+            "1\n"
+            "└──┐\n"
+            "   2*\n",
             0,
             ""},
         // 31 turns, is checked again under the new root with the heights
@@ -310,29 +374,43 @@ INSTANTIATE_TEST_SUITE_P(
             "taller grandchild was on the inside, and a single turn only "
             "mirrors that\n"
             "-- checked 6 nodes\n"
-            "    16*\n  ┌─┴───┐\n  9     17*\n┌─┘     └───────┐\n"
-            "1               31*\n            ┌───┘\n            21*\n",
+            "      16*\n"
+            "   ┌──┴───┐\n"
+            "   9      17*\n"
+            "┌──┘      └───────┐\n"
+            "1                 31*\n"
+            "              ┌───┘\n"
+            "              21*\n",
             0,
             ""},
         // A left-leaning chain: a difference of 1 goes down both sides.
         Row{"left_chain",
             {ROTADRAW, "--explain"},
             "3\n3 2 1\n",
-            "== insert 3: the first value, the root\n3*\n"
+            "== insert 3: the first value, the root\n"
+            "3*\n"
             "== insert 2 (step 1 of 1): no rotation\n"
-            "-- nothing turned: every node checked had heights that differ by "
-            "at most 1, or leaned right by 1\n"
+            "-- nothing turned: every node checked had heights that differ "
+            "by at most 1, or leaned right by 1\n"
             "-- checked 2 nodes\n"
-            "   3\n┌──┘\n2*\n"
+            "   3\n"
+            "┌──┘\n"
+            "2*\n"
             "== insert 1 (step 1 of 2): no rotation\n"
-            "-- nothing turned: every node checked had heights that differ by "
-            "at most 1, or leaned right by 1\n"
+            "-- nothing turned: every node checked had heights that differ "
+            "by at most 1, or leaned right by 1\n"
             "-- checked 2 nodes\n"
-            "     3\n   ┌─┘\n   2\n┌──┘\n1*\n"
+            "      3\n"
+            "   ┌──┘\n"
+            "   2\n"
+            "┌──┘\n"
+            "1*\n"
             "== insert 1 (step 2 of 2): rotated right at 3\n"
             "-- 3: left 2, right 0: turned right; the subtree's height 3 → 2\n"
             "-- checked 3 nodes\n"
-            "  2*\n┌─┴──┐\n1    3*\n",
+            "   2*\n"
+            "┌──┴──┐\n"
+            "1     3*\n",
             0,
             ""},
         // A zig-zag turns into its mirror, as tall as it was: a single
@@ -354,14 +432,21 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"duplicates_and_way_down",
             {ROTADRAW, "--explain", "--rotations"},
             "3\n5 5 5\n6\n",
-            "== insert 5: the first value, the root\n5*\n"
+            "== insert 5: the first value, the root\n"
+            "5*\n"
             "== insert 5 (step 2 of 2): rotated right at 5\n"
             "-- 5: left 2, right 0: turned right; the subtree's height 3 → 2\n"
             "-- checked 3 nodes\n"
-            "  5*\n┌─┴──┐\n5    5*\n"
-            "== search 6: not found\n-- 5: 6 is greater: right\n"
-            "-- 5: 6 is greater: right\n-- not found\n"
-            "  [5]\n┌──┴───┐\n5     [5]\n",
+            "   5*\n"
+            "┌──┴──┐\n"
+            "5     5*\n"
+            "== search 6: not found\n"
+            "-- 5: 6 is greater: right\n"
+            "-- 5: 6 is greater: right\n"
+            "-- not found\n"
+            "   [5]\n"
+            "┌───┴───┐\n"
+            "5      [5]\n",
             0,
             ""}),
     testing::PrintToStringParamName());
