@@ -31,9 +31,9 @@ printable(const std::string &s, bool keepTabs)
     std::string r;
     for (size_t i = 0; i < s.size(); i++) {
         unsigned char c = (unsigned char)s[i];
-        size_t len = c < 0x80 ? 1
+        size_t len = c < 0x80                          ? 1
                      : (c & 0xe0) == 0xc0 && c >= 0xc2 ? 2
-                     : (c & 0xf0) == 0xe0             ? 3
+                     : (c & 0xf0) == 0xe0              ? 3
                      : (c & 0xf8) == 0xf0 && c <= 0xf4 ? 4
                                                        : 0;
         bool whole = len > 1 && i + len <= s.size();
@@ -139,8 +139,7 @@ treeLine(FILE *out, const Run &run, const Look &look, int i,
             fputs(" → ", out);
         paint(out, look, k > 0 ? CYAN : "", printable(p.programs[k], false));
     }
-    const Proc *parent =
-        p.parent >= 0 ? &run.procs[(size_t)p.parent] : nullptr;
+    const Proc *parent = p.parent >= 0 ? &run.procs[(size_t)p.parent] : nullptr;
     if (p.programs.size() > 1 && (parent == nullptr || p.argv != parent->argv))
         fprintf(out, " (%s)", argumentsText(p.argv, p.argc).c_str());
     std::string f = fate(run, p);
@@ -198,10 +197,11 @@ mark(const Event &e)
     static const struct {
         const char *kind;
         char mark;
-    } marks[] = {{"begin", '-'},  {"fork", 'F'},   {"exec", 'E'},    {"execfail", 'X'},
-                 {"write", 'W'},  {"signal", 'S'},  {"thread", 'T'},
-                 {"wait", '['},   {"waited", ']'},  {"exit", '#'},
-                 {"reaped", 'R'}, {"adopted", 'A'}, {"running", '>'}};
+    } marks[] = {{"begin", '-'},    {"fork", 'F'},   {"exec", 'E'},
+                 {"execfail", 'X'}, {"write", 'W'},  {"signal", 'S'},
+                 {"thread", 'T'},   {"wait", '['},   {"waited", ']'},
+                 {"exit", '#'},     {"reaped", 'R'}, {"adopted", 'A'},
+                 {"running", '>'}};
     for (const auto &m : marks)
         if (e.kind == m.kind)
             return m.mark;
@@ -239,7 +239,8 @@ drawTimeline(FILE *out, const Run &run, const Look &look)
     paint(out, look, BOLD, "== the timeline, one column an event");
     fputs("\n   F forks, + is made, E execs, X exec fails, W writes, "
           "S signal, T thread,\n   [==] waits, # ends, z zombie, R reaped, "
-          "A adopted, > still running\n", out);
+          "A adopted, > still running\n",
+          out);
     std::vector<int> order = treeOrder(run);
     int label = 0;
     for (int i : order)
@@ -266,7 +267,7 @@ drawTimeline(FILE *out, const Run &run, const Look &look)
                 at = '+';
             } else if (run.procOf[c] == (int)i) {
                 at = mark(e);
-                waiting = e.kind == "wait" ? true
+                waiting = e.kind == "wait"     ? true
                           : e.kind == "waited" ? false
                                                : waiting;
                 zombie = zombie || e.kind == "exit";
@@ -313,8 +314,9 @@ drawOutput(FILE *out, const Run &run, const Look &look)
     bool any = false;
     auto line = [&](int proc, int fd, const std::string &text) {
         if (!any) {
-            paint(out, look, BOLD, "== the output, each line after the pid "
-                                   "that wrote it (! for standard error)");
+            paint(out, look, BOLD,
+                  "== the output, each line after the pid "
+                  "that wrote it (! for standard error)");
             fputc('\n', out);
             any = true;
         }
@@ -349,6 +351,8 @@ drawOutput(FILE *out, const Run &run, const Look &look)
     for (const Partial &p : open)
         line(p.proc, p.fd, p.text + " (no line end)");
     if (lost > 0)
-        fprintf(out, "%*s (%lld bytes more were written; the record keeps "
-                "the first %d)\n", label, "", lost, MAX_OUTPUT);
+        fprintf(out,
+                "%*s (%lld bytes more were written; the record keeps "
+                "the first %d)\n",
+                label, "", lost, MAX_OUTPUT);
 }

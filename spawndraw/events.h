@@ -12,9 +12,9 @@ inline const char eventsHeader[] = "spawndraw-events\t1";
 
 // Bounds of a run's record: past them, details are counted, not kept.
 enum {
-    MAX_EVENTS = 200000,        // events recorded; later ones are dropped
-    MAX_OUTPUT = 1 << 20,       // bytes of output kept, over the whole run
-    MAX_ARG_BYTES = 64 << 10,   // bytes of one exec's arguments kept
+    MAX_EVENTS = 200000,      // events recorded; later ones are dropped
+    MAX_OUTPUT = 1 << 20,     // bytes of output kept, over the whole run
+    MAX_ARG_BYTES = 64 << 10, // bytes of one exec's arguments kept
 };
 
 // Writes bytes as one field: a tab, a line end, a backslash, any other

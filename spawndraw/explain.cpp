@@ -111,12 +111,11 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
         return pn + " starts a thread, " + f[0] +
                ": the same process, with one more line of execution";
     if (ev.kind == "exec") {
-        std::string s = p + " runs " + f[0] + " with exec: the pid stays " +
-                        p + ", the program is now " + baseName(f[0]) +
-                        "; arguments " +
-                        argumentsText(std::vector<std::string>(f.begin() + 3,
-                                                               f.end()),
-                                      atol(f[2].c_str()));
+        std::string s =
+            p + " runs " + f[0] + " with exec: the pid stays " + p +
+            ", the program is now " + baseName(f[0]) + "; arguments " +
+            argumentsText(std::vector<std::string>(f.begin() + 3, f.end()),
+                          atol(f[2].c_str()));
         int tries = atoi(f[1].c_str());
         if (tries > 0)
             s += " (found after " + std::to_string(tries) + " tr" +
@@ -182,14 +181,15 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
         std::string after =
             c.ended >= 0 && followed(run, atoi(f[0].c_str()))
                 ? ", after " +
-                               duration(ev.us - run.events[(size_t)c.ended].us) +
-                               " as a zombie"
+                      duration(ev.us - run.events[(size_t)c.ended].us) +
+                      " as a zombie"
                 : "";
         if (f[0] == "0")
             return "the kernel removes " + p + " at once: its parent " +
                    "ignores SIGCHLD, so it leaves no zombie";
         std::string by = f[0];
-        if (run.root >= 0 && by == std::to_string(run.procs[(size_t)run.root].pid))
+        if (run.root >= 0 &&
+            by == std::to_string(run.procs[(size_t)run.root].pid))
             by += " (spawndraw)";
         else if (by == "1")
             by += " (init)";

@@ -26,7 +26,8 @@ signalNumber(const std::string &name)
         return 0;
     for (int sig = 1; sig < 65; sig++) {
         const char *abbrev = sigabbrev_np(sig);
-        if (abbrev != nullptr && name.compare(3, std::string::npos, abbrev) == 0)
+        if (abbrev != nullptr &&
+            name.compare(3, std::string::npos, abbrev) == 0)
             return sig;
     }
     if (name.compare(0, 9, "SIGRTMIN+") == 0)
@@ -115,10 +116,9 @@ fieldsNeeded(const std::string &kind)
     static const struct {
         const char *kind;
         size_t fields;
-    } kinds[] = {{"fork", 1},    {"thread", 1},  {"exec", 3},
-                 {"execfail", 4}, {"write", 3},  {"wait", 1},
-                 {"waited", 1},  {"signal", 1},  {"exit", 2},
-                 {"reaped", 1},  {"adopted", 2}, {"refused", 1},
+    } kinds[] = {{"fork", 1},  {"thread", 1}, {"exec", 3},    {"execfail", 4},
+                 {"write", 3}, {"wait", 1},   {"waited", 1},  {"signal", 1},
+                 {"exit", 2},  {"reaped", 1}, {"adopted", 2}, {"refused", 1},
                  {"begin", 1}};
     for (const auto &k : kinds)
         if (kind == k.kind)
@@ -226,9 +226,11 @@ readRun(FILE *in, const char *name, Run *run)
             line[--n] = '\0';
         if (lineNo == 1) {
             if (strcmp(line, eventsHeader) != 0) {
-                fprintf(stderr, "spawndraw: %s: not a record of spawndraw's "
+                fprintf(stderr,
+                        "spawndraw: %s: not a record of spawndraw's "
                         "(its first line is not \"spawndraw-events\" and "
-                        "version 1)\n", name);
+                        "version 1)\n",
+                        name);
                 ok = false;
                 break;
             }
@@ -247,8 +249,10 @@ readRun(FILE *in, const char *name, Run *run)
             continue;
         }
         if (run->root < 0 && e.kind != "begin") {
-            fprintf(stderr, "spawndraw: %s: line %ld: the record doesn't "
-                    "begin with its command\n", name, lineNo);
+            fprintf(stderr,
+                    "spawndraw: %s: line %ld: the record doesn't "
+                    "begin with its command\n",
+                    name, lineNo);
             ok = false;
             break;
         }

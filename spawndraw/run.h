@@ -10,14 +10,14 @@
 
 struct Proc {
     int pid = 0;
-    int parent = -1;   // the process that made it; -1 for spawndraw's own
+    int parent = -1; // the process that made it; -1 for spawndraw's own
     std::vector<int> children;
     std::vector<std::string> programs; // inherited, then one per exec
     std::vector<std::string> argv;     // its last exec's, or its parent's
     long argc = 0;
     int threads = 0;
     int failedExecs = 0;
-    int born = -1;     // events: its fork, end, reaping and adoption
+    int born = -1; // events: its fork, end, reaping and adoption
     int ended = -1;
     int reaped = -1;
     int adopted = -1;
@@ -36,7 +36,7 @@ struct Run {
     int command = -1;        // the command's
     std::string mode;        // "filtered", or "every-call" and why
     std::vector<std::string> argv;
-    std::string refused;     // why tracing was refused, or empty
+    std::string refused; // why tracing was refused, or empty
 };
 
 // Reads a record; false, having said why on stderr, when it isn't one.

@@ -93,7 +93,7 @@ parseOptions(int argc, char *argv[], Options *o)
         else if ((strcmp(a, "--events") == 0 || strcmp(a, "--from") == 0 ||
                   strcmp(a, "--html") == 0) &&
                  i + 1 < argc)
-            (a[2] == 'e' ? o->eventsName
+            (a[2] == 'e'   ? o->eventsName
              : a[2] == 'f' ? o->fromName
                            : o->pageName) = argv[++i];
         else if (strncmp(a, "--html=", 7) == 0 && a[7] != '\0')
@@ -145,10 +145,10 @@ lookOf(int fd, Colour asked)
     const char *term = getenv("TERM"), *noColour = getenv("NO_COLOR");
     bool tty = isatty(fd);
     Look look;
-    look.colour = asked == ALWAYS ||
-                  (asked == AUTO && tty &&
-                   (term == nullptr || strcmp(term, "dumb") != 0) &&
-                   (noColour == nullptr || noColour[0] == '\0'));
+    look.colour =
+        asked == ALWAYS || (asked == AUTO && tty &&
+                            (term == nullptr || strcmp(term, "dumb") != 0) &&
+                            (noColour == nullptr || noColour[0] == '\0'));
     struct winsize ws;
     look.width = tty && ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0
                      ? ws.ws_col
@@ -232,8 +232,8 @@ drawRecorded(const Options &o)
     if (!ok)
         return 1;
     if (!run.refused.empty())
-        return refused(run, run.argv.empty() ? "the command"
-                                              : run.argv[0].c_str());
+        return refused(run,
+                       run.argv.empty() ? "the command" : run.argv[0].c_str());
     draw(stdout, run, o, lookOf(1, o.colour));
     int status = finishPage(page, o, record, run) ? 0 : 1;
     if (fflush(stdout) != 0 || ferror(stdout)) {

@@ -50,13 +50,13 @@ enum { SPIN_US = 1000 };
 // A thread being traced.
 struct Task {
     pid_t tgid = 0;
-    bool held = false;      // stopped until its parent's fork is seen
-    bool inCall = false;    // between a traced call's entry and its exit
-    long call = -1;         // that call
+    bool held = false;   // stopped until its parent's fork is seen
+    bool inCall = false; // between a traced call's entry and its exit
+    long call = -1;      // that call
     unsigned long long args[6] = {};
-    bool waiting = false;   // a wait begun and not yet returned
+    bool waiting = false; // a wait begun and not yet returned
     unsigned long long waitArgs[4] = {};
-    std::string path;       // an exec's, read at its entry
+    std::string path; // an exec's, read at its entry
     std::vector<std::string> argv;
     long argc = 0;
 };
@@ -66,7 +66,7 @@ struct Process {
     pid_t parent = 0;
     bool ended = false;
     bool reaped = false;
-    int status = 0;         // as waitpid gave it, once ended
+    int status = 0; // as waitpid gave it, once ended
     std::vector<pid_t> children;
     // Exec tries that failed and have not been said: a PATH search's are
     // folded into the exec that succeeds, or said as one at the next event.
@@ -80,8 +80,8 @@ struct Process {
 static FILE *record;
 static long seq;
 static long long startUs;
-static bool silent;     // no longer recording: only keeping the run going
-static bool bounded;    // past MAX_EVENTS
+static bool silent;  // no longer recording: only keeping the run going
+static bool bounded; // past MAX_EVENTS
 static long long outputKept;
 static Mode mode;
 static pid_t self, command;
@@ -110,8 +110,10 @@ event(pid_t pid, const char *kind, bool always = false)
     if (seq >= MAX_EVENTS && !always) {
         if (!bounded) {
             bounded = true;
-            fprintf(record, "%ld\t%lld\t%d\tnote\tdetails past %d events are "
-                    "not recorded\n", ++seq, nowUs(), (int)self, MAX_EVENTS);
+            fprintf(record,
+                    "%ld\t%lld\t%d\tnote\tdetails past %d events are "
+                    "not recorded\n",
+                    ++seq, nowUs(), (int)self, MAX_EVENTS);
         }
         return false;
     }
@@ -293,7 +295,7 @@ describeWait(pid_t tid, long call, const unsigned long long *a)
     if (call == SYS_wait4) {
         who = (int)a[0];
         options = (int)a[2];
-        target = who == -1 ? "any"
+        target = who == -1  ? "any"
                  : who == 0 ? "group"
                  : who < -1 ? "group=" + std::to_string(-who)
                             : std::to_string(who);
@@ -861,12 +863,11 @@ traceRun(char *argv[], bool waitOrphans, int out)
     }
     close(go[0]);
     close(report[1]);
-    if (command < 0 ||
-        ptrace(PTRACE_SEIZE, command, 0,
-               PTRACE_O_TRACESYSGOOD | PTRACE_O_TRACEFORK |
-                   PTRACE_O_TRACEVFORK | PTRACE_O_TRACECLONE |
-                   PTRACE_O_TRACEEXEC | PTRACE_O_TRACESECCOMP |
-                   PTRACE_O_EXITKILL) != 0) {
+    if (command < 0 || ptrace(PTRACE_SEIZE, command, 0,
+                              PTRACE_O_TRACESYSGOOD | PTRACE_O_TRACEFORK |
+                                  PTRACE_O_TRACEVFORK | PTRACE_O_TRACECLONE |
+                                  PTRACE_O_TRACEEXEC | PTRACE_O_TRACESECCOMP |
+                                  PTRACE_O_EXITKILL) != 0) {
         // The command is not run untraced behind the reader's back.
         fprintf(record, "0\t0\t%d\trefused\t%s\n", (int)self,
                 errnoName(errno).c_str());
@@ -885,9 +886,11 @@ traceRun(char *argv[], bool waitOrphans, int out)
     close(report[0]);
     mode = failed == 0 ? FILTERED : EVERY_CALL;
     if (failed != 0)
-        fprintf(stderr, "spawndraw: every system call stops the run, which "
+        fprintf(stderr,
+                "spawndraw: every system call stops the run, which "
                 "is slower: the filter that stops only the calls it records "
-                "could not be set: %s\n", strerror(failed));
+                "could not be set: %s\n",
+                strerror(failed));
 
     if (event(self, "begin")) {
         field(mode == FILTERED ? "filtered" : "every-call");

@@ -26,9 +26,9 @@ TEST_P(Recorded, DrawsAsItHappened)
 {
     std::string base = std::string(RECORDS) + "/" + GetParam(), want;
     ASSERT_TRUE(readFile(base + ".drawn", &want));
-    Result r = run({SPAWNDRAW, "--from", base + ".events", "--explain",
-                    "--color=never"},
-                   "", dir);
+    Result r = run(
+        {SPAWNDRAW, "--from", base + ".events", "--explain", "--color=never"},
+        "", dir);
     EXPECT_TRUE(r.exited);
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("", r.err);
@@ -94,8 +94,7 @@ TEST_F(InDir, HostileOutputIsShownEscaped)
                   "\\x0a\n4\t30\t11\texit\texited\t0\n");
     Result r = run({SPAWNDRAW, "--from", "run.txt", "--explain"}, "", dir);
     EXPECT_EQ(0, r.status);
-    EXPECT_NE(std::string::npos,
-              r.out.find("11 │ \\x1b[2J\\x00\\xff‘ok\n"))
+    EXPECT_NE(std::string::npos, r.out.find("11 │ \\x1b[2J\\x00\\xff‘ok\n"))
         << r.out;
     EXPECT_NE(std::string::npos,
               r.out.find("writes 12 bytes to standard output: "
@@ -145,9 +144,9 @@ record(const std::string &path)
             parts.push_back(unescaped(part));
         if (parts.size() < 4)
             continue;
-        evs.push_back({std::stol(parts[0]), std::stoi(parts[2]), parts[3],
-                       std::vector<std::string>(parts.begin() + 4,
-                                                parts.end())});
+        evs.push_back(
+            {std::stol(parts[0]), std::stoi(parts[2]), parts[3],
+             std::vector<std::string>(parts.begin() + 4, parts.end())});
     }
     return evs;
 }
@@ -220,9 +219,8 @@ TEST_P(Launchers, PrintTheTreeTheRecordHolds)
     }
     for (const char *launcher : {P2SPAWN, P3SPAWN}) {
         std::vector<std::string> argv = as;
-        argv.insert(argv.end(),
-                    {SPAWNDRAW, "--events", dir + "/run.txt", launcher, "5",
-                     "3", "9", "1"});
+        argv.insert(argv.end(), {SPAWNDRAW, "--events", dir + "/run.txt",
+                                 launcher, "5", "3", "9", "1"});
         Result r = run(argv, "", dir);
         ASSERT_EQ(0, r.status) << r.err;
         evs = record(dir + "/run.txt");
@@ -234,8 +232,8 @@ TEST_P(Launchers, PrintTheTreeTheRecordHolds)
         for (size_t at = 0; (at = r.out.find(" Pid:", at)) != std::string::npos;
              at++) {
             int pid, ppid;
-            ASSERT_EQ(2, sscanf(r.out.c_str() + at, " Pid:%d\tPPid:%d", &pid,
-                                &ppid));
+            ASSERT_EQ(
+                2, sscanf(r.out.c_str() + at, " Pid:%d\tPPid:%d", &pid, &ppid));
             EXPECT_NE(nullptr, find(evs, "fork", ppid, std::to_string(pid)))
                 << launcher << ": " << ppid << " forked " << pid;
             if (ppid != root)
@@ -254,10 +252,9 @@ TEST_P(Launchers, PrintTheTreeTheRecordHolds)
         for (int child : children) {
             const Ev *exec = find(evs, "exec", child);
             ASSERT_NE(nullptr, exec);
-            EXPECT_EQ(std::vector<std::string>(own->f.begin() + 3,
-                                               own->f.end()),
-                      std::vector<std::string>(exec->f.begin() + 3,
-                                               exec->f.end()));
+            EXPECT_EQ(
+                std::vector<std::string>(own->f.begin() + 3, own->f.end()),
+                std::vector<std::string>(exec->f.begin() + 3, exec->f.end()));
         }
     }
 }
@@ -411,10 +408,11 @@ TEST_F(Traced, RefusedOrUnfiltered)
     }
     Result filtered = traced({P2SPAWN, "5", "3", "9", "1"});
     std::vector<Ev> before = evs;
-    Result r = run({"/usr/bin/env", "LD_PRELOAD=" NOSECCOMP,
-                    "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0", SPAWNDRAW,
-                    "--events", dir + "/run.txt", P2SPAWN, "5", "3", "9", "1"},
-                   "", dir);
+    Result r =
+        run({"/usr/bin/env", "LD_PRELOAD=" NOSECCOMP,
+             "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0", SPAWNDRAW,
+             "--events", dir + "/run.txt", P2SPAWN, "5", "3", "9", "1"},
+            "", dir);
     evs = record(dir + "/run.txt");
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(masked(filtered.out), masked(r.out));
