@@ -63,7 +63,9 @@ class Desk(OneBrowser):
         self.assertEqual("", field.get_attribute("value"))
         self.assertIn("insert 45", self.d.find_element(By.ID, "heading").text)
 
-    # Zoomed in, 300 values can be read, and the picture pans when dragged.
+    # 300 values open at a size that can be read, with the whole tree
+    # beside in small; zoomed out to the whole tree, and in again; the
+    # picture pans when dragged.
     def test_zoom_for_a_projector(self):
         values = list(range(1, 301))
         random.Random(3).shuffle(values)
@@ -72,6 +74,13 @@ class Desk(OneBrowser):
         sizes = lambda: self.js("return [...document.querySelectorAll("
                                    "'#picture text.value')].map(t => t.getBoundingClientRect()"
                                    ".height)")
+        self.assertGreaterEqual(min(sizes()), 10)
+        self.assertTrue(self.d.find_element(By.ID, "overview").is_displayed())
+        zoom = lambda: self.d.find_element(By.ID, "zoomShown").text
+        for _ in range(8):
+            if zoom() == "whole tree":
+                break
+            self.d.find_element(By.ID, "zoomOut").click()
         self.assertLess(max(sizes()), 6)
         for _ in range(8):
             if min(sizes()) > 10:
@@ -85,6 +94,29 @@ class Desk(OneBrowser):
         self.assertGreater(self.js("return arguments[0].scrollLeft", box), was + 100)
         self.d.find_element(By.TAG_NAME, "body").send_keys(Keys.ALT, "-")
         self.assertNotEqual("fitted", self.d.find_element(By.ID, "zoomShown").text)
+
+    # Printed after a zoom, the picture is the whole tree, fitted to the
+    # paper; back on the screen, the zoom is as it was.
+    def test_printing_a_zoomed_picture(self):
+        values = list(range(1, 201))
+        random.Random(5).shuffle(values)
+        _, page = draw(f"200 {' '.join(map(str, values))}", "--last")
+        load(self.d, f"file://{page}#step=99999")
+        for _ in range(3):
+            self.d.find_element(By.ID, "zoomIn").click()
+        nodes = lambda: self.js("return document.querySelectorAll('#picture g.node').length")
+        self.assertLess(nodes(), 200)
+        zoom = self.d.find_element(By.ID, "zoomShown").text
+        self.d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": "print"})
+        try:
+            wait_until(lambda: nodes() == 200, "the printed picture is not the whole tree")
+            self.assertLessEqual(self.js("return document.querySelector('#picture svg')"
+                                         ".getBoundingClientRect().right"),
+                                 self.js("return document.documentElement.clientWidth"))
+        finally:
+            reduce_motion(self.d, True)
+        wait_until(lambda: self.d.find_element(By.ID, "zoomShown").text == zoom,
+                   "the zoom not back after printing")
 
     # Zoomed in, each step brings the node it turns into view, and a zoom
     # keeps it where it stood on the screen.

@@ -29,15 +29,19 @@ def shuffled(n, seed=7):
 
 
 class Scale(OneBrowser):
-    # Fitted to the window, every node and its marks lie inside the picture,
-    # at 100 values and 2,000, at the step where the lookup marks the
-    # largest value.
+    # Zoomed out to the whole tree, every node and its marks lie inside the
+    # picture, at 100 values and 2,000, at the step where the lookup marks
+    # the largest value.
     def test_every_node_inside_the_fitted_picture(self):
         for n in (100, 2000):
             values = shuffled(n)
             out, page = draw(f"{n}\n{' '.join(map(str, values))}\n{n}\n", "--last")
             self.d.get(f"file://{page}#step=999999")
             self.js("document.getElementById('heights').click()")
+            for _ in range(10):
+                if self.d.find_element(By.ID, "zoomShown").text == "whole tree":
+                    break
+                self.d.find_element(By.ID, "zoomOut").click()
             fitted = self.js(SHOWN, "#picture")[0]
             self.assertEqual(n, len(fitted))
             self.assertEqual(text_pictures(out)[-1][1], shape(fitted))
@@ -63,7 +67,8 @@ class Scale(OneBrowser):
         wait_until(lambda: 2000 in drawn(), "the right end never drawn")
         self.assertNotIn(1, drawn())
 
-    # 100,000 values open at their last step, drawn as an outline.
+    # 100,000 values open at their last step, the whole tree drawn as an
+    # outline beside the part in view.
     def test_100000_values_open(self):
         page = level_order_page(100000)
         self.d.get(f"file://{page}#step=9999999")
@@ -73,7 +78,7 @@ class Scale(OneBrowser):
                          self.d.find_element(By.ID, "heading").text)
         self.assertTrue(self.js("return document.getElementById('summary')"
                                 ".textContent.startsWith('100000 values')"))
-        self.assertGreater(self.js("return document.querySelector('#picture path.dots')"
+        self.assertGreater(self.js("return document.querySelector('#overview path.dots')"
                                    ".getAttribute('d').length"), 100000)
 
     # A paste is made in slices: the page answers all the while and says

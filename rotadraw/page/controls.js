@@ -10,7 +10,8 @@ import {keepingMiddle, nextZoom, panWhenDragged} from "../../common/page/zoom.js
 import {showAll, showOne} from "./all.js";
 import {focusBox, go, show} from "./cursor.js";
 import {drawChart, markChart} from "./glance.js";
-import {zoomOf} from "./layout.js";
+import {READABLE, zoomOf} from "./layout.js";
+import {frameOverview, listenToOverview} from "./overview.js";
 import {drawView, measure} from "./picture.js";
 import {practise} from "./practise.js";
 import {saveAnswers, saveSvg} from "./save.js";
@@ -38,8 +39,6 @@ function setScale(page, scale) {
   const redraw = () => {
     page.scale = scale;
     $("full").checked = scale === 1;
-    box.className = scale === null ? "fit" : "zoomed";
-    $("zoomShown").textContent = scale === null ? "fitted" : `${Math.round(scale * 100)}%`;
     if (page.cursor.at >= 0)
       show(page, false);
   };
@@ -56,12 +55,39 @@ function setScale(page, scale) {
     box.scrollTo({left: now.x - onScreen.x, top: now.y - onScreen.y, behavior: "auto"});
 }
 
+// The size at which the whole tree fits the picture's box.
+function fitOf(page) {
+  return zoomOf(page.geometry, page.cursor.tree.nodes.length, measure(page.live).width).across;
+}
+
 // Zooms in (by 1) or out (by -1) from the size shown; out past the window's
-// width is fitted to it.
+// width is fitted to it, the whole tree, however small its labels.
 function zoomBy(page, by) {
-  const fit = zoomOf(page.geometry, page.cursor.tree.nodes.length,
-                     measure(page.live).width).across;
-  setScale(page, nextZoom(page.scale ?? fit, fit, by));
+  const fit = fitOf(page), next = nextZoom(page.live.picture?.scale ?? fit, fit, by);
+  setScale(page, next === null && fit < READABLE ? fit : next);
+}
+
+// Printed, the picture is fitted to the paper at any zoom: drawn whole for
+// the printing, and as it was after.
+function fitForPrinting(page) {
+  let was;
+  const before = () => {
+    if (was !== undefined || page.cursor.at < 0)
+      return;
+    was = page.scale;
+    page.scale = fitOf(page);
+    show(page, false);
+  };
+  const after = () => {
+    if (was === undefined)
+      return;
+    page.scale = was;
+    was = undefined;
+    show(page, false);
+  };
+  addEventListener("beforeprint", before);
+  addEventListener("afterprint", after);
+  matchMedia("print").addEventListener("change", (e) => (e.matches ? before() : after()));
 }
 
 // Another view, or a step, as the address asks. One that can't be read (a
@@ -144,6 +170,7 @@ function listenToWindow(page) {
       if (page.live.picture) {
         measure(page.live);
         drawView(page.live, 0);
+        frameOverview(page.live);
       }
     });
   });
@@ -154,4 +181,6 @@ export function startControls(page) {
   listenToButtons(page, actions);
   startKeys(page, actions);
   listenToWindow(page);
+  listenToOverview(page.live);
+  fitForPrinting(page);
 }

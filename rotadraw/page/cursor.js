@@ -8,8 +8,9 @@ import {playing} from "../../common/page/player.js";
 import {stepMs} from "../../common/page/speed.js";
 import {treeWords} from "./explain.js";
 import {markChart} from "./glance.js";
-import {placesOf, zoomOf} from "./layout.js";
+import {READABLE, placesOf, zoomOf} from "./layout.js";
 import {lookOf} from "./look.js";
+import {drawOverview} from "./overview.js";
 import {drawPicture, measure} from "./picture.js";
 import {apply, newMarks, undo} from "./replay.js";
 import {headingOf, isLookup, makesNode, turnsOf} from "./steps.js";
@@ -90,8 +91,16 @@ export function show(page, glide) {
   const {steps, at, tree, marks} = page.cursor;
   const step = steps[at];
   const checks = checksAt(page);
-  const zoom = zoomOf(page.geometry, tree.nodes.length, measure(page.live).width,
-                     page.scale ?? undefined);
+  // Unless a size was asked for, the picture is fitted to its box while its
+  // labels stay readable, and past that shown at the least readable size,
+  // following the action.
+  const width = measure(page.live).width;
+  const fit = zoomOf(page.geometry, tree.nodes.length, width).across;
+  const scale = page.scale ?? (fit < READABLE ? READABLE : undefined);
+  const zoom = zoomOf(page.geometry, tree.nodes.length, width, scale);
+  $("picture").className = scale === undefined ? "fit" : "zoomed";
+  $("zoomShown").textContent = scale === undefined ? "fitted" :
+    page.scale !== null && page.scale <= fit * 1.01 ? "whole tree" : `${Math.round(scale * 100)}%`;
   const picture = placesOf(tree, page.geometry, zoom,
                            lookOf(step, marks, $("heights").checked, checks));
   const heading = step ? headingOf(step, page.values) :
@@ -110,6 +119,7 @@ export function show(page, glide) {
   drawPicture(page.live, picture, heading,
               glide && !page.reducedMotion.matches ? 0.6 * stepMs() : 0);
   follow(page, glide);
+  drawOverview(page.live);
   if (!playing(page.player))
     $("said").textContent = heading.replace(/^== /, "");
 }

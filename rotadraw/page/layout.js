@@ -55,6 +55,10 @@ export function zoomOf(geometry, count, width, scale) {
   return {across, down: Math.max(across, Math.min(1, 16 / dy))};
 }
 
+// The least size a picture is shown at unless asked: a value's label (14
+// pixels at full size) at least 10 pixels tall.
+export const READABLE = 10 / 14;
+
 // Where each node stands in a picture of the tree, drawn `zoom` times its
 // full size, and the picture's size. Every node, with its marks, lies
 // within the picture's margins. `look(node)` gives a node's classes, the
