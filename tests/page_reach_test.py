@@ -95,6 +95,30 @@ class Desk(OneBrowser):
         self.d.find_element(By.TAG_NAME, "body").send_keys(Keys.ALT, "-")
         self.assertNotEqual("fitted", self.d.find_element(By.ID, "zoomShown").text)
 
+    # A projector, 1280x720 with the browser at 200%: the heading, the
+    # picture and what the step did in the first screen, apart; large text
+    # makes the heading half as large again.
+    def test_a_projector_at_200_percent(self):
+        _, page = draw(NINE)
+        self.d.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": 640, "height": 360, "deviceScaleFactor": 2, "mobile": False})
+        try:
+            load(self.d, f"file://{page}#step=9")
+            box = lambda css: self.js("const r = document.querySelector(arguments[0])"
+                                      ".getBoundingClientRect(); return [r.left, r.top,"
+                                      " r.right, r.bottom]", css)
+            for css in ("#heading", "#picture", "#why"):
+                self.assertLess(box(css)[1], 360, css)
+            picture, why = box("#picture"), box("#why")
+            self.assertTrue(picture[2] <= why[0] or picture[3] <= why[1])
+            size = lambda: self.js("return parseFloat(getComputedStyle("
+                                   "document.getElementById('heading')).fontSize)")
+            was = size()
+            self.d.find_element(By.ID, "large").click()
+            self.assertAlmostEqual(1.5 * was, size(), delta=0.5)
+        finally:
+            self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
     # Printed after a zoom, the picture is the whole tree, fitted to the
     # paper; back on the screen, the zoom is as it was.
     def test_printing_a_zoomed_picture(self):

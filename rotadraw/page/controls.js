@@ -135,6 +135,8 @@ function listenToButtons(page, actions) {
   $("slider").addEventListener("input", () => go(page, Number($("slider").value) - 1));
   $("heights").addEventListener("change", () => setHeights(page, $("heights").checked));
   $("full").addEventListener("change", () => setScale(page, $("full").checked ? 1 : null));
+  $("large").addEventListener("change", () =>
+    document.body.classList.toggle("large", $("large").checked));
   $("zoomIn").addEventListener("click", () => zoomBy(page, 1));
   $("zoomOut").addEventListener("click", () => zoomBy(page, -1));
   panWhenDragged($("picture"));
@@ -148,6 +150,7 @@ function startKeys(page, actions) {
     "+": () => changeSpeed(1), "=": () => changeSpeed(1), "-": () => changeSpeed(-1),
     h: () => setHeights(page, !$("heights").checked),
     f: () => setScale(page, $("full").checked ? null : 1),
+    t: () => $("large").click(),
     s: actions.saveSvg,
   };
   listenToKeys(keys, () => !$("one").hidden, (by) => zoomBy(page, by));
