@@ -142,12 +142,18 @@ class Desk(OneBrowser):
         wait_until(lambda: self.d.find_element(By.ID, "zoomShown").text == zoom,
                    "the zoom not back after printing")
 
-    # Zoomed in, each step brings the node it turns into view, and a zoom
-    # keeps it where it stood on the screen.
+    # Its labels readable at 1280x900, and zoomed in, each step brings the
+    # node it turns into view, and a zoom keeps it where it stood on the
+    # screen.
     def test_view_follows_the_step(self):
         values = [17, 3, 29, 38, 1, 22, 35, 8, 11, 30, 24, 6, 33, 19, 14, 27, 39, 2, 26, 13,
                   37, 10, 21, 32, 5, 16, 36, 25, 9, 31, 4, 18, 34, 12, 23, 40, 7, 20, 28, 15]
         _, page = draw(f"40 {' '.join(map(str, values))} 16")
+        # All 40 drawn at once, the labels can still be read.
+        load(self.d, f"file://{page}#step=99999")
+        self.assertGreaterEqual(min(self.js(
+            "return [...document.querySelectorAll('#picture text.value')]"
+            ".map(t => t.getBoundingClientRect().height)")), 10)
         load(self.d, f"file://{page}#step=40")
         for _ in range(8):
             if self.d.find_element(By.ID, "zoomShown").text == "200%":
