@@ -3,18 +3,10 @@
 // enough to see at any size, and the part in view framed. Clicking it
 // brings that part into view.
 
-import {$, svgNS} from "../../common/page/dom.js";
+import {$, svgElement} from "../../common/page/dom.js";
 
 const WIDTH = 240, HEIGHT = 120;
 const MARKED = ["moved", "pivot", "riser"];
-
-function make(name, attrs, parent) {
-  const el = document.createElementNS(svgNS, name);
-  for (const [k, v] of Object.entries(attrs))
-    el.setAttribute(k, v);
-  parent.append(el);
-  return el;
-}
 
 function scaleOf(picture) {
   return Math.min(WIDTH / picture.width, HEIGHT / picture.height);
@@ -51,13 +43,13 @@ export function drawOverview(live) {
         .push(`M${at(p.up.x)} ${at(p.up.y)}L${at(p.x)} ${at(p.y)}`);
     dots.push(`M${at(p.x)} ${at(p.y)}h0`);
   }
-  make("path", {class: "edges", d: edges.join("")}, svg);
-  make("path", {class: "dots", d: dots.join("")}, svg);
-  make("path", {class: "way", d: way.join("")}, svg);
+  svgElement("path", {class: "edges", d: edges.join("")}, svg);
+  svgElement("path", {class: "dots", d: dots.join("")}, svg);
+  svgElement("path", {class: "way", d: way.join("")}, svg);
   for (const p of picture.places)
     if (p.classes.some((c) => MARKED.includes(c)) || (p.classes.includes("path") && !p.up))
-      make("circle", {class: "marked", cx: at(p.x), cy: at(p.y), r: 4}, svg);
-  make("rect", {class: "frame"}, svg);
+      svgElement("circle", {class: "marked", cx: at(p.x), cy: at(p.y), r: 4}, svg);
+  svgElement("rect", {class: "frame"}, svg);
   frameOverview(live);
 }
 

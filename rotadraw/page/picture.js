@@ -3,7 +3,7 @@
 // in view is drawn, node by node, or as an outline where more nodes are in
 // view than can be drawn one by one.
 
-import {svgNS} from "../../common/page/dom.js";
+import {svgElement} from "../../common/page/dom.js";
 import {glyphOf} from "./layout.js";
 
 // Past this many nodes, a tree jumps rather than glides.
@@ -19,27 +19,19 @@ const OVER_OUTLINE = new Set(["moved", "pivot", "riser", "path", "selected"]);
 // scroll finds nodes there.
 const VIEW_MARGIN = 300;
 
-function make(name, attrs, parent) {
-  const el = document.createElementNS(svgNS, name);
-  for (const [k, v] of Object.entries(attrs))
-    el.setAttribute(k, v);
-  parent.append(el);
-  return el;
-}
-
 // Its name is the step's heading; its description, what the step did
 // and the tree in words.
 // A picture whose nodes can be chosen has each of them a button, reached
 // with Tab, pressed when chosen.
 export function newPicture(container, r, choosable = false) {
-  const svg = make("svg", choosable ? {} : {role: "img", "aria-describedby": "why treeText"},
+  const svg = svgElement("svg", choosable ? {} : {role: "img", "aria-describedby": "why treeText"},
                    container);
-  const outline = make("g", {class: "outline"}, svg);
+  const outline = svgElement("g", {class: "outline"}, svg);
   return {
     container, svg, r, choosable, picture: null, shown: new Map(), motion: null,
-    outlineEdges: make("path", {class: "edge"}, outline),
-    outlineNodes: make("path", {class: "dots"}, outline),
-    edgeLayer: make("g", {}, svg), nodeLayer: make("g", {}, svg),
+    outlineEdges: svgElement("path", {class: "edge"}, outline),
+    outlineNodes: svgElement("path", {class: "dots"}, outline),
+    edgeLayer: svgElement("g", {}, svg), nodeLayer: svgElement("g", {}, svg),
   };
 }
 
@@ -49,15 +41,15 @@ function elementsOf(live, node) {
   if (e)
     return e;
   const r = live.r, glyph = glyphOf(r);
-  const g = make("g", live.choosable ?
+  const g = svgElement("g", live.choosable ?
     {"data-number": node.number, tabindex: 0, role: "button", "aria-label": node.a} :
     {"data-number": node.number}, live.nodeLayer);
-  make("circle", {class: "ring", r: glyph.ring}, g);
-  make("circle", {class: "body", r}, g);
-  make("text", {class: "role", y: glyph.roleY}, g).textContent = "\u25B2";
-  make("text", {class: "value"}, g).textContent = node.a;
-  const height = make("text", {class: "height", x: glyph.heightX, y: glyph.heightY}, g);
-  e = {g, height, edge: make("line", {class: "edge"}, live.edgeLayer), x: 0, y: 0};
+  svgElement("circle", {class: "ring", r: glyph.ring}, g);
+  svgElement("circle", {class: "body", r}, g);
+  svgElement("text", {class: "role", y: glyph.roleY}, g).textContent = "\u25B2";
+  svgElement("text", {class: "value"}, g).textContent = node.a;
+  const height = svgElement("text", {class: "height", x: glyph.heightX, y: glyph.heightY}, g);
+  e = {g, height, edge: svgElement("line", {class: "edge"}, live.edgeLayer), x: 0, y: 0};
   live.shown.set(node, e);
   return e;
 }

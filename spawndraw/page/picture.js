@@ -5,18 +5,9 @@
 // until collected, then faded; the nodes the event touches are ringed and
 // marked with a diamond. Past OUTLINE processes, nodes are dots.
 
-import {$, svgNS} from "../../common/page/dom.js";
+import {$, svgElement} from "../../common/page/dom.js";
 
 const W = 118, H = 44, GAP_X = 14, GAP_Y = 34, OUTLINE = 4000;
-
-function el(name, attrs, parent) {
-  const e = document.createElementNS(svgNS, name);
-  for (const [k, v] of Object.entries(attrs))
-    e.setAttribute(k, v);
-  if (parent)
-    parent.append(e);
-  return e;
-}
 
 // Places nodes: leaves one after another, a parent over its children.
 function layout(roots, kids) {
@@ -78,7 +69,7 @@ export function drawTree(run, states, marked) {
   svg.setAttribute("width", Math.max(1, width) * w + 20);
   svg.setAttribute("height", depth * h + 10);
   svg.setAttribute("viewBox", `0 0 ${Math.max(1, width) * w + 20} ${depth * h + 10}`);
-  const edges = svg.querySelector(".edges") ?? el("g", {class: "edges"}, svg);
+  const edges = svg.querySelector(".edges") ?? svgElement("g", {class: "edges"}, svg);
   const seen = new Set();
   const at = (n) => {
     const p = place.get(n);
@@ -92,7 +83,7 @@ export function drawTree(run, states, marked) {
     for (const [parent, children] of kids)
       for (const c of children) {
         const a = at(parent), b = at(c);
-        el("line", {x1: a.x + (outline ? 2 : W / 2), y1: a.y + (outline ? 2 : H),
+        svgElement("line", {x1: a.x + (outline ? 2 : W / 2), y1: a.y + (outline ? 2 : H),
                     x2: b.x + (outline ? 2 : W / 2), y2: b.y,
                     class: states[c].adoptedBy ? "edge adopted" : "edge"}, edges);
       }
@@ -103,7 +94,7 @@ export function drawTree(run, states, marked) {
     let g = nodes.get(n);
     const fresh = !g;
     if (fresh) {
-      g = el("g", {}, svg);
+      g = svgElement("g", {}, svg);
       nodes.set(n, g);
       if (typeof n === "number")
         g.dataset.proc = n;
@@ -123,7 +114,7 @@ export function drawTree(run, states, marked) {
     g.replaceChildren();
     if (typeof n === "string") {
       g.setAttribute("class", "node outside");
-      el("rect", {width: outline ? 4 : W, height: outline ? 4 : H, rx: 6}, g);
+      svgElement("rect", {width: outline ? 4 : W, height: outline ? 4 : H, rx: 6}, g);
       if (!outline)
         label(g, n.slice(4), n === "pid 1" ? "init" : "subreaper", "");
       continue;
@@ -133,10 +124,10 @@ export function drawTree(run, states, marked) {
       s.running ? "running" : "";
     g.setAttribute("class", `node ${state}${marked.includes(n) ? " marked" : ""}`);
     if (outline) {
-      el("circle", {cx: 2, cy: 2, r: marked.includes(n) ? 4 : 2}, g);
+      svgElement("circle", {cx: 2, cy: 2, r: marked.includes(n) ? 4 : 2}, g);
       continue;
     }
-    el("rect", {width: W, height: H, rx: 6}, g);
+    svgElement("rect", {width: W, height: H, rx: 6}, g);
     label(g, `${marked.includes(n) ? "\u25C6 " : ""}${p.pid}`, s.program, state);
     // A new program comes in with a glide.
     if (renamed)
@@ -165,12 +156,12 @@ export function follow(point) {
 }
 
 function label(g, first, second, state) {
-  const t = el("text", {x: 8, y: 17, class: "pid"}, g);
+  const t = svgElement("text", {x: 8, y: 17, class: "pid"}, g);
   t.textContent = first;
-  const u = el("text", {x: 8, y: 35, class: "program"}, g);
+  const u = svgElement("text", {x: 8, y: 35, class: "program"}, g);
   u.textContent = second.length > 15 ? second.slice(0, 14) + "\u2026" : second;
   if (state) {
-    const v = el("text", {x: W - 8, y: 17, class: "state", "text-anchor": "end"}, g);
+    const v = svgElement("text", {x: W - 8, y: 17, class: "state", "text-anchor": "end"}, g);
     v.textContent = state;
   }
 }

@@ -3,7 +3,7 @@
 // view is drawn, so that a run of thousands of events scrolls freely.
 // Clicking a column goes to its event.
 
-import {$, svgNS} from "../../common/page/dom.js";
+import {$, svgElement} from "../../common/page/dom.js";
 
 const CW = 14, RH = 20, LABEL = 64, HEAD = 18;
 const MARKS = {fork: "F", exec: "E", execfail: "X", write: "W", signal: "S",
@@ -47,14 +47,6 @@ function work(run) {
   return {order, row, spans, marks, rows: order.length};
 }
 
-function el(name, attrs, parent) {
-  const e = document.createElementNS(svgNS, name);
-  for (const [k, v] of Object.entries(attrs))
-    e.setAttribute(k, v);
-  parent.append(e);
-  return e;
-}
-
 // Draws what of the timeline is in view, event k marked.
 export function drawTimeline(run, k) {
   shape ??= work(run);
@@ -66,30 +58,30 @@ export function drawTimeline(run, k) {
   const c1 = Math.min(n, c0 + Math.ceil(box.clientWidth / CW) + 4);
   const r0 = Math.max(0, Math.floor((box.scrollTop - HEAD) / RH) - 1);
   const r1 = Math.min(shape.rows, r0 + Math.ceil(box.clientHeight / RH) + 2);
-  const g = document.createElementNS(svgNS, "g");
+  const g = svgElement("g", {});
   const x = (c) => LABEL + c * CW, y = (r) => HEAD + r * RH;
-  el("rect", {x: x(k), y: 0, width: CW, height: HEAD + shape.rows * RH, class: "now"}, g);
+  svgElement("rect", {x: x(k), y: 0, width: CW, height: HEAD + shape.rows * RH, class: "now"}, g);
   for (const s of shape.spans)
     if (s.r >= r0 && s.r < r1 && s.to >= c0 && s.from < c1) {
       const a = Math.max(s.from, c0), b = Math.min(s.to, c1);
       const inset = s.kind === "life" ? 9 : s.kind === "wait" ? 5 : 3;
-      el("rect", {x: x(a) + (a === s.from ? CW / 2 : 0), y: y(s.r) + inset,
+      svgElement("rect", {x: x(a) + (a === s.from ? CW / 2 : 0), y: y(s.r) + inset,
                   width: Math.max(1, (b - a) * CW), height: RH - 2 * inset,
                   class: `span ${s.kind}`}, g);
     }
   for (const m of shape.marks)
     if (m.r >= r0 && m.r < r1 && m.c >= c0 && m.c < c1)
-      el("text", {x: x(m.c) + CW / 2, y: y(m.r) + 14, class: "mark",
+      svgElement("text", {x: x(m.c) + CW / 2, y: y(m.r) + 14, class: "mark",
                   "text-anchor": "middle"}, g).textContent = m.text;
   for (let c = c0; c < c1; c++)
     if ((c + 1) % 10 === 0 || c === k)
-      el("text", {x: x(c) + CW / 2, y: 12 + box.scrollTop, class: "number",
+      svgElement("text", {x: x(c) + CW / 2, y: 12 + box.scrollTop, class: "number",
                   "text-anchor": "middle"}, g).textContent = String(c + 1);
-  const labels = el("g", {class: "labels"}, g);
-  el("rect", {x: box.scrollLeft, y: 0, width: LABEL, height: HEAD + shape.rows * RH,
+  const labels = svgElement("g", {class: "labels"}, g);
+  svgElement("rect", {x: box.scrollLeft, y: 0, width: LABEL, height: HEAD + shape.rows * RH,
               class: "labelBack"}, labels);
   for (let r = r0; r < r1; r++)
-    el("text", {x: box.scrollLeft + LABEL - 6, y: y(r) + 14, "text-anchor": "end",
+    svgElement("text", {x: box.scrollLeft + LABEL - 6, y: y(r) + 14, "text-anchor": "end",
                 class: "label"}, labels).textContent = String(run.procs[shape.order[r]].pid);
   svg.replaceChildren(g);
 }
