@@ -19,7 +19,7 @@ static const char *const PLAIN = "\033[m";
 static void
 paint(FILE *out, const Look &look, const char *how, const std::string &text)
 {
-    if (look.colour)
+    if (look.colour && *how != '\0')
         fprintf(out, "%s%s%s", how, text.c_str(), PLAIN);
     else
         fputs(text.c_str(), out);
