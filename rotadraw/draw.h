@@ -87,7 +87,6 @@ bool writeText(FILE *out, const char *heading, const Layout *l, bool colour,
 // The columns of the drawing's widest row, upright.
 int textWidth(const Layout *l, bool colour);
 
-
 // The web page (page.cpp): its start, the run as data line by line, and its end
 // with the script that draws it.
 void pageStart(FILE *page);
