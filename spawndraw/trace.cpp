@@ -270,19 +270,35 @@ sayTries(pid_t pid)
     p.tries = 0;
 }
 
+// What descriptors 1 and 2 of a process were found to be, until a call
+// that can change them: a dup2, dup3, close or close_range of them
+// anywhere (a table may be shared), or the process's exec.
+struct Outputs {
+    unsigned long generation;
+    signed char ours[3]; // -1 not yet looked at, else whether it is ours
+};
+static std::unordered_map<pid_t, Outputs> outputs;
+static unsigned long fdGeneration = 1;
+
 // The descriptor fd of tid is the file of our own stdout or stderr.
 static bool
 toOurOutput(pid_t tid, long fd)
 {
+    Outputs &known = outputs[tasks[tid].tgid];
+    if (known.generation != fdGeneration)
+        known = {fdGeneration, {-1, -1, -1}};
+    if (known.ours[fd] >= 0)
+        return known.ours[fd] != 0;
     char path[64];
     struct stat st;
     snprintf(path, sizeof path, "/proc/%d/fd/%ld", (int)tid, fd);
-    if (stat(path, &st) != 0)
-        return false;
-    return (outOpen && st.st_dev == outFile.st_dev &&
-            st.st_ino == outFile.st_ino) ||
-           (errOpen && st.st_dev == errFile.st_dev &&
-            st.st_ino == errFile.st_ino);
+    bool ours =
+        stat(path, &st) == 0 && ((outOpen && st.st_dev == outFile.st_dev &&
+                                  st.st_ino == outFile.st_ino) ||
+                                 (errOpen && st.st_dev == errFile.st_dev &&
+                                  st.st_ino == errFile.st_ino));
+    known.ours[fd] = ours;
+    return ours;
 }
 
 static void
@@ -342,6 +358,19 @@ enterCall(pid_t tid, const struct user_regs_struct &r)
         t.path = readString(tid, a[1], PATH_MAX);
         readArgv(tid, a[2], &t);
         break;
+    case SYS_dup2:
+    case SYS_dup3:
+        if (a[1] == 1 || a[1] == 2)
+            fdGeneration++;
+        return false;
+    case SYS_close:
+        if (a[0] == 1 || a[0] == 2)
+            fdGeneration++;
+        return false;
+    case SYS_close_range:
+        if (a[0] <= 2)
+            fdGeneration++;
+        return false;
     case SYS_wait4:
     case SYS_waitid:
         // A wait that a signal interrupted and the kernel restarts is the
@@ -553,6 +582,7 @@ execed(pid_t tid)
     Task &t = tasks[tid];
     t.tgid = tid;
     t.waiting = false;
+    outputs.erase(tid); // descriptors closed at exec
     Process &p = procs[tid];
     if (event(tid, "exec")) {
         field(t.path);
@@ -759,8 +789,10 @@ onEnd(pid_t tid, int status)
     pid_t tgid = found != tasks.end() ? found->second.tgid : tid;
     if (found != tasks.end())
         tasks.erase(found);
-    if (tgid == tid && procs.count(tid) != 0)
+    if (tgid == tid && procs.count(tid) != 0) {
+        outputs.erase(tid);
         ended(tid, status);
+    }
 }
 
 // The next stop or end of a traced thread. While a run is busy, a stop
@@ -796,23 +828,43 @@ becomeCommand(char *argv[], int go, int report)
     }
     if (byte != 'g')
         _exit(127);
-    // Stops at: exec and wait of every kind, and write and writev to 1 or 2.
+    // Stops at: exec and wait of every kind; write and writev to 1 or 2;
+    // and what may change 1 or 2: dup2 and dup3 to them, close of them,
+    // close_range from 2 or below.
+    enum { TRACE = 21, ALLOW = 22 };
     struct sock_filter code[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_execve, 8, 0),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_execveat, 7, 0),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_wait4, 6, 0),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_waitid, 5, 0),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_write, 1, 0),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_writev, 0, 4),
+        /* 0 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS,
+                         offsetof(seccomp_data, arch)),
+        /* 1 */
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 0, ALLOW - 2),
+        /* 2 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        /* 3 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_execve, TRACE - 4, 0),
+        /* 4 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_execveat, TRACE - 5, 0),
+        /* 5 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_wait4, TRACE - 6, 0),
+        /* 6 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_waitid, TRACE - 7, 0),
+        /* 7 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_write, 5, 0),
+        /* 8 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_writev, 4, 0),
+        /* 9 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_close, 3, 0),
+        /* 10 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_dup2, 5, 0),
+        /* 11 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_dup3, 4, 0),
+        /* 12 */
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_close_range, 6, ALLOW - 13),
+        // write, writev, close: the descriptor, 1 or 2
+        /* 13 */
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
-        BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, 2, 0),
-        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, 1, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRACE),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        /* 14 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 1, TRACE - 15, 0),
+        /* 15 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 2, TRACE - 16, ALLOW - 16),
+        // dup2, dup3: the new descriptor, 1 or 2
+        /* 16 */
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
+        /* 17 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 1, TRACE - 18, 0),
+        /* 18 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 2, TRACE - 19, ALLOW - 19),
+        // close_range: from 2 or below
+        /* 19 */
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
+        /* 20 */ BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, ALLOW - 21, TRACE - 21),
+        /* 21 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRACE),
+        /* 22 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
     struct sock_fprog prog = {(unsigned short)(sizeof code / sizeof code[0]),
                               code};
