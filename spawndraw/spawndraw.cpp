@@ -55,11 +55,20 @@ struct Options {
 };
 
 static volatile sig_atomic_t interrupts;
+static volatile sig_atomic_t passOn; // a signal for the command, or 0
 
 static void
 onInterrupt(int)
 {
     interrupts++;
+}
+
+// A signal sent to spawndraw by pid is meant for the command it stands
+// for, as with kill or timeout: passed on, through the tracer.
+static void
+onPassOn(int sig)
+{
+    passOn = sig;
 }
 
 static int
@@ -244,7 +253,7 @@ drawRecorded(const Options &o)
 }
 
 // Reads the tracer's record to its end. A second Ctrl-C asks it to stop
-// waiting for what is left.
+// waiting for what is left; a signal to pass on goes to the tracer.
 static bool
 readRecord(int in, pid_t tracer, std::string *text)
 {
@@ -254,6 +263,12 @@ readRecord(int in, pid_t tracer, std::string *text)
         if (interrupts >= 2 && !asked) {
             kill(tracer, SIGUSR1);
             asked = true;
+        }
+        if (passOn != 0) {
+            union sigval which;
+            which.sival_int = passOn;
+            passOn = 0;
+            sigqueue(tracer, SIGUSR2, which);
         }
         ssize_t n = read(in, chunk, sizeof chunk);
         if (n > 0)
@@ -289,13 +304,14 @@ traceAndDraw(const Options &o)
     }
     // Ctrl-C is the command's to answer; we wait, then report. A command
     // started with it ignored gets it ignored, as from a shell.
-    struct sigaction was;
-    if (sigaction(SIGINT, nullptr, &was) == 0 && was.sa_handler != SIG_IGN) {
-        struct sigaction sa;
-        memset(&sa, 0, sizeof sa);
-        sa.sa_handler = onInterrupt;
-        sigaction(SIGINT, &sa, nullptr);
-    }
+    // Without SA_RESTART, so that the read of the record returns to act.
+    struct sigaction was, sa;
+    memset(&sa, 0, sizeof sa);
+    for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM})
+        if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler != SIG_IGN) {
+            sa.sa_handler = sig == SIGINT ? onInterrupt : onPassOn;
+            sigaction(sig, &sa, nullptr);
+        }
     fflush(nullptr);
     pid_t tracer = fork();
     if (tracer < 0) {

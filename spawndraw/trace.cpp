@@ -13,6 +13,7 @@
 #include "trace.h"
 
 #include "events.h"
+#include "signals.h"
 
 #include <cerrno>
 #include <climits>
@@ -818,6 +819,14 @@ onStopWaiting(int)
     stopWaiting = 1;
 }
 
+static volatile sig_atomic_t passOn; // a signal for the command, or 0
+
+static void
+onPassOn(int, siginfo_t *si, void *)
+{
+    passOn = si->si_value.sival_int;
+}
+
 // The child's part: waits to be seized, sets the filter, and becomes the
 // command. Never returns.
 [[noreturn]] static void
@@ -970,14 +979,25 @@ traceRun(char *argv[], bool waitOrphans, int out)
     for (int fd = 0; fd <= 2; fd++)
         close(fd);
 
+    // The signals that end a process are the command's to answer: were
+    // this one ended by a hang-up or a kill of the whole group, every
+    // process it follows would be killed with it.
+    catchEndings(SIG_IGN);
     struct sigaction sa;
     memset(&sa, 0, sizeof sa);
     sa.sa_handler = onStopWaiting;
     sigaction(SIGUSR1, &sa, nullptr); // from the drawing, at a second Ctrl-C
-    signal(SIGPIPE, SIG_IGN);         // a drawing that has gone
+    sa.sa_flags = SA_SIGINFO;
+    sa.sa_sigaction = onPassOn;
+    sigaction(SIGUSR2, &sa, nullptr); // a signal for the command
     for (;;) {
         if (stopWaiting || (!waitOrphans && procs[command].ended))
             leave();
+        if (passOn != 0) {
+            if (!procs[command].ended)
+                kill(command, passOn);
+            passOn = 0;
+        }
         pid_t tid = nextStop(&status);
         if (tid < 0) {
             if (errno == EINTR)

@@ -10,6 +10,8 @@
 #include <cctype>
 #include <sstream>
 
+#include <csignal>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -369,6 +371,22 @@ TEST_F(Traced, FollowsWhatATracerCanGetWrong)
     EXPECT_EQ("shown\n", r.out);
     EXPECT_EQ(1, count(evs, "write"));
     EXPECT_EQ("shown\n", find(evs, "write")->f[2]);
+}
+
+// A signal sent to spawndraw, as kill or timeout send one, is the
+// command's: it answers, and its status is spawndraw's.
+TEST_F(Traced, ASignalToItReachesTheCommand)
+{
+    Running r = start({SPAWNDRAW, "/bin/sh", "-c",
+                       "trap 'echo got TERM; exit 7' TERM; echo ready; "
+                       "for i in $(seq 50); do sleep 0.2; done; echo no TERM"},
+                      "", dir);
+    char ready[6];
+    ASSERT_EQ(6, read(r.out, ready, sizeof ready));
+    kill(r.pid, SIGTERM);
+    Result got = finish(r);
+    EXPECT_EQ("got TERM\n", got.out);
+    EXPECT_EQ(7, got.status);
 }
 
 // An orphan that outlives the command is waited for, and with
