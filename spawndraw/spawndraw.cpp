@@ -211,38 +211,59 @@ finishPage(FILE *page, const Options &o, const std::string &record,
     return closePage(page, o.pageName);
 }
 
+// Reads the record that --from names into record and run; -1, or the
+// status to end with, having said why.
 static int
-drawRecorded(const Options &o)
+readRecorded(const Options &o, std::string *record, Run *run)
 {
-    FILE *page = nullptr;
-    if (o.pageName != nullptr && (page = openPage(o.pageName)) == nullptr)
-        return 1;
     FILE *in = fopen(o.fromName, "re");
     if (in == nullptr) {
         fprintf(stderr, "spawndraw: %s: %s\n", o.fromName, strerror(errno));
         return 1;
     }
-    std::string record;
     char chunk[65536];
     size_t n;
     while ((n = fread(chunk, 1, sizeof chunk, in)) > 0)
-        record.append(chunk, n);
+        record->append(chunk, n);
     bool ok = !ferror(in);
     fclose(in);
     if (!ok) {
         fprintf(stderr, "spawndraw: %s: %s\n", o.fromName, strerror(errno));
         return 1;
     }
-    Run run;
-    FILE *text = fmemopen(&record[0], record.size(), "r");
-    ok = text != nullptr && readRun(text, o.fromName, &run);
-    if (text != nullptr)
-        fclose(text);
+    if (record->empty()) {
+        fprintf(stderr, "spawndraw: %s: empty\n", o.fromName);
+        return 1;
+    }
+    FILE *text = fmemopen(&(*record)[0], record->size(), "r");
+    if (text == nullptr) {
+        fprintf(stderr, "spawndraw: %s: %s\n", o.fromName, strerror(errno));
+        return 1;
+    }
+    ok = readRun(text, o.fromName, run);
+    fclose(text);
     if (!ok)
         return 1;
-    if (!run.refused.empty())
-        return refused(run,
-                       run.argv.empty() ? "the command" : run.argv[0].c_str());
+    if (!run->refused.empty())
+        return refused(*run, run->argv.empty() ? "the command"
+                                               : run->argv[0].c_str());
+    return -1;
+}
+
+static int
+drawRecorded(const Options &o)
+{
+    FILE *page = nullptr;
+    if (o.pageName != nullptr && (page = openPage(o.pageName)) == nullptr)
+        return 1;
+    std::string record;
+    Run run;
+    int failed = readRecorded(o, &record, &run);
+    if (failed >= 0) {
+        if (page != nullptr)
+            abandonPage(page); // nothing to show: the file as it was
+        return failed;
+    }
     draw(stdout, run, o, lookOf(1, o.colour));
     int status = finishPage(page, o, record, run) ? 0 : 1;
     if (fflush(stdout) != 0 || ferror(stdout)) {

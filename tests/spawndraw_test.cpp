@@ -86,6 +86,23 @@ INSTANTIATE_TEST_SUITE_P(
             "command\n"}),
     [](const auto &p) { return std::string(p.param.name); });
 
+// A record that can't be drawn leaves a page file as it was, and makes
+// none.
+TEST_F(InDir, ABadRecordMakesNoPage)
+{
+    writeFile(dir + "/run.txt", "spawndraw-events\t2\n");
+    writeFile(dir + "/old.html", "old");
+    Result r =
+        run({SPAWNDRAW, "--from", "run.txt", "--html", "old.html"}, "", dir);
+    EXPECT_EQ(1, r.status);
+    std::string old;
+    EXPECT_TRUE(readFile(dir + "/old.html", &old));
+    EXPECT_EQ("old", old);
+    r = run({SPAWNDRAW, "--from", "run.txt", "--html", "new.html"}, "", dir);
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(0, access((dir + "/new.html").c_str(), F_OK));
+}
+
 // Bytes a command wrote reach the terminal escaped: no control sequence,
 // no byte that isn't UTF-8.
 TEST_F(InDir, HostileOutputIsShownEscaped)
