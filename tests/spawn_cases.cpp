@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <pthread.h>
@@ -24,6 +25,32 @@ static void
 count(int)
 {
     signals++;
+}
+
+// Whether pid sleeps (in its wait: it does nothing else that sleeps), with
+// no SIGALRM pending.
+static bool
+inWait(pid_t pid)
+{
+    char path[64], line[512];
+    snprintf(path, sizeof path, "/proc/%d/stat", (int)pid);
+    FILE *f = fopen(path, "r");
+    if (f == nullptr)
+        return true; // gone: nothing to wait for
+    bool waiting = fgets(line, sizeof line, f) != nullptr &&
+                   strrchr(line, ')') != nullptr &&
+                   strrchr(line, ')')[2] == 'S';
+    fclose(f);
+    snprintf(path, sizeof path, "/proc/%d/status", (int)pid);
+    if ((f = fopen(path, "r")) == nullptr)
+        return true;
+    while (fgets(line, sizeof line, f) != nullptr)
+        if (strncmp(line, "SigPnd:", 7) == 0 ||
+            strncmp(line, "ShdPnd:", 7) == 0)
+            waiting = waiting &&
+                      !((strtoull(line + 7, nullptr, 16) >> (SIGALRM - 1)) & 1);
+    fclose(f);
+    return waiting;
 }
 
 static void *
@@ -53,9 +80,15 @@ main(int argc, char *argv[])
         sigaction(SIGALRM, &sa, nullptr);
         pid_t child = fork();
         if (child == 0) {
+            // Each SIGALRM once the parent sleeps in its wait, the last
+            // one handled: none pending.
+            pid_t parent = getppid();
             for (int i = 0; i < 3; i++) {
-                usleep(50000);
-                kill(getppid(), SIGALRM);
+                while (!inWait(parent)) {
+                }
+                kill(parent, SIGALRM);
+            }
+            while (!inWait(parent)) {
             }
             _exit(0);
         }

@@ -410,7 +410,9 @@ TEST_F(Traced, ASignalToItReachesTheCommand)
 // --no-wait-orphans left running, its output still its own.
 TEST_F(Traced, OrphansAreAdoptedAndWaitedFor)
 {
-    const char *script = "(sleep 0.2; echo late) & echo early";
+    // The orphan writes once its parent has ended.
+    const char *script =
+        "(while kill -0 $$ 2>/dev/null; do :; done; echo late) & echo early";
     Result r = traced({"/bin/sh", "-c", script});
     EXPECT_EQ("early\nlate\n", r.out);
     const Ev *adopted = find(evs, "adopted");
