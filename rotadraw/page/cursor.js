@@ -34,13 +34,15 @@ export function setCursor(page, steps, at, tree) {
 }
 
 // The nodes the step is about, which the view follows: the new node, the
-// node a rotation turns and the one that rises, the end of the lookup's way.
+// node a rotation turns and the one that rises, the end of the lookup's way;
+// with `turning`, only the nodes it turns, or with "first", the first.
 function focusOf(page, turning) {
   const {steps, at, tree, marks} = page.cursor;
   const step = steps[at];
   if (!step)
     return [];
-  const numbers = isLookup(step) ? step.way.slice(-1) : turning ? [...marks.pivots] :
+  const numbers = isLookup(step) ? step.way.slice(-1) :
+    turning === "first" ? [...marks.pivots].slice(0, 1) : turning ? [...marks.pivots] :
     [...(makesNode(step) ? [step.node] : []), ...marks.pivots, ...marks.risers];
   return numbers.map((n) => tree.nodes[n]).filter(Boolean);
 }
@@ -74,9 +76,13 @@ function follow(page, glide) {
     focusBox(page) : null;
   if (!f)
     return;
-  // Too far apart to show together: where it turns.
-  if (f.right - f.left > box.clientWidth || f.bottom - f.top > box.clientHeight)
+  // Too far apart to show together: where it turns, or where it first
+  // turns.
+  const tooWide = (g) => g.right - g.left > box.clientWidth || g.bottom - g.top > box.clientHeight;
+  if (tooWide(f))
     f = focusBox(page, true) ?? f;
+  if (tooWide(f))
+    f = focusBox(page, "first") ?? f;
   const inView = f.left >= box.scrollLeft && f.right <= box.scrollLeft + box.clientWidth &&
     f.top >= box.scrollTop && f.bottom <= box.scrollTop + box.clientHeight;
   if (inView)
