@@ -1,13 +1,13 @@
-// Where the page goes. The name is opened as the shell's > opens it, at the
-// start, so that a page that can't be written is said before any work: the
-// same permission checks, links followed by the kernel (a loop of them
-// refused), and the same file, with its links, owner and mode. A regular
-// file is written only once the page is whole: the page is made in memory,
-// and then written over the file's old text with every signal held, as
-// chronsort rewrites a file. A device, a FIFO or a pipe is written to as
-// the page is made. A file that the run made for the page, and that holds
-// no whole page, is removed on every way out but SIGKILL. Messages go by
-// the program's name.
+// Where a page, or another file written whole, goes. The name is opened as the
+// shell's > opens it, at the start, so that a page that can't be written is
+// said before any work: the same permission checks, links followed by the
+// kernel (a loop of them refused), and the same file, with its links, owner and
+// mode. A regular file is written only once the page is whole: the page is made
+// in memory, and then written over the file's old text with every signal held,
+// as chronsort rewrites a file. A device, a FIFO or a pipe is written to as the
+// page is made. A file that the run made for the page, and that holds no whole
+// page, is removed on every way out but SIGKILL. Messages go by the program's
+// name.
 
 #include "pagefile.h"
 #include "rewrite.h"
@@ -26,30 +26,50 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-static struct {
-    int fd;     // the file the page replaces, or -1: written as made
-    char *text; // the page so far, for a regular file
-    size_t len; //
-    char *made; // the path of the file made for the page, until it is whole
-} target = {-1, nullptr, 0, nullptr};
-
-static volatile sig_atomic_t unfinished;
+// A program may write two such files (spawndraw's page and its record):
+// each is one of these, found again by its stream.
+struct Target {
+    FILE *stream; // what the program writes, or null: the slot is free
+    int fd;       // the file the text replaces, or -1: written as made
+    char *text;   // the text so far, for a regular file
+    size_t len;   //
+    char *made;   // the path of the file made for it, until it is whole
+    volatile sig_atomic_t unfinished;
+};
+static Target targets[2] = {{nullptr, -1, nullptr, 0, nullptr, 0},
+                            {nullptr, -1, nullptr, 0, nullptr, 0}};
 
 static void
-removeUnfinished()
+removeUnfinished(Target *t)
 {
-    if (unfinished)
-        unlink(target.made);
-    unfinished = 0;
+    if (t->unfinished)
+        unlink(t->made);
+    t->unfinished = 0;
 }
 
-// A signal that ends the run takes the file made for the page with it.
+static void
+removeAllUnfinished()
+{
+    for (Target &t : targets)
+        removeUnfinished(&t);
+}
+
+// A signal that ends the run takes the files made for it with it.
 static void
 onEnd(int sig)
 {
-    removeUnfinished();
+    removeAllUnfinished();
     signal(sig, SIG_DFL);
     raise(sig);
+}
+
+static Target *
+targetOf(FILE *stream)
+{
+    for (Target &t : targets)
+        if (t.stream == stream)
+            return &t;
+    return nullptr;
 }
 
 // A page written over standard input would empty the answers before they
@@ -70,13 +90,17 @@ streamNamed(const char *name)
 // to it), so that it can be removed if the page is never whole; a signal
 // that comes as it is made waits until then.
 static int
-openTarget(const char *name)
+openTarget(Target *target, const char *name)
 {
     int fd = open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0 || errno != ENOENT)
         return fd;
-    catchEndings(onEnd);
-    atexit(removeUnfinished); // out of memory, or an end without a page
+    static bool caught;
+    if (!caught) {
+        catchEndings(onEnd);
+        atexit(removeAllUnfinished); // out of memory, or an end without one
+        caught = true;
+    }
     sigset_t was;
     holdSignals(&was);
     fd = open(name, O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666);
@@ -84,10 +108,10 @@ openTarget(const char *name)
     if (fd >= 0) {
         char self[32];
         snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-        target.made = realpath(self, nullptr);
-        if (target.made == nullptr)
-            target.made = realpath(name, nullptr);
-        unfinished = target.made != nullptr;
+        target->made = realpath(self, nullptr);
+        if (target->made == nullptr)
+            target->made = realpath(name, nullptr);
+        target->unfinished = target->made != nullptr;
     }
     sigprocmask(SIG_SETMASK, &was, nullptr);
     errno = e;
@@ -103,14 +127,20 @@ openPage(const char *name)
                 program_invocation_short_name, shown(name).s, stream);
         return nullptr;
     }
-    int fd = openTarget(name);
+    Target *target = targetOf(nullptr);
+    if (target == nullptr) {
+        fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name,
+                shown(name).s, strerror(EMFILE));
+        return nullptr;
+    }
+    int fd = openTarget(target, name);
     FILE *page = nullptr;
     struct stat st;
     if (fd >= 0 && fstat(fd, &st) == 0) {
         if (S_ISREG(st.st_mode)) {
-            page = open_memstream(&target.text, &target.len);
+            page = open_memstream(&target->text, &target->len);
             if (page != nullptr)
-                target.fd = fd;
+                target->fd = fd;
         } else {
             page = fdopen(fd, "w");
         }
@@ -119,35 +149,54 @@ openPage(const char *name)
         int e = errno;
         if (fd >= 0)
             close(fd);
-        removeUnfinished();
+        removeUnfinished(target);
+        free(target->made);
+        target->made = nullptr;
         fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name,
                 shown(name).s, strerror(e));
+        return nullptr;
     }
+    target->stream = page;
     return page;
+}
+
+// The slot given back, once its file is whole or given up.
+static void
+release(Target *t)
+{
+    free(t->text);
+    t->text = nullptr;
+    t->len = 0;
+    t->fd = -1;
+    removeUnfinished(t);
+    free(t->made);
+    t->made = nullptr;
+    t->stream = nullptr;
 }
 
 bool
 closePage(FILE *page, const char *name)
 {
+    Target *target = targetOf(page);
     int saved = ferror(page) ? errno : 0;
     bool ok = fclose(page) == 0 && saved == 0;
     if (!ok && saved == 0)
         saved = errno;
-    if (target.fd >= 0) {
-        if (ok && !rewrite(target.fd, target.text, target.len)) {
+    if (target != nullptr && target->fd >= 0) {
+        if (ok && !rewrite(target->fd, target->text, target->len)) {
             ok = false;
             saved = errno;
         }
-        if (close(target.fd) != 0 && ok) {
+        if (close(target->fd) != 0 && ok) {
             ok = false;
             saved = errno;
         }
-        free(target.text);
-        target.fd = -1;
     }
-    if (ok)
-        unfinished = 0;
-    removeUnfinished();
+    if (target != nullptr) {
+        if (ok)
+            target->unfinished = 0;
+        release(target);
+    }
     if (!ok)
         fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name,
                 shown(name).s, strerror(saved));
@@ -157,12 +206,23 @@ closePage(FILE *page, const char *name)
 void
 abandonPage(FILE *page)
 {
+    Target *target = targetOf(page);
     fclose(page);
-    if (target.fd >= 0) {
-        close(target.fd);
-        free(target.text);
-        target.text = nullptr;
-        target.fd = -1;
-    }
-    removeUnfinished();
+    if (target == nullptr)
+        return;
+    if (target->fd >= 0)
+        close(target->fd);
+    release(target);
+}
+
+bool
+samePageFile(FILE *a, FILE *b)
+{
+    Target *ta = targetOf(a), *tb = targetOf(b);
+    struct stat sa, sb;
+    int fa = ta != nullptr && ta->fd >= 0 ? ta->fd : fileno(a);
+    int fb = tb != nullptr && tb->fd >= 0 ? tb->fd : fileno(b);
+    return fa >= 0 && fb >= 0 && fstat(fa, &sa) == 0 && fstat(fb, &sb) == 0 &&
+           S_ISREG(sa.st_mode) && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }

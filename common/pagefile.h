@@ -1,6 +1,6 @@
-// A program's web page, written to a file named by the user as the shell's
-// > writes one, but never leaving a file half written: a regular file gets
-// the page only once it is whole. Messages go to stderr.
+// A program's web page (or spawndraw's record), written to a file named by
+// the user as the shell's > writes one, but never leaving a file half written:
+// a regular file gets the page only once it is whole. Messages go to stderr.
 #pragma once
 
 #include <cstdio>
@@ -16,3 +16,7 @@ bool closePage(FILE *page, const char *name);
 // Gives up the page: a file that was there is left as it was, and one made
 // for the page is removed.
 void abandonPage(FILE *page);
+
+// Whether two pages open at once are the one regular file, by any of its
+// names: the second would write over the first.
+bool samePageFile(FILE *a, FILE *b);
