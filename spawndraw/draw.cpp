@@ -25,32 +25,86 @@ paint(FILE *out, const Look &look, const char *how, const std::string &text)
         fputs(text.c_str(), out);
 }
 
+// The length of the well-formed UTF-8 character at s[i], its code point
+// in *cp; 0 where the bytes there are no character: a byte that can't
+// lead, a sequence cut short, an overlong form, a surrogate, or a code
+// point past U+10FFFF.
+static size_t
+utf8At(const std::string &s, size_t i, unsigned *cp)
+{
+    unsigned char c = (unsigned char)s[i];
+    size_t len = c < 0x80   ? 1
+                 : c < 0xc2 ? 0
+                 : c < 0xe0 ? 2
+                 : c < 0xf0 ? 3
+                 : c < 0xf5 ? 4
+                            : 0;
+    if (len <= 1 || i + len > s.size()) {
+        *cp = c;
+        return len == 1 ? 1 : 0;
+    }
+    unsigned v = c & (0x7f >> len);
+    for (size_t k = 1; k < len; k++) {
+        unsigned char b = (unsigned char)s[i + k];
+        if ((b & 0xc0) != 0x80)
+            return 0;
+        v = v << 6 | (b & 0x3f);
+    }
+    static const unsigned least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (v < least[len] || v > 0x10ffff || (v >= 0xd800 && v <= 0xdfff))
+        return 0;
+    *cp = v;
+    return len;
+}
+
+// Characters that a terminal acts on or that show nothing: the C1
+// controls, which some terminals take as the start of a sequence, and the
+// invisible ones that reorder or hide text (the bidi controls, zero-width
+// characters, the line and paragraph separators, tags).
+static bool
+hidden(unsigned cp)
+{
+    static const unsigned ranges[][2] = {
+        {0x80, 0x9f},       {0xad, 0xad},       {0x61c, 0x61c},
+        {0x180e, 0x180e},   {0x200b, 0x200f},   {0x2028, 0x202e},
+        {0x2060, 0x2064},   {0x2066, 0x206f},   {0xfeff, 0xfeff},
+        {0xfff9, 0xfffb},   {0x1d173, 0x1d17a}, {0xe0001, 0xe0001},
+        {0xe0020, 0xe007f},
+    };
+    for (const auto &r : ranges)
+        if (cp >= r[0] && cp <= r[1])
+            return true;
+    return false;
+}
+
+static std::string
+escapedAs(const char *format, unsigned v)
+{
+    char text[16];
+    snprintf(text, sizeof text, format, v);
+    return text;
+}
+
 std::string
 printable(const std::string &s, bool keepTabs)
 {
     std::string r;
-    for (size_t i = 0; i < s.size(); i++) {
-        unsigned char c = (unsigned char)s[i];
-        size_t len = c < 0x80                          ? 1
-                     : (c & 0xe0) == 0xc0 && c >= 0xc2 ? 2
-                     : (c & 0xf0) == 0xe0              ? 3
-                     : (c & 0xf8) == 0xf0 && c <= 0xf4 ? 4
-                                                       : 0;
-        bool whole = len > 1 && i + len <= s.size();
-        for (size_t k = 1; whole && k < len; k++)
-            whole = ((unsigned char)s[i + k] & 0xc0) == 0x80;
-        if (whole) {
-            r.append(s, i, len);
-            i += len - 1;
-        } else if (c == '\\') {
-            r += "\\\\";
-        } else if ((c < 0x20 && !(keepTabs && c == '\t')) || c >= 0x7f) {
-            char hex[8];
-            snprintf(hex, sizeof hex, "\\x%02x", c);
-            r += hex;
-        } else {
-            r.push_back((char)c);
+    for (size_t i = 0; i < s.size();) {
+        unsigned cp;
+        size_t len = utf8At(s, i, &cp);
+        if (len == 0 || (len == 1 && (cp < 0x20 || cp == 0x7f) &&
+                         !(keepTabs && cp == '\t'))) {
+            r += escapedAs("\\x%02x", (unsigned char)s[i]);
+            i++;
+            continue;
         }
+        if (cp == '\\')
+            r += "\\\\";
+        else if (hidden(cp))
+            r += escapedAs(cp > 0xffff ? "\\U%08x" : "\\u%04x", cp);
+        else
+            r.append(s, i, len);
+        i += len;
     }
     return r;
 }
@@ -110,7 +164,7 @@ fate(const Run &run, const Proc &p)
              (p.adopterIsInit ? " (init)" : " (a subreaper)");
     if (p.ended < 0)
         return s + (p.running ? ", still running" : "");
-    s += ", " + p.ending;
+    s += ", " + printable(p.ending, false);
     if (p.reaped < 0)
         return s + ", never reaped";
     const Event &end = run.events[(size_t)p.ended];
@@ -197,11 +251,11 @@ mark(const Event &e)
     static const struct {
         const char *kind;
         char mark;
-    } marks[] = {{"begin", '-'},    {"fork", 'F'},   {"exec", 'E'},
-                 {"execfail", 'X'}, {"write", 'W'},  {"signal", 'S'},
-                 {"thread", 'T'},   {"wait", '['},   {"waited", ']'},
-                 {"exit", '#'},     {"reaped", 'R'}, {"adopted", 'A'},
-                 {"running", '>'}};
+    } marks[] = {{"begin", '-'},    {"fork", 'F'},      {"exec", 'E'},
+                 {"execfail", 'X'}, {"write", 'W'},     {"signal", 'S'},
+                 {"thread", 'T'},   {"wait", '['},      {"waited", ']'},
+                 {"exit", '#'},     {"reaped", 'R'},    {"adopted", 'A'},
+                 {"running", '>'},  {"killtracer", 'S'}};
     for (const auto &m : marks)
         if (e.kind == m.kind)
             return m.mark;
@@ -320,8 +374,9 @@ drawOutput(FILE *out, const Run &run, const Look &look)
             fputc('\n', out);
             any = true;
         }
-        fprintf(out, "%*d %s ", label, run.procs[(size_t)proc].pid,
-                fd == 2 ? "!" : "│");
+        // Each line from the colour the terminal starts with.
+        fprintf(out, "%s%*d %s ", look.colour ? PLAIN : "", label,
+                run.procs[(size_t)proc].pid, fd == 2 ? "!" : "│");
         fputs(printable(text, true).c_str(), out);
         fputc('\n', out);
     };

@@ -16,21 +16,26 @@ enum {
     MAX_OUTPUT = 1 << 20,     // bytes of output kept, over the whole run
     MAX_ARG_BYTES = 64 << 10, // bytes of one exec's arguments kept
 };
+// The latest time a record may give, in microseconds: about 31 years.
+const long long MAX_US = 1000000000000000LL;
 
-// Writes bytes as one field: a tab, a line end, a backslash, any other
+// Appends bytes as one field: a tab, a line end, a backslash, any other
 // control byte and any byte past ASCII as \xHH, so that no byte a command
 // chose can split a line or a field, or reach a terminal unasked.
 inline void
-putEscaped(FILE *f, const char *s, size_t n)
+appendEscaped(std::string *to, const char *s, size_t n)
 {
+    static const char hex[] = "0123456789abcdef";
     for (size_t i = 0; i < n; i++) {
         unsigned char c = (unsigned char)s[i];
-        if (c == '\\')
-            fputs("\\\\", f);
-        else if (c < 0x20 || c >= 0x7f)
-            fprintf(f, "\\x%02x", c);
-        else
-            putc(c, f);
+        if (c == '\\') {
+            to->append("\\\\");
+        } else if (c < 0x20 || c >= 0x7f) {
+            char e[4] = {'\\', 'x', hex[c >> 4], hex[c & 15]};
+            to->append(e, 4);
+        } else {
+            to->push_back((char)c);
+        }
     }
 }
 

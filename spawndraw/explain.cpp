@@ -83,7 +83,12 @@ std::string
 explainEvent(const Run &run, int e, const std::vector<std::string> &names)
 {
     const Event &ev = run.events[(size_t)e];
-    const std::vector<std::string> &f = ev.f;
+    // Every field is the command's or the record's choice, fit to show; a
+    // write's bytes are shown as a string, escaped there.
+    std::vector<std::string> f = ev.f;
+    for (size_t k = 0; k < f.size(); k++)
+        if (ev.kind != "write" || k != 2)
+            f[k] = printable(f[k], false);
     int i = run.procOf[(size_t)e];
     std::string p = std::to_string(ev.pid), pn = who(run, i, names);
     if (ev.kind == "begin") {
@@ -200,12 +205,16 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
         return p + "'s parent has ended: " + p + " is an orphan, adopted by " +
                f[0] + (f[1] == "init" ? " (init)" : ", the nearest subreaper") +
                ", which collects it when it ends";
+    if (ev.kind == "killtracer")
+        return pn + " sends " + f[0] + " to spawndraw's tracer, which " +
+               "follows every process of the run: were the tracer to end, " +
+               "every one of them would be killed with it";
     if (ev.kind == "running")
         return pn + " is still running when spawndraw stops waiting: it " +
                "goes on, no longer recorded";
     if (ev.kind == "note")
         return f.empty() ? "note" : f[0];
-    return pn + ": " + ev.kind;
+    return pn + ": " + printable(ev.kind, false);
 }
 
 std::vector<std::string>
@@ -221,14 +230,15 @@ explainAll(const Run &run)
         const Event &ev = run.events[e];
         int i = run.procOf[e];
         if (names[(size_t)i].empty())
-            names[(size_t)i] = run.procs[(size_t)i].programs[0];
+            names[(size_t)i] =
+                printable(run.procs[(size_t)i].programs[0], false);
         // The child that a fork makes starts as its parent's program.
         auto child = made.find((int)e);
         if (child != made.end())
             names[child->second] = names[(size_t)i];
         said.push_back(explainEvent(run, (int)e, names));
         if (ev.kind == "exec")
-            names[(size_t)i] = baseName(ev.f[0]);
+            names[(size_t)i] = printable(baseName(ev.f[0]), false);
     }
     return said;
 }

@@ -36,6 +36,17 @@ signalNumber(const std::string &name)
 }
 
 std::string
+signalName(int sig)
+{
+    const char *abbrev = sigabbrev_np(sig);
+    if (abbrev != nullptr)
+        return std::string("SIG") + abbrev;
+    if (sig >= SIGRTMIN && sig <= SIGRTMAX)
+        return "SIGRTMIN+" + std::to_string(sig - SIGRTMIN);
+    return std::to_string(sig);
+}
+
+std::string
 errnoMessage(const std::string &name)
 {
     for (int e = 1; e < 200; e++) {
@@ -91,10 +102,13 @@ parseLine(char *line, Event *e)
     char *end;
     errno = 0;
     e->seq = strtol(parts[0], &end, 10);
-    if (end != parts[0] + lens[0] || lens[0] == 0 || errno != 0)
+    if (end != parts[0] + lens[0] || lens[0] == 0 || errno != 0 || e->seq < 0)
         return false;
+    // Microseconds since the run began: within a lifetime, so that no
+    // difference of two overflows, and exact where the page reads them.
     e->us = strtoll(parts[1], &end, 10);
-    if (end != parts[1] + lens[1] || lens[1] == 0 || errno != 0)
+    if (end != parts[1] + lens[1] || lens[1] == 0 || errno != 0 || e->us < 0 ||
+        e->us > MAX_US)
         return false;
     long pid = strtol(parts[2], &end, 10);
     if (end != parts[2] + lens[2] || lens[2] == 0 || pid < 0 || pid > INT_MAX)
@@ -108,22 +122,71 @@ parseLine(char *line, Event *e)
     return true;
 }
 
-// The fields an event of each kind has at least; unknown kinds are kept
-// and drawn as they are, so that a newer record still reads.
-static size_t
-fieldsNeeded(const std::string &kind)
+// The fields an event of each kind has at least, and which of them are
+// numbers, with their bounds; unknown kinds are kept and drawn as they
+// are, so that a newer record still reads.
+struct Shape {
+    const char *kind;
+    size_t fields;
+    struct {
+        int at; // a field's place, or -1 for none
+        long long least, most;
+    } numbers[2];
+};
+
+static const long long PID_MAX = INT_MAX;
+static const long long COUNT_MAX = INT_MAX;
+// What one write may move: Linux moves at most 2 GiB less a page.
+static const long long BYTES_MAX = INT_MAX;
+
+static const Shape shapes[] = {
+    {"fork", 1, {{0, 1, PID_MAX}, {-1, 0, 0}}},
+    {"thread", 1, {{0, 1, PID_MAX}, {-1, 0, 0}}},
+    {"exec", 3, {{1, 0, COUNT_MAX}, {2, 0, COUNT_MAX}}},
+    {"execfail", 4, {{2, 0, COUNT_MAX}, {3, 0, COUNT_MAX}}},
+    {"write", 3, {{0, 0, INT_MAX}, {1, 0, BYTES_MAX}}},
+    {"wait", 1, {{-1, 0, 0}, {-1, 0, 0}}},
+    {"waited", 1, {{0, -1, PID_MAX}, {-1, 0, 0}}},
+    {"signal", 1, {{1, 0, PID_MAX}, {-1, 0, 0}}},
+    {"exit", 2, {{-1, 0, 0}, {-1, 0, 0}}},
+    {"reaped", 1, {{0, 0, PID_MAX}, {-1, 0, 0}}},
+    {"adopted", 2, {{0, 0, PID_MAX}, {-1, 0, 0}}},
+    {"refused", 1, {{-1, 0, 0}, {-1, 0, 0}}},
+    {"begin", 1, {{-1, 0, 0}, {-1, 0, 0}}},
+    {"killtracer", 1, {{-1, 0, 0}, {-1, 0, 0}}},
+};
+
+// Whether s is a whole number from least to most.
+static bool
+inRange(const std::string &s, long long least, long long most)
 {
-    static const struct {
-        const char *kind;
-        size_t fields;
-    } kinds[] = {{"fork", 1},  {"thread", 1}, {"exec", 3},    {"execfail", 4},
-                 {"write", 3}, {"wait", 1},   {"waited", 1},  {"signal", 1},
-                 {"exit", 2},  {"reaped", 1}, {"adopted", 2}, {"refused", 1},
-                 {"begin", 1}};
-    for (const auto &k : kinds)
-        if (kind == k.kind)
-            return k.fields;
-    return 0;
+    char *end;
+    errno = 0;
+    long long n = strtoll(s.c_str(), &end, 10);
+    return !s.empty() && *end == '\0' && errno == 0 && n >= least && n <= most;
+}
+
+// Whether the event has its kind's fields, each number within bounds.
+static bool
+wellShaped(const Event &e)
+{
+    for (const Shape &k : shapes) {
+        if (e.kind != k.kind)
+            continue;
+        if (e.f.size() < k.fields)
+            return false;
+        for (const auto &n : k.numbers)
+            if (n.at >= 0 && (size_t)n.at < e.f.size() &&
+                !inRange(e.f[(size_t)n.at], n.least, n.most))
+                return false;
+        // An exit, and a wait's result, say a status of 0 to 255.
+        size_t status = e.kind == "exit" ? 0 : e.kind == "waited" ? 1 : 99;
+        if (status + 1 < e.f.size() && e.f[status] == "exited" &&
+            !inRange(e.f[status + 1], 0, 255))
+            return false;
+        return true;
+    }
+    return true;
 }
 
 static int
@@ -237,8 +300,9 @@ readRun(FILE *in, const char *name, Run *run)
             continue;
         }
         Event e;
+        // A refusal is a record of its own, before any run.
         if (strlen(line) != (size_t)n || !parseLine(line, &e) ||
-            e.f.size() < fieldsNeeded(e.kind)) {
+            !wellShaped(e) || (e.kind == "refused" && run->root >= 0)) {
             fprintf(stderr, "spawndraw: %s: line %ld: not an event\n", name,
                     lineNo);
             ok = false;

@@ -49,6 +49,9 @@ int commandStatus(const Run &run);
 // The signal's number for its name (SIGTERM), or 0.
 int signalNumber(const std::string &name);
 
+// The name of a signal's number: SIGTERM, SIGRTMIN+3, or the number.
+std::string signalName(int sig);
+
 // The message for an errno's name (ENOENT), or the name.
 std::string errnoMessage(const std::string &name);
 
@@ -60,9 +63,11 @@ struct Look {
     int width; // columns of the terminal, or 80
 };
 
-// Bytes a command chose, fit for a terminal: well-formed UTF-8 as it is,
-// any other byte past ASCII and every control byte (but tabs, if kept) as
-// \xHH.
+// Bytes a command or a record chose, fit for a terminal: well-formed
+// UTF-8 as it is; each byte of what isn't, and every C0 control (but tabs,
+// if kept), as \xHH; a C1 control or an invisible character that a
+// terminal would act on or hide (bidi controls, zero-width characters) as
+// \uHHHH or \UHHHHHHHH; a backslash doubled. The page shows bytes alike.
 std::string printable(const std::string &s, bool keepTabs);
 
 // Whether pid is a process of the run, or spawndraw's own: one whose

@@ -4,6 +4,7 @@
 
 #include "pagefile.h"
 #include "run.h"
+#include "safeio.h"
 #include "signals.h"
 #include "trace.h"
 
@@ -11,9 +12,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,6 +59,7 @@ struct Options {
 
 static volatile sig_atomic_t interrupts;
 static volatile sig_atomic_t passOn; // a signal for the command, or 0
+static volatile sig_atomic_t terms;  // SIGTERMs: a second stops waiting
 
 static void
 onInterrupt(int)
@@ -69,6 +73,8 @@ static void
 onPassOn(int sig)
 {
     passOn = sig;
+    if (sig == SIGTERM)
+        terms++;
 }
 
 static int
@@ -168,6 +174,9 @@ lookOf(int fd, Colour asked)
 static void
 draw(FILE *out, const Run &run, const Options &o, const Look &look)
 {
+    // Whatever colour the command left the terminal in is not ours.
+    if (look.colour)
+        fputs("\033[m", out);
     if (o.explain) {
         fputs(look.colour ? "\033[1m== what happened, event by event\033[m\n"
                           : "== what happened, event by event\n",
@@ -273,17 +282,27 @@ drawRecorded(const Options &o)
     return status;
 }
 
-// Reads the tracer's record to its end. A second Ctrl-C asks it to stop
-// waiting for what is left; a signal to pass on goes to the tracer.
+static long long
+monotonicMs()
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (long long)t.tv_sec * 1000 + t.tv_nsec / 1000000;
+}
+
+// Reads the tracer's record to its end. A second Ctrl-C or SIGTERM asks it
+// to stop waiting for what is left; a signal to pass on goes to the
+// tracer. Once asked, the tracer has a second to answer: then what it has
+// written is the record, up to its last whole line.
 static bool
 readRecord(int in, pid_t tracer, std::string *text)
 {
     char chunk[65536];
-    bool asked = false;
+    long long askedAt = -1;
     for (;;) {
-        if (interrupts >= 2 && !asked) {
+        if ((interrupts >= 2 || terms >= 2) && askedAt < 0) {
             kill(tracer, SIGUSR1);
-            asked = true;
+            askedAt = monotonicMs();
         }
         if (passOn != 0) {
             union sigval which;
@@ -291,6 +310,13 @@ readRecord(int in, pid_t tracer, std::string *text)
             passOn = 0;
             sigqueue(tracer, SIGUSR2, which);
         }
+        if (askedAt >= 0 && monotonicMs() - askedAt > 1000) {
+            text->resize(text->rfind('\n') + 1);
+            return true;
+        }
+        struct pollfd p = {in, POLLIN, 0};
+        if (poll(&p, 1, askedAt >= 0 ? 100 : -1) == 0)
+            continue;
         ssize_t n = read(in, chunk, sizeof chunk);
         if (n > 0)
             text->append(chunk, (size_t)n);
@@ -301,26 +327,94 @@ readRecord(int in, pid_t tracer, std::string *text)
     }
 }
 
+// How the tracer ended, once the record has: -1 while it goes on, following
+// what was left running. It ends at once when all has ended; a tracer that
+// closed a record without saying what was left was killed, and is waited
+// for, a second at most.
+static int
+tracerEnd(pid_t tracer, const Run &run)
+{
+    bool left = false;
+    for (const Event &e : run.events)
+        left = left || e.kind == "running";
+    int status;
+    for (long long until = monotonicMs() + 1000;;) {
+        pid_t got = waitpid(tracer, &status, WNOHANG);
+        if (got == tracer)
+            return status;
+        if (got < 0 && errno != EINTR)
+            return -1;
+        if (left || monotonicMs() > until)
+            return -1;
+        usleep(1000);
+    }
+}
+
+// Where the tracer was killed, every process it followed was killed with
+// it: said in one line, with the process that sent the signal where the
+// record saw it sent.
+static void
+sayTracerKilled(pid_t tracer, int status, const Run &run)
+{
+    std::string sig = signalName(WTERMSIG(status)), by;
+    for (size_t e = run.events.size(); e-- > 0 && by.empty();) {
+        const Event &ev = run.events[e];
+        if (ev.kind == "killtracer" && ev.f[0] == sig) {
+            std::string name = run.procs[(size_t)run.procOf[e]].programs.back();
+            by = ", sent by " + std::to_string(ev.pid) + " (" +
+                 printable(name, false) + ")";
+        }
+    }
+    fprintf(stderr,
+            "spawndraw: the tracer (%d) was killed by %s%s: the run ended "
+            "with it\n",
+            (int)tracer, sig.c_str(), by.c_str());
+}
+
+// A file opened for the record or the page, in the tracer: closed, so that
+// a FIFO's reader isn't kept waiting by a tracer that outlives the drawing.
+static void
+closeIn(FILE *f)
+{
+    int fd = f != nullptr ? fileno(f) : -1;
+    if (fd >= 0)
+        close(fd);
+}
+
+static void
+abandonBoth(FILE *events, FILE *page)
+{
+    if (page != nullptr)
+        abandonPage(page); // nothing to show: the file as it was
+    if (events != nullptr)
+        abandonPage(events);
+}
+
 static int
 traceAndDraw(const Options &o)
 {
-    FILE *events = nullptr;
-    if (o.eventsName != nullptr) {
-        int fd = aboveStreams(
-            open(o.eventsName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        if (fd < 0 || (events = fdopen(fd, "w")) == nullptr) {
-            fprintf(stderr, "spawndraw: %s: %s\n", o.eventsName,
-                    strerror(errno));
-            return 1;
-        }
-    }
-    FILE *page = nullptr;
-    if (o.pageName != nullptr && (page = openPage(o.pageName)) == nullptr)
+    // The record, like the page, is written whole or not at all: a record
+    // that was there stays as it was until the new one is complete.
+    FILE *events = nullptr, *page = nullptr;
+    if (o.eventsName != nullptr && (events = openPage(o.eventsName)) == nullptr)
         return 1;
+    if (o.pageName != nullptr && (page = openPage(o.pageName)) == nullptr) {
+        abandonBoth(events, nullptr);
+        return 1;
+    }
+    if (events != nullptr && page != nullptr && samePageFile(events, page)) {
+        fprintf(stderr,
+                "spawndraw: --events %s and --html %s are the same file: the "
+                "page would write over the record; nothing run\n",
+                shown(o.eventsName).s, shown(o.pageName).s);
+        abandonBoth(events, page);
+        return 2;
+    }
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0 || (fds[0] = aboveStreams(fds[0])) < 0 ||
         (fds[1] = aboveStreams(fds[1])) < 0) {
         fprintf(stderr, "spawndraw: pipe: %s\n", strerror(errno));
+        abandonBoth(events, page);
         return 1;
     }
     // Ctrl-C is the command's to answer; we wait, then report. A command
@@ -337,13 +431,14 @@ traceAndDraw(const Options &o)
     pid_t tracer = fork();
     if (tracer < 0) {
         fprintf(stderr, "spawndraw: fork: %s\n", strerror(errno));
+        abandonBoth(events, page);
         return 1;
     }
     if (tracer == 0) {
         close(fds[0]);
-        if (events != nullptr)
-            close(fileno(events));
-        // The page's file is the drawing's to finish or remove.
+        closeIn(events);
+        closeIn(page);
+        // The files are the drawing's to finish or remove.
         catchEndings(SIG_DFL);
         traceRun(o.command, o.waitOrphans, fds[1]);
     }
@@ -353,36 +448,37 @@ traceAndDraw(const Options &o)
     close(fds[0]);
     if (!read) {
         fprintf(stderr, "spawndraw: reading the record: %s\n", strerror(errno));
+        abandonBoth(events, page);
         return 1;
-    }
-    // The tracer is collected unless it stays with processes still running.
-    waitpid(tracer, nullptr, WNOHANG);
-    int status = 0;
-    if (events != nullptr) {
-        fwrite(text.data(), 1, text.size(), events);
-        bool lost = ferror(events) != 0;
-        if (fclose(events) != 0 || lost) {
-            fprintf(stderr, "spawndraw: %s: %s\n", o.eventsName,
-                    strerror(errno));
-            status = 1;
-        }
     }
     Run run;
     FILE *in = fmemopen(&text[0], text.size(), "r");
     bool got = in != nullptr && readRun(in, "the record", &run);
     if (in != nullptr)
         fclose(in);
+    int end = got ? tracerEnd(tracer, run) : -1;
+    bool killed = end >= 0 && WIFSIGNALED(end);
+    if (killed)
+        sayTracerKilled(tracer, end, run);
+    int status = 0;
+    if (events != nullptr) {
+        fwrite(text.data(), 1, text.size(), events);
+        if (!closePage(events, o.eventsName))
+            status = 1;
+    }
     if (!got || !run.refused.empty()) {
-        if (page != nullptr)
-            abandonPage(page); // nothing to show: the file as it was
+        abandonBoth(nullptr, page);
         return got ? refused(run, o.command[0]) : 1;
     }
     draw(stderr, run, o, lookOf(2, o.colour));
     if (!finishPage(page, o, text, run))
         status = 1;
     int ended = commandStatus(run);
-    if (ended < 0) // still running when we stopped waiting
-        return interrupts > 0 ? 128 + SIGINT : 1;
+    if (ended < 0) // still running when we stopped waiting, or killed
+        ended = killed ? 128 + WTERMSIG(end)
+                : interrupts > 0 || terms > 0
+                    ? 128 + (interrupts > 0 ? SIGINT : SIGTERM)
+                    : 1;
     return status != 0 ? status : ended;
 }
 

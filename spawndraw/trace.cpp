@@ -13,8 +13,10 @@
 #include "trace.h"
 
 #include "events.h"
+#include "run.h"
 #include "signals.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -29,6 +31,7 @@
 #include <fcntl.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
+#include <linux/kcmp.h>
 #include <linux/seccomp.h>
 #include <sys/prctl.h>
 #include <sys/ptrace.h>
@@ -51,7 +54,16 @@ enum { SPIN_US = 1000 };
 // A thread being traced.
 struct Task {
     pid_t tgid = 0;
-    bool held = false;   // stopped until its parent's fork is seen
+    long lastStop = 0;        // the count of stops at its last
+    bool listening = false;   // a job left stopped
+    bool interrupted = false; // asked to stop, to learn that it forks nothing
+    // Stopped until the fork that made it is seen: since which stop and
+    // when, and who made it as /proc says.
+    bool held = false;
+    long heldSince = 0;
+    long long heldUs = 0;
+    pid_t maker = 0;
+    bool isThread = false;
     bool inCall = false; // between a traced call's entry and its exit
     long call = -1;      // that call
     unsigned long long args[6] = {};
@@ -78,7 +90,10 @@ struct Process {
     long triedArgc = 0;
 };
 
-static FILE *record;
+// The record: each event written whole to the drawing the moment it ends,
+// so that a tracer killed at any point has lost none of what it saw.
+static int record = -1;
+static std::string pending; // the event being made
 static long seq;
 static long long startUs;
 static bool silent;  // no longer recording: only keeping the run going
@@ -90,7 +105,22 @@ static struct stat outFile, errFile;
 static bool outOpen, errOpen;
 static std::unordered_map<pid_t, Task> tasks;
 static std::unordered_map<pid_t, Process> procs;
-static std::unordered_map<pid_t, bool> announced; // forks seen first
+// Every stop counts, so that a child held for its fork's event can be
+// let go once every thread that may have made it has stopped since: the
+// event of a fork comes before any later stop of the thread that forked,
+// or never, where a SIGKILL took that thread in its fork.
+static long stops;
+static std::vector<pid_t> heldTids;
+// Made and said before their fork's event came (held too long, or ended
+// while held): the event, if it comes, is not said again.
+static std::unordered_map<pid_t, bool> placed;
+// Ended before any stop, and before the fork that made them was seen.
+static std::unordered_map<pid_t, int> endedUnmade;
+// How long a child is held before the threads that may have made it are
+// asked to stop, so that it is placed.
+enum { HOLD_US = 10000 };
+static pid_t drawing; // our parent, which holds our stdout and stderr
+static bool outDevice, errDevice; // a device that is no terminal
 static volatile sig_atomic_t stopWaiting;
 
 static long long
@@ -101,44 +131,78 @@ nowUs()
     return (long long)t.tv_sec * 1000000 + t.tv_nsec / 1000 - startUs;
 }
 
+// Writes the line made so far. A drawing that is gone ends the recording,
+// not the run.
+static void
+putLine()
+{
+    for (size_t at = 0; record >= 0 && at < pending.size();) {
+        ssize_t n = write(record, pending.data() + at, pending.size() - at);
+        if (n > 0) {
+            at += (size_t)n;
+        } else if (errno != EINTR) {
+            close(record);
+            record = -1;
+            silent = true;
+        }
+    }
+    pending.clear();
+}
+
 // Starts an event's line; false when it isn't recorded. What decides the
 // command's status is recorded past the bound too.
 static bool
 event(pid_t pid, const char *kind, bool always = false)
 {
-    if (silent || record == nullptr)
+    if (silent || record < 0)
         return false;
+    char head[128];
     if (seq >= MAX_EVENTS && !always) {
         if (!bounded) {
             bounded = true;
-            fprintf(record,
-                    "%ld\t%lld\t%d\tnote\tdetails past %d events are "
-                    "not recorded\n",
-                    ++seq, nowUs(), (int)self, MAX_EVENTS);
+            snprintf(head, sizeof head,
+                     "%ld\t%lld\t%d\tnote\tdetails past %d events are not "
+                     "recorded\n",
+                     ++seq, nowUs(), (int)self, MAX_EVENTS);
+            pending = head;
+            putLine();
         }
         return false;
     }
-    fprintf(record, "%ld\t%lld\t%d\t%s", ++seq, nowUs(), (int)pid, kind);
+    snprintf(head, sizeof head, "%ld\t%lld\t%d\t%s", ++seq, nowUs(), (int)pid,
+             kind);
+    pending = head;
     return true;
 }
 
 static void
 field(const std::string &s)
 {
-    putc('\t', record);
-    putEscaped(record, s.data(), s.size());
+    pending.push_back('\t');
+    appendEscaped(&pending, s.data(), s.size());
 }
 
 static void
 field(long long n)
 {
-    fprintf(record, "\t%lld", n);
+    char text[24];
+    snprintf(text, sizeof text, "\t%lld", n);
+    pending += text;
 }
 
 static void
 endEvent()
 {
-    putc('\n', record);
+    pending.push_back('\n');
+    putLine();
+}
+
+// A line of the record that no event makes: its header, a refusal.
+static void
+putRaw(const std::string &text)
+{
+    pending = text;
+    putLine();
 }
 
 static std::string
@@ -146,17 +210,6 @@ errnoName(int e)
 {
     const char *name = strerrorname_np(e);
     return name != nullptr ? name : std::to_string(e);
-}
-
-static std::string
-signalName(int sig)
-{
-    const char *abbrev = sigabbrev_np(sig);
-    if (abbrev != nullptr)
-        return std::string("SIG") + abbrev;
-    if (sig >= SIGRTMIN && sig <= SIGRTMAX)
-        return "SIGRTMIN+" + std::to_string(sig - SIGRTMIN);
-    return std::to_string(sig);
 }
 
 // How a process ended, as fields: exited N, or killed SIGNAME [core].
@@ -281,6 +334,22 @@ struct Outputs {
 static std::unordered_map<pid_t, Outputs> outputs;
 static unsigned long fdGeneration = 1;
 
+// Whether tid's descriptor fd, which is the file st, is our descriptor
+// ours, which is the file we. A device that is no terminal, such as
+// /dev/null, is shared by every process that opens it: there, only the
+// same open file counts, as the drawing still holds it.
+static bool
+sameFile(const struct stat &st, const struct stat &we, bool device, int ours,
+         pid_t tid, long fd)
+{
+    if (st.st_dev != we.st_dev || st.st_ino != we.st_ino)
+        return false;
+    if (!device)
+        return true;
+    long same = syscall(SYS_kcmp, drawing, tid, KCMP_FILE, ours, fd);
+    return same == 0 || same < 0; // where kcmp can't tell, as the file says
+}
+
 // The descriptor fd of tid is the file of our own stdout or stderr.
 static bool
 toOurOutput(pid_t tid, long fd)
@@ -293,11 +362,10 @@ toOurOutput(pid_t tid, long fd)
     char path[64];
     struct stat st;
     snprintf(path, sizeof path, "/proc/%d/fd/%ld", (int)tid, fd);
+    bool found = stat(path, &st) == 0;
     bool ours =
-        stat(path, &st) == 0 && ((outOpen && st.st_dev == outFile.st_dev &&
-                                  st.st_ino == outFile.st_ino) ||
-                                 (errOpen && st.st_dev == errFile.st_dev &&
-                                  st.st_ino == errFile.st_ino));
+        (found && outOpen && sameFile(st, outFile, outDevice, 1, tid, fd)) ||
+        (found && errOpen && sameFile(st, errFile, errDevice, 2, tid, fd));
     known.ours[fd] = ours;
     return ours;
 }
@@ -337,6 +405,31 @@ describeWait(pid_t tid, long call, const unsigned long long *a)
     }
 }
 
+// A signal that would end the tracer, sent to it: said before it goes, for
+// with the tracer ends every process it follows, and the record with it.
+static void
+saySentToUs(pid_t tid, long call, const unsigned long long *a)
+{
+    int target = (int)a[0];
+    int sig = (int)(call == SYS_tgkill ? a[2] : a[1]);
+    bool us = call != SYS_kill ? target == (int)self
+              : target > 0     ? target == (int)self
+              : target == -1   ? true
+              : target == 0    ? getpgid(tid) == getpgid(0)
+                               : -target == (int)getpgid(0);
+    static const int fatal[] = {SIGKILL, SIGSEGV, SIGBUS,  SIGILL,
+                                SIGFPE,  SIGABRT, SIGTRAP, SIGSYS};
+    if (!us ||
+        std::find(std::begin(fatal), std::end(fatal), sig) == std::end(fatal))
+        return;
+    pid_t pid = tasks[tid].tgid;
+    sayTries(pid);
+    if (event(pid, "killtracer")) {
+        field(signalName(sig));
+        endEvent();
+    }
+}
+
 // A traced call's entry: what it is about is read now, while the arguments
 // are as the process passed them; what it did is read at its exit.
 static bool
@@ -371,6 +464,11 @@ enterCall(pid_t tid, const struct user_regs_struct &r)
     case SYS_close_range:
         if (a[0] <= 2)
             fdGeneration++;
+        return false;
+    case SYS_kill:
+    case SYS_tkill:
+    case SYS_tgkill:
+        saySentToUs(tid, call, a);
         return false;
     case SYS_wait4:
     case SYS_waitid:
@@ -526,16 +624,13 @@ leaveCall(pid_t tid, const struct user_regs_struct &r)
     t.call = -1;
 }
 
+static void ended(pid_t pid, int status);
+
+// The making of child by parent, recorded: a thread of parent's, or a
+// process of its own.
 static void
-forked(pid_t parentTid, int kind)
+made(pid_t parent, pid_t child, int kind, bool thread)
 {
-    unsigned long msg = 0;
-    ptrace(PTRACE_GETEVENTMSG, parentTid, 0, &msg);
-    pid_t child = (pid_t)msg;
-    pid_t parent = tasks[parentTid].tgid;
-    char path[64];
-    snprintf(path, sizeof path, "/proc/%d/task/%d", (int)parent, (int)child);
-    bool thread = kind == PTRACE_EVENT_CLONE && access(path, F_OK) == 0;
     Task &c = tasks[child];
     sayTries(parent);
     if (thread) {
@@ -544,25 +639,138 @@ forked(pid_t parentTid, int kind)
             field(child);
             endEvent();
         }
-    } else {
-        c.tgid = child;
-        procs[child].parent = parent;
-        procs[parent].children.push_back(child);
-        if (event(parent, "fork")) {
-            field(child);
-            if (kind != PTRACE_EVENT_FORK)
-                field(kind == PTRACE_EVENT_VFORK ? "vfork" : "clone");
-            endEvent();
-        }
+        return;
     }
+    c.tgid = child;
+    procs[child].parent = parent;
+    procs[parent].children.push_back(child);
+    if (event(parent, "fork")) {
+        field(child);
+        if (kind != PTRACE_EVENT_FORK)
+            field(kind == PTRACE_EVENT_VFORK ? "vfork" : "clone");
+        endEvent();
+    }
+}
+
+static void
+forked(pid_t parentTid, int kind)
+{
+    unsigned long msg = 0;
+    ptrace(PTRACE_GETEVENTMSG, parentTid, 0, &msg);
+    pid_t child = (pid_t)msg;
+    if (placed.erase(child) != 0)
+        return; // made and said already, by what /proc told
+    pid_t parent = tasks[parentTid].tgid;
+    auto gone = endedUnmade.find(child);
+    if (gone != endedUnmade.end()) {
+        // It ended before it ever stopped: made, and ended at once.
+        int status = gone->second;
+        endedUnmade.erase(gone);
+        bool thread = kind == PTRACE_EVENT_CLONE; // most clones are
+        made(parent, child, kind, thread);
+        tasks.erase(child);
+        if (!thread)
+            ended(child, status);
+        return;
+    }
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/task/%d", (int)parent, (int)child);
+    bool thread = kind == PTRACE_EVENT_CLONE && access(path, F_OK) == 0;
+    bool wasHeld = tasks.count(child) != 0 && tasks[child].held;
+    made(parent, child, kind, thread);
     // A child may stop before its parent's fork is reported; it waited for
     // it, so that nothing of it is recorded before its making.
-    if (c.held) {
-        c.held = false;
+    if (wasHeld) {
+        tasks[child].held = false;
         restart(child, 0);
-    } else {
-        announced[child] = true;
     }
+}
+
+// Who made a task that stopped before its making was seen, as /proc tells
+// it: its process, for a thread, or its parent.
+static void
+readMaker(pid_t tid, Task *t)
+{
+    char path[64], text[256];
+    snprintf(path, sizeof path, "/proc/%d/status", (int)tid);
+    FILE *f = fopen(path, "re");
+    pid_t tgid = tid, ppid = 0;
+    while (f != nullptr && fgets(text, sizeof text, f) != nullptr) {
+        if (strncmp(text, "Tgid:", 5) == 0)
+            tgid = (pid_t)atoi(text + 5);
+        else if (strncmp(text, "PPid:", 5) == 0)
+            ppid = (pid_t)atoi(text + 5);
+    }
+    if (f != nullptr)
+        fclose(f);
+    t->isThread = tgid != tid;
+    t->maker = t->isThread ? tgid : ppid;
+}
+
+// A held child whose fork's event can no longer come is made as /proc
+// says, and goes on.
+static void
+place(pid_t tid)
+{
+    Task &t = tasks[tid];
+    t.held = false;
+    placed[tid] = true;
+    if (!t.isThread && procs.count(t.maker) == 0 && event(t.maker, "note")) {
+        field(std::to_string(tid) +
+              " was made by a process that ended "
+              "before its fork was seen; " +
+              std::to_string(t.maker) + " is its parent now");
+        endEvent();
+    }
+    made(t.maker, tid, PTRACE_EVENT_FORK, t.isThread);
+}
+
+// Lets go of each held child that no thread can still be making: every
+// other thread has stopped since it was held, or is stopped for good.
+static void
+releaseHeld()
+{
+    for (size_t k = 0; k < heldTids.size();) {
+        auto h = tasks.find(heldTids[k]);
+        if (h == tasks.end() || !h->second.held) {
+            heldTids.erase(heldTids.begin() + (long)k);
+            continue;
+        }
+        bool maybe = false;
+        for (const auto &t : tasks)
+            maybe = maybe || (t.first != h->first && !t.second.held &&
+                              !t.second.listening &&
+                              t.second.lastStop <= h->second.heldSince);
+        if (maybe) {
+            k++;
+            continue;
+        }
+        pid_t tid = h->first;
+        heldTids.erase(heldTids.begin() + (long)k);
+        place(tid);
+        restart(tid, 0);
+    }
+}
+
+// A child held for long: the threads that may have made it are asked to
+// stop, which they do at once, so that their next stop tells.
+static void
+askMakers(bool now)
+{
+    long since = -1;
+    for (pid_t h : heldTids) {
+        auto t = tasks.find(h);
+        if (t != tasks.end() && (now || nowUs() - t->second.heldUs > HOLD_US))
+            since = std::max(since, t->second.heldSince);
+    }
+    if (since < 0)
+        return;
+    for (auto &t : tasks)
+        if (!t.second.held && !t.second.listening && !t.second.interrupted &&
+            t.second.lastStop <= since) {
+            ptrace(PTRACE_INTERRUPT, t.first, 0, 0);
+            t.second.interrupted = true;
+        }
 }
 
 static void
@@ -709,8 +917,8 @@ leave()
         if (t.first == t.second.tgid && !procs[t.first].ended &&
             event(t.first, "running", true))
             endEvent();
-    fclose(record);
-    record = nullptr;
+    close(record);
+    record = -1;
     silent = true;
 }
 
@@ -720,16 +928,22 @@ onStop(pid_t tid, int status)
     int sig = WSTOPSIG(status);
     int ev = status >> 16;
     auto found = tasks.find(tid);
+    stops++;
     if (found == tasks.end()) {
+        // Before the event of the fork that made it: held until then.
         Task &t = tasks[tid];
         t.tgid = tid;
-        if (announced.erase(tid) == 0) {
-            t.held = true; // until its parent's fork event
-            return;
-        }
-        restart(tid, 0);
+        t.lastStop = stops;
+        t.held = true;
+        t.heldSince = stops;
+        t.heldUs = nowUs();
+        readMaker(tid, &t);
+        heldTids.push_back(tid);
         return;
     }
+    found->second.lastStop = stops;
+    found->second.listening = false;
+    found->second.interrupted = false;
     Task &t = found->second;
     if (sig == (SIGTRAP | 0x80)) {
         struct user_regs_struct r;
@@ -768,9 +982,10 @@ onStop(pid_t tid, int status)
         // A job stopped (kill -STOP, Ctrl-Z) is left stopped, and still
         // followed; anything else is a stop of our own asking.
         if (sig == SIGSTOP || sig == SIGTSTP || sig == SIGTTIN ||
-            sig == SIGTTOU)
+            sig == SIGTTOU) {
             ptrace(PTRACE_LISTEN, tid, 0, 0);
-        else
+            t.listening = true;
+        } else
             restart(tid, 0);
         return;
     case 0:
@@ -786,11 +1001,30 @@ onStop(pid_t tid, int status)
 static void
 onEnd(pid_t tid, int status)
 {
+    stops++;
     auto found = tasks.find(tid);
+    if (found == tasks.end() && procs.count(tid) == 0) {
+        // Ended before it ever stopped or its making was seen.
+        endedUnmade[tid] = status;
+        return;
+    }
+    if (found != tasks.end() && found->second.held) {
+        // Its making is said as /proc told it, before its end.
+        place(tid);
+        found = tasks.find(tid);
+    }
     pid_t tgid = found != tasks.end() ? found->second.tgid : tid;
     if (found != tasks.end())
         tasks.erase(found);
     if (tgid == tid && procs.count(tid) != 0) {
+        // The fork of a child held for it can't be seen now.
+        for (pid_t h : std::vector<pid_t>(heldTids)) {
+            auto t = tasks.find(h);
+            if (t != tasks.end() && t->second.held && t->second.maker == tid) {
+                place(h);
+                restart(h, 0);
+            }
+        }
         outputs.erase(tid);
         ended(tid, status);
     }
@@ -810,6 +1044,9 @@ nextStop(int *status)
         if (tid != 0)
             return tid;
     } while (nowUs() < until);
+    // Nothing stops now: a held child's maker, if any, is asked to.
+    if (!heldTids.empty())
+        askMakers(true);
     return waitpid(-1, status, __WALL);
 }
 
@@ -827,6 +1064,102 @@ onPassOn(int, siginfo_t *si, void *)
     passOn = si->si_value.sival_int;
 }
 
+// A filter's program, written with names for where it jumps: each step
+// goes on to the next, or to a label when its test holds (or fails).
+enum Label { NEXT, TRACE, ALLOW, OUT_FD, NEW_FD, RANGE, KILL, KILL_TASK };
+struct Step {
+    sock_filter op;
+    Label yes, no;
+    Label here; // a label that names this step, or NEXT
+};
+
+static Step
+load(unsigned offset, Label here = NEXT)
+{
+    return {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offset), NEXT, NEXT, here};
+}
+
+static Step
+jumpIf(unsigned value, Label yes, Label no = NEXT)
+{
+    return {BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, 0), yes, no, NEXT};
+}
+
+static Step
+give(unsigned action, Label here = NEXT)
+{
+    return {BPF_STMT(BPF_RET | BPF_K, action), NEXT, NEXT, here};
+}
+
+// Stops at: exec and wait of every kind; write and writev to 1 or 2; what
+// may change 1 or 2 (dup2 and dup3 to them, close of them, close_range
+// from 2 or below); and a signal that may be sent to the tracer, whose
+// death ends the run, so that the record says who sent it.
+static std::vector<sock_filter>
+filterCode(pid_t tracer)
+{
+    const unsigned nr = offsetof(seccomp_data, nr),
+                   arg0 = offsetof(seccomp_data, args[0]),
+                   arg1 = offsetof(seccomp_data, args[1]);
+    const unsigned us = (unsigned)tracer,
+                   group = (unsigned)-(int)getpgid(tracer);
+    std::vector<Step> steps = {
+        load(offsetof(seccomp_data, arch)),
+        jumpIf(AUDIT_ARCH_X86_64, NEXT, ALLOW),
+        load(nr),
+        jumpIf(SYS_execve, TRACE),
+        jumpIf(SYS_execveat, TRACE),
+        jumpIf(SYS_wait4, TRACE),
+        jumpIf(SYS_waitid, TRACE),
+        jumpIf(SYS_write, OUT_FD),
+        jumpIf(SYS_writev, OUT_FD),
+        jumpIf(SYS_close, OUT_FD),
+        jumpIf(SYS_dup2, NEW_FD),
+        jumpIf(SYS_dup3, NEW_FD),
+        jumpIf(SYS_close_range, RANGE),
+        jumpIf(SYS_kill, KILL),
+        jumpIf(SYS_tkill, KILL_TASK),
+        jumpIf(SYS_tgkill, KILL_TASK),
+        give(SECCOMP_RET_ALLOW),
+        load(arg0, OUT_FD),
+        jumpIf(1, TRACE),
+        jumpIf(2, TRACE, ALLOW),
+        load(arg1, NEW_FD),
+        jumpIf(1, TRACE),
+        jumpIf(2, TRACE, ALLOW),
+        load(arg0, RANGE),
+        {BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, 0, 0), ALLOW, TRACE, NEXT},
+        // kill: to the tracer, its group, the caller's group, or all
+        load(arg0, KILL),
+        jumpIf(us, TRACE),
+        jumpIf(group, TRACE),
+        jumpIf(0, TRACE),
+        jumpIf((unsigned)-1, TRACE, ALLOW),
+        load(arg0, KILL_TASK),
+        jumpIf(us, TRACE, ALLOW),
+        give(SECCOMP_RET_TRACE, TRACE),
+        give(SECCOMP_RET_ALLOW, ALLOW),
+    };
+    size_t at[KILL_TASK + 1] = {};
+    for (size_t i = 0; i < steps.size(); i++)
+        if (steps[i].here != NEXT)
+            at[steps[i].here] = i;
+    std::vector<sock_filter> code;
+    for (size_t i = 0; i < steps.size(); i++) {
+        sock_filter op = steps[i].op;
+        if (BPF_CLASS(op.code) == BPF_JMP) {
+            op.jt = steps[i].yes == NEXT
+                        ? 0
+                        : (unsigned char)(at[steps[i].yes] - i - 1);
+            op.jf = steps[i].no == NEXT
+                        ? 0
+                        : (unsigned char)(at[steps[i].no] - i - 1);
+        }
+        code.push_back(op);
+    }
+    return code;
+}
+
 // The child's part: waits to be seized, sets the filter, and becomes the
 // command. Never returns.
 [[noreturn]] static void
@@ -837,46 +1170,8 @@ becomeCommand(char *argv[], int go, int report)
     }
     if (byte != 'g')
         _exit(127);
-    // Stops at: exec and wait of every kind; write and writev to 1 or 2;
-    // and what may change 1 or 2: dup2 and dup3 to them, close of them,
-    // close_range from 2 or below.
-    enum { TRACE = 21, ALLOW = 22 };
-    struct sock_filter code[] = {
-        /* 0 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS,
-                         offsetof(seccomp_data, arch)),
-        /* 1 */
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 0, ALLOW - 2),
-        /* 2 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        /* 3 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_execve, TRACE - 4, 0),
-        /* 4 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_execveat, TRACE - 5, 0),
-        /* 5 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_wait4, TRACE - 6, 0),
-        /* 6 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_waitid, TRACE - 7, 0),
-        /* 7 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_write, 5, 0),
-        /* 8 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_writev, 4, 0),
-        /* 9 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_close, 3, 0),
-        /* 10 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_dup2, 5, 0),
-        /* 11 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_dup3, 4, 0),
-        /* 12 */
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_close_range, 6, ALLOW - 13),
-        // write, writev, close: the descriptor, 1 or 2
-        /* 13 */
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
-        /* 14 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 1, TRACE - 15, 0),
-        /* 15 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 2, TRACE - 16, ALLOW - 16),
-        // dup2, dup3: the new descriptor, 1 or 2
-        /* 16 */
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
-        /* 17 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 1, TRACE - 18, 0),
-        /* 18 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 2, TRACE - 19, ALLOW - 19),
-        // close_range: from 2 or below
-        /* 19 */
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
-        /* 20 */ BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, ALLOW - 21, TRACE - 21),
-        /* 21 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRACE),
-        /* 22 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    struct sock_fprog prog = {(unsigned short)(sizeof code / sizeof code[0]),
-                              code};
+    std::vector<sock_filter> code = filterCode(getppid());
+    struct sock_fprog prog = {(unsigned short)code.size(), code.data()};
     int failed = 0;
     if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &prog, 0, 0) != 0) {
         // Without the privilege to set it as it is, a filter needs the
@@ -901,23 +1196,23 @@ traceRun(char *argv[], bool waitOrphans, int out)
     clock_gettime(CLOCK_MONOTONIC, &t);
     startUs = (long long)t.tv_sec * 1000000 + t.tv_nsec / 1000;
     self = getpid();
+    drawing = getppid();
     outOpen = fstat(1, &outFile) == 0;
     errOpen = fstat(2, &errFile) == 0;
-    record = fdopen(out, "w");
-    if (record == nullptr)
-        _exit(1);
-    fprintf(record, "%s\n", eventsHeader);
+    outDevice = outOpen && S_ISCHR(outFile.st_mode) && !isatty(1);
+    errDevice = errOpen && S_ISCHR(errFile.st_mode) && !isatty(2);
+    record = out;
+    putRaw(std::string(eventsHeader) + "\n");
 
     int go[2], report[2];
     if (pipe2(go, O_CLOEXEC) != 0 || pipe2(report, O_CLOEXEC) != 0) {
-        fprintf(record, "0\t0\t%d\trefused\t%s\n", (int)self,
-                errnoName(errno).c_str());
+        putRaw("0\t0\t" + std::to_string(self) + "\trefused\t" +
+               errnoName(errno) + "\n");
         _exit(1);
     }
-    fflush(record); // or the child's copy would write it again
     command = fork();
     if (command == 0) {
-        fclose(record);
+        close(record);
         close(go[1]);
         close(report[0]);
         becomeCommand(argv, go[0], report[1]);
@@ -930,9 +1225,9 @@ traceRun(char *argv[], bool waitOrphans, int out)
                                   PTRACE_O_TRACEEXEC | PTRACE_O_TRACESECCOMP |
                                   PTRACE_O_EXITKILL) != 0) {
         // The command is not run untraced behind the reader's back.
-        fprintf(record, "0\t0\t%d\trefused\t%s\n", (int)self,
-                errnoName(errno).c_str());
-        fclose(record);
+        putRaw("0\t0\t" + std::to_string(self) + "\trefused\t" +
+               errnoName(errno) + "\n");
+        close(record);
         if (command > 0) {
             close(go[1]);
             waitpid(command, nullptr, 0);
@@ -1008,8 +1303,12 @@ traceRun(char *argv[], bool waitOrphans, int out)
             onStop(tid, status);
         else if (WIFEXITED(status) || WIFSIGNALED(status))
             onEnd(tid, status);
+        if (!heldTids.empty()) {
+            releaseHeld();
+            askMakers(false);
+        }
     }
-    if (record != nullptr)
-        fclose(record);
+    if (record >= 0)
+        close(record);
     _exit(0);
 }

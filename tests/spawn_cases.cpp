@@ -7,6 +7,8 @@
 //                                   zombie, and wait finds no child
 //        spawn_cases zombie         a child collected a tenth of a second
 //                                   after it ended
+//        spawn_cases kill-forker N  N times: a child that forks, killed by
+//                                   its parent at about the time it forks
 
 #include <cerrno>
 #include <csignal>
@@ -114,6 +116,21 @@ main(int argc, char *argv[])
             _exit(3);
         usleep(100000);
         waitpid(child, nullptr, 0);
+    } else if (strcmp(argv[1], "kill-forker") == 0 && argc > 2) {
+        // A fork's event never comes for a process killed in its fork,
+        // and the grandchild it made is left for the tracer to place.
+        srand((unsigned)getpid());
+        for (int i = atoi(argv[2]); i > 0; i--) {
+            pid_t child = fork();
+            if (child == 0) {
+                fork();
+                _exit(0);
+            }
+            for (int spin = rand() % 20000; spin > 0; spin--)
+                signals = signals + 0;
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
     } else {
         return 2;
     }

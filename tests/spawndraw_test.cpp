@@ -83,7 +83,28 @@ INSTANTIATE_TEST_SUITE_P(
             "spawndraw: run.txt: line 4: not an event\n"},
         Bad{"no_begin", "spawndraw-events\t1\n1\t9\t11\texit\texited\t0\n",
             "spawndraw: run.txt: line 2: the record doesn't begin with its "
-            "command\n"}),
+            "command\n"},
+        // Numbers that would overflow what is worked out from them.
+        Bad{"least_time",
+            std::string(head) +
+                "3\t-9223372036854775808\t11\texit\texited\t0\n",
+            "spawndraw: run.txt: line 4: not an event\n"},
+        Bad{"late_time",
+            std::string(head) + "3\t9223372036854775807\t11\texit\texited\t0\n",
+            "spawndraw: run.txt: line 4: not an event\n"},
+        Bad{"huge_write",
+            std::string(head) + "3\t9\t11\twrite\t1\t9223372036854775807\tx\n",
+            "spawndraw: run.txt: line 4: not an event\n"},
+        Bad{"pid_past_int", std::string(head) + "3\t9\t11\tfork\t4294967307\n",
+            "spawndraw: run.txt: line 4: not an event\n"},
+        Bad{"status_past_255",
+            std::string(head) + "3\t9\t11\texit\texited\t256\n",
+            "spawndraw: run.txt: line 4: not an event\n"},
+        // A refusal is a record of its own; one inside a run is no event.
+        Bad{"refused_inside",
+            std::string(head) +
+                "3\t9\t11\trefused\tEPERM\n4\t9\t11\texit\texited\t0\n",
+            "spawndraw: run.txt: line 4: not an event\n"}),
     [](const auto &p) { return std::string(p.param.name); });
 
 // A record that can't be drawn leaves a page file as it was, and makes
@@ -120,6 +141,55 @@ TEST_F(InDir, HostileOutputIsShownEscaped)
                          "\"\\x1b[2J\\x00\\xff‘ok\\n\""))
         << r.out;
     EXPECT_EQ(std::string::npos, r.out.find('\033'));
+}
+
+// Every byte a command chose is shown as the page shows it, by the table
+// both read: in the output, and in --explain, where an exec's path, a
+// signal's name and an ending come from the record too.
+TEST_F(InDir, HostileBytesAreShownAsThePageShowsThem)
+{
+    std::string text, record = head, want;
+    ASSERT_TRUE(readFile(std::string(RECORDS) + "/escapes.tsv", &text));
+    std::istringstream rows(text);
+    std::string row;
+    int seq = 3;
+    while (std::getline(rows, row)) {
+        size_t tab = row.find('\t');
+        if (row.empty() || row[0] == '#' || tab == std::string::npos)
+            continue;
+        record += std::to_string(seq++) + "\t20\t11\twrite\t1\t1\t" +
+                  row.substr(0, tab) + "\\x0a\n";
+        want += "11 │ " + row.substr(tab + 1) + "\n";
+    }
+    const std::string evil = "\\x1b]0;PWNED\\x07\\xc2\\x9b2J\\xe2\\x80\\xae";
+    record += std::to_string(seq++) + "\t30\t11\texec\t/bin/" + evil +
+              "\t0\t1\tx\n" + std::to_string(seq++) + "\t31\t11\tsignal\tSIG" +
+              evil + "\n" + std::to_string(seq++) + "\t32\t11\tnote\t" + evil +
+              "\n" + std::to_string(seq++) + "\t33\t11\texit\tkilled\t" + evil +
+              "\n";
+    writeFile(dir + "/run.txt", record);
+    Result r = run({SPAWNDRAW, "--from", "run.txt", "--explain"}, "", dir);
+    EXPECT_EQ(0, r.status) << r.err;
+    size_t output = r.out.find("== the output");
+    ASSERT_NE(std::string::npos, output);
+    EXPECT_EQ(want, r.out.substr(r.out.find('\n', output) + 1));
+    for (const char *raw : {"\033", "\x07", "\xc2\x9b", "\xe2\x80\xae"})
+        EXPECT_EQ(std::string::npos, r.out.find(raw)) << r.out;
+    EXPECT_NE(
+        std::string::npos,
+        r.out.find("runs /bin/\\x1b]0;PWNED\\x07\\u009b2J\\u202e with exec"))
+        << r.out;
+}
+
+// The longest times a record may hold, drawn and explained without a fault.
+TEST_F(InDir, TheLatestTimesDrawWithoutOverflow)
+{
+    writeFile(dir + "/run.txt", std::string(head) +
+                                    "3\t0\t11\texit\texited\t0\n"
+                                    "4\t1000000000000000\t11\treaped\t10\n");
+    Result r = run({SPAWNDRAW, "--from", "run.txt", "--explain"}, "", dir);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("after 1000000000.00 s")) << r.out;
 }
 
 // --- real runs
@@ -388,6 +458,140 @@ TEST_F(Traced, FollowsWhatATracerCanGetWrong)
     EXPECT_EQ("shown\n", r.out);
     EXPECT_EQ(1, count(evs, "write"));
     EXPECT_EQ("shown\n", find(evs, "write")->f[2]);
+    // /dev/null is everyone's: what the command sends there is not ours
+    // where our own stderr is /dev/null too.
+    r = run({SPAWNDRAW, "--events", "run.txt", "/bin/sh", "-c",
+             "echo gone >/dev/null; echo shown"},
+            "", dir, [] { redirect(2, "/dev/null"); });
+    evs = record(dir + "/run.txt");
+    EXPECT_EQ(1, count(evs, "write"));
+}
+
+// A grandchild whose parent was killed in its fork never gets that fork's
+// event: it is placed as /proc tells, not held for good. Each run ends, and
+// leaves nothing of it traced.
+TEST_F(Traced, AForkThatIsNeverReportedHoldsNothing)
+{
+    for (int i = 0; i < 50; i++) {
+        Result r =
+            run({"/usr/bin/timeout", "-s", "KILL", "60", SPAWNDRAW, "--events",
+                 "run.txt", SPAWN_CASES, "kill-forker", "20"},
+                "", dir);
+        ASSERT_TRUE(r.exited && r.status == 0) << "run " << i << ": " << r.err;
+        evs = record(dir + "/run.txt");
+        ASSERT_FALSE(evs.empty());
+        std::string tracer = "TracerPid:\t" + std::to_string(evs[0].pid) + "\n";
+        for (const Ev &e : evs) {
+            if (e.kind != "fork")
+                continue;
+            int pid = std::stoi(e.f[0]);
+            EXPECT_NE(nullptr, find(evs, "exit", pid)) << "run " << i;
+            std::string status;
+            if (readFile("/proc/" + e.f[0] + "/status", &status))
+                EXPECT_EQ(std::string::npos, status.find(tracer)) << pid;
+        }
+    }
+}
+
+// A command that kills the tracer ends the run with it: said, by whom, and
+// what was recorded until then is drawn.
+TEST_F(Traced, ATracerKilledIsSaid)
+{
+    Result r = traced(
+        {"/bin/sh", "-c", "echo before; kill -9 $PPID; sleep 5; echo after"});
+    EXPECT_EQ("before\n", r.out);
+    EXPECT_EQ(128 + SIGKILL, r.status);
+    ASSERT_FALSE(evs.empty());
+    std::string sh = find(evs, "fork")->f[0];
+    EXPECT_NE(std::string::npos,
+              r.err.find("spawndraw: the tracer (" +
+                         std::to_string(evs[0].pid) +
+                         ") was killed by SIGKILL, sent by " + sh +
+                         " (sh): the run ended with it\n"))
+        << r.err;
+    EXPECT_NE(nullptr, find(evs, "write", std::stoi(sh)));
+    EXPECT_NE(std::string::npos, r.err.find(" │ before\n")) << r.err;
+}
+
+// The record is written whole or not at all: one that was there stays as
+// it was through a refusal, and while a run goes, until the new one is
+// whole, in the same file.
+TEST_F(Traced, AnOldRecordStaysUntilTheNewIsWhole)
+{
+    const std::string old = dir + "/old.txt";
+    writeFile(old, "old record\n");
+    std::string text;
+    Result r = run({SPAWNDRAW, "--events", "old.txt", "--html",
+                    "missing/p.html", "touch", "made"},
+                   "", dir);
+    EXPECT_EQ(1, r.status);
+    EXPECT_TRUE(readFile(old, &text) && text == "old record\n") << text;
+    // The page would write over the record, by any of its names.
+    ASSERT_EQ(0, link(old.c_str(), (dir + "/same.txt").c_str()));
+    r = run({SPAWNDRAW, "--events", "old.txt", "--html", "same.txt", "touch",
+             "made"},
+            "", dir);
+    EXPECT_EQ(2, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("are the same file")) << r.err;
+    EXPECT_TRUE(readFile(old, &text) && text == "old record\n") << text;
+    EXPECT_NE(0, access((dir + "/made").c_str(), F_OK));
+
+    Running p = start({SPAWNDRAW, "--events", "old.txt", "/bin/sh", "-c",
+                       "trap 'exit 7' TERM; echo ready; "
+                       "while :; do sleep 0.1; done"},
+                      "", dir);
+    char ready[6];
+    ASSERT_EQ(6, read(p.out, ready, sizeof ready));
+    EXPECT_TRUE(readFile(old, &text) && text == "old record\n") << text;
+    kill(p.pid, SIGTERM);
+    EXPECT_EQ(7, finish(p).status);
+    evs = record(old);
+    ASSERT_FALSE(evs.empty());
+    int sh = std::stoi(find(evs, "fork")->f[0]);
+    const Ev *end = find(evs, "exit", sh);
+    ASSERT_NE(nullptr, end);
+    EXPECT_EQ((std::vector<std::string>{"exited", "7"}), end->f);
+    struct stat st;
+    EXPECT_TRUE(stat(old.c_str(), &st) == 0 && st.st_nlink == 2);
+}
+
+// Whether sig is pending for pid, not yet handled.
+bool
+pending(pid_t pid, int sig)
+{
+    std::string status;
+    if (!readFile("/proc/" + std::to_string(pid) + "/status", &status))
+        return false;
+    for (const char *set : {"SigPnd:", "ShdPnd:"}) {
+        size_t at = status.find(set);
+        if (at != std::string::npos &&
+            (std::stoull(status.substr(at + 7), nullptr, 16) >> (sig - 1)) & 1)
+            return true;
+    }
+    return false;
+}
+
+// A command deaf to SIGTERM: the second one ends spawndraw, which reports
+// the run as still running, and leaves it to go on.
+TEST_F(Traced, ASecondTermEndsIt)
+{
+    Running p = start({SPAWNDRAW, "--events", "run.txt", "/bin/sh", "-c",
+                       "trap '' TERM; echo ready; exec >/dev/null; "
+                       "while :; do sleep 0.1; done"},
+                      "", dir);
+    char ready[6];
+    ASSERT_EQ(6, read(p.out, ready, sizeof ready));
+    kill(p.pid, SIGTERM);
+    while (pending(p.pid, SIGTERM)) {
+    }
+    kill(p.pid, SIGTERM);
+    Result r = finish(p);
+    EXPECT_EQ(128 + SIGTERM, r.status);
+    evs = record(dir + "/run.txt");
+    EXPECT_LE(1, count(evs, "running"));
+    for (const Ev &e : evs)
+        if (e.kind == "running")
+            kill(e.pid, SIGKILL);
 }
 
 // A signal sent to spawndraw, as kill or timeout send one, is the

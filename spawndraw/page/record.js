@@ -22,42 +22,55 @@ export function readRecord(text) {
   return events;
 }
 
-// The length of the well-formed UTF-8 character at bytes[i], or 0.
-function utf8Length(bytes, i) {
+// The well-formed UTF-8 character at bytes[i]: its length and code point;
+// length 0 where the bytes there are no character (a byte that can't lead,
+// a sequence cut short, an overlong form, a surrogate, past U+10FFFF).
+function utf8At(bytes, i) {
   const c = bytes.charCodeAt(i);
-  const n = c < 0x80 ? 1 : c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 :
-    c >= 0xf0 && c <= 0xf4 ? 4 : 0;
+  const n = c < 0x80 ? 1 : c < 0xc2 ? 0 : c < 0xe0 ? 2 : c < 0xf0 ? 3 : c < 0xf5 ? 4 : 0;
   if (n <= 1 || i + n > bytes.length)
-    return n;
-  let cp = c & (0xff >> (n + 1));
+    return {n: n === 1 ? 1 : 0, cp: c};
+  let cp = c & (0x7f >> n);
   for (let k = 1; k < n; k++) {
     const b = bytes.charCodeAt(i + k);
     if ((b & 0xc0) !== 0x80)
-      return 0;
+      return {n: 0, cp: c};
     cp = cp * 64 + (b & 0x3f);
   }
   const least = [0, 0, 0x80, 0x800, 0x10000][n];
-  return cp < least || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff) ? 0 : n;
+  const bad = cp < least || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff);
+  return {n: bad ? 0 : n, cp};
 }
 
-// Bytes a command chose, as text to show: well-formed UTF-8 as it is, any
-// other byte, and control bytes but tabs, as \xHH, a backslash doubled; as
-// the terminal drawing shows them.
+// What a terminal acts on or that shows nothing: the C1 controls, the
+// bidi controls, zero-width characters, the line and paragraph separators
+// and tags.
+const HIDDEN = [[0x80, 0x9f], [0xad, 0xad], [0x61c, 0x61c], [0x180e, 0x180e],
+                [0x200b, 0x200f], [0x2028, 0x202e], [0x2060, 0x2064], [0x2066, 0x206f],
+                [0xfeff, 0xfeff], [0xfff9, 0xfffb], [0x1d173, 0x1d17a],
+                [0xe0001, 0xe0001], [0xe0020, 0xe007f]];
+const hex = (v, width) => v.toString(16).padStart(width, "0");
+
+// Bytes a command chose, as text to show, as the terminal drawing shows
+// them: well-formed UTF-8 as it is; each byte of what isn't, and control
+// bytes but tabs, as \xHH; a hidden character as \uHHHH or \UHHHHHHHH;
+// a backslash doubled.
 export function shown(bytes) {
   let s = "";
-  for (let i = 0; i < bytes.length; i++) {
-    const c = bytes.charCodeAt(i);
-    const n = utf8Length(bytes, i);
-    if (n > 1) {
-      s += decodeUtf8(bytes.slice(i, i + n));
-      i += n - 1;
-    } else if (c === 0x5c) {
-      s += "\\\\";
-    } else if (n === 0 || (c < 0x20 && c !== 9) || c === 0x7f) {
-      s += "\\x" + c.toString(16).padStart(2, "0");
-    } else {
-      s += bytes[i];
+  for (let i = 0; i < bytes.length;) {
+    const {n, cp} = utf8At(bytes, i);
+    if (n === 0 || (n === 1 && (cp < 0x20 || cp === 0x7f) && cp !== 9)) {
+      s += "\\x" + hex(bytes.charCodeAt(i), 2);
+      i++;
+      continue;
     }
+    if (cp === 0x5c)
+      s += "\\\\";
+    else if (HIDDEN.some(([lo, hi]) => cp >= lo && cp <= hi))
+      s += cp > 0xffff ? "\\U" + hex(cp, 8) : "\\u" + hex(cp, 4);
+    else
+      s += String.fromCodePoint(cp);
+    i += n;
   }
   return s;
 }

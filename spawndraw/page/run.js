@@ -1,5 +1,6 @@
 // The processes that a run's events make, and what became of each: as
 // spawndraw reads its record.
+import {shown} from "./record.js";
 
 function newProcess(pid, parent, program) {
   return {pid, parent, children: [], programs: [program], execs: [], argv: [],
@@ -59,7 +60,7 @@ export function buildRun(events) {
     } else if (ev.kind === "thread") {
       p.threads++;
     } else if (ev.kind === "exec") {
-      p.programs.push(baseName(f[0]));
+      p.programs.push(shown(baseName(f[0])));
       p.execs.push(e);
       p.argv = f.slice(3);
     } else if (ev.kind === "execfail") {
