@@ -119,6 +119,18 @@ INSTANTIATE_TEST_SUITE_P(
         dates("year_then_month_then_day", in,
               "1/1/2000 10/12/1999 2/3/2000 1/3/2000 9/2/2000", done,
               "10/12/1999 1/1/2000 9/2/2000 1/3/2000 2/3/2000 ", 0, ""),
+        // One year: the month alone decides, then the day alone.
+        dates("month_alone_decides", in, "1/12/2000 31/3/2000 15/7/2000", done,
+              "31/3/2000 15/7/2000 1/12/2000 ", 0, ""),
+        dates("day_alone_decides", in, "30/6/2000 2/6/2000 17/6/2000", done,
+              "2/6/2000 17/6/2000 30/6/2000 ", 0, ""),
+        // The same where a day past 16 bits leaves the dates unkeyed.
+        dates("month_alone_decides_unkeyed", in,
+              "1/12/2000 70000/1/1999 31/3/2000 15/7/2000", done,
+              "70000/1/1999 31/3/2000 15/7/2000 1/12/2000 ", 0, ""),
+        dates("day_alone_decides_unkeyed", in,
+              "30/6/2000 70000/1/1999 2/6/2000 17/6/2000", done,
+              "70000/1/1999 2/6/2000 17/6/2000 30/6/2000 ", 0, ""),
         dates("negative_year_first", in, "1/1/0 5/5/-1 1/1/2000 31/12/-1", done,
               "5/5/-1 31/12/-1 1/1/0 1/1/2000 ", 0, ""),
         dates("equal_dates_all_kept", in, "3/3/3 1/1/1 3/3/3 03/3/3", done,
