@@ -6,10 +6,13 @@
 # strace -f --seccomp-bpf, tracing the same calls, is timed beside them
 # where it is installed, as what this machine's ptrace stops cost anyway.
 # The command's stdout and spawndraw's drawing go to /dev/null.
-# Usage: bench/spawndraw.sh [BUILD_DIR] [RUNS]    (defaults: build 9)
+# With a second build, its spawndraw is timed in the same alternation, so
+# that a change is measured against what it changed.
+# Usage: bench/spawndraw.sh [BUILD_DIR] [RUNS] [OTHER_BUILD]  (defaults: build 9)
 set -euo pipefail
 build=${1:-build}
 runs=${2:-9}
+other=${3:+$3/spawndraw/spawndraw}
 draw=$build/spawndraw/spawndraw
 [ -x "$draw" ] || { echo "bench: $build: not built" >&2; exit 1; }
 work=$(mktemp -d)
@@ -21,12 +24,17 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 strace=$(command -v strace || true)
 
 bench() { # NAME SCRIPT
-    : >"$work/plain"; : >"$work/traced"; : >"$work/strace"
+    : >"$work/plain"; : >"$work/traced"; : >"$work/strace"; : >"$work/other"
     for _ in $(seq "$runs"); do
         t0=$(now); sh -c "$2" >/dev/null; t1=$(now)
-        "$draw" sh -c "$2" >/dev/null 2>&1; t2=$(now)
+        "$draw" --events /dev/null sh -c "$2" >/dev/null 2>&1; t2=$(now)
         echo $((t1 - t0)) >>"$work/plain"
         echo $((t2 - t1)) >>"$work/traced"
+        if [ -n "$other" ]; then
+            t3=$(now)
+            "$other" --events /dev/null sh -c "$2" >/dev/null 2>&1
+            echo $(($(now) - t3)) >>"$work/other"
+        fi
         if [ -n "$strace" ]; then
             t3=$(now)
             "$strace" -f --seccomp-bpf -e trace=execve,execveat,wait4,waitid,write,writev \
@@ -38,6 +46,10 @@ bench() { # NAME SCRIPT
     awk -v n="$1" -v p="$p" -v t="$t" 'BEGIN {
         printf "%-28s untraced %7.1f ms  spawndraw %7.1f ms  ratio %.2f  more %6.1f ms\n",
             n, p / 1e6, t / 1e6, t / p, (t - p) / 1e6 }'
+    if [ -n "$other" ]; then
+        awk -v p="$p" -v o="$(median <"$work/other")" 'BEGIN {
+            printf "%-28s %s %7.1f ms  ratio %.2f\n", "", "the other build", o / 1e6, o / p }'
+    fi
     if [ -n "$strace" ]; then
         awk -v n="$1" -v p="$p" -v s="$(median <"$work/strace")" 'BEGIN {
             printf "%-28s strace -f --seccomp-bpf %7.1f ms  ratio %.2f\n", "", s / 1e6, s / p }'

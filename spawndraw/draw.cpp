@@ -140,6 +140,8 @@ std::string
 duration(long long us)
 {
     char text[32];
+    if (us < 0) // times out of order in a record: no time at all
+        us = 0;
     if (us < 1000)
         snprintf(text, sizeof text, "%lld µs", us);
     else if (us < 1000000)
@@ -170,8 +172,9 @@ fate(const Run &run, const Proc &p)
     const Event &end = run.events[(size_t)p.ended];
     const Event &reap = run.events[(size_t)p.reaped];
     if (p.reaper == 0)
-        return s + ", reaped by the kernel at once (its parent ignores "
-                   "SIGCHLD)";
+        return s + ", reaped by the kernel at once (its parent " +
+               (p.reapedWhy == "SA_NOCLDWAIT" ? "set SA_NOCLDWAIT)"
+                                              : "ignores SIGCHLD)");
     if (!followed(run, p.reaper))
         return s + ", reaped by " + std::to_string(p.reaper);
     return s + ", reaped by " + std::to_string(p.reaper) + " after " +

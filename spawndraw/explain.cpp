@@ -63,20 +63,35 @@ shownBytes(const std::string &bytes)
     return "\"" + s + (bytes.size() > n ? "\"…" : "\"");
 }
 
+// Whom a wait is for, and what it sleeps until: an end, and where it asked
+// for them a stop or a continue.
 static std::string
-waitTarget(const std::string &t)
+waitTarget(const std::vector<std::string> &f)
 {
+    bool stops = false, continues = false;
+    for (size_t k = 1; k < f.size(); k++) {
+        stops = stops || f[k] == "stops";
+        continues = continues || f[k] == "continues";
+    }
+    const std::string &t = f[0];
+    bool one = t.compare(0, 6, "pidfd=") == 0 ||
+               (t != "any" && t.compare(0, 5, "group") != 0);
+    std::string until = std::string(one ? "that child ends" : "one ends") +
+                        (stops && continues ? ", stops or is continued"
+                         : stops            ? " or stops"
+                         : continues        ? " or is continued"
+                                            : "");
     if (t == "any")
-        return "any child: it sleeps until one ends";
+        return "any child: it sleeps until " + until;
     if (t == "group")
-        return "any child in its process group: it sleeps until one ends";
+        return "any child in its process group: it sleeps until " + until;
     if (t.compare(0, 6, "group=") == 0)
         return "any child in process group " + t.substr(6) +
-               ": it sleeps until one ends";
+               ": it sleeps until " + until;
     if (t.compare(0, 6, "pidfd=") == 0)
-        return "the child of pidfd " + t.substr(6) +
-               ": it sleeps until that child ends";
-    return t + ": it sleeps until that child ends";
+        return "the child of pidfd " + t.substr(6) + ": it sleeps until " +
+               until;
+    return t + ": it sleeps until " + until;
 }
 
 std::string
@@ -148,7 +163,7 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
         if (f.size() > 1 && f[1] == "nohang")
             return pn + " checks, without sleeping, whether a child has " +
                    "ended (WNOHANG)";
-        return pn + " waits for " + waitTarget(f[0]);
+        return pn + " waits for " + waitTarget(f);
     }
     if (ev.kind == "waited") {
         if (f[0] == "0")
@@ -189,6 +204,9 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
                       duration(ev.us - run.events[(size_t)c.ended].us) +
                       " as a zombie"
                 : "";
+        if (f[0] == "0" && f.size() > 1 && f[1] == "SA_NOCLDWAIT")
+            return "the kernel removes " + p + " at once: its parent " +
+                   "set SA_NOCLDWAIT for SIGCHLD, so it leaves no zombie";
         if (f[0] == "0")
             return "the kernel removes " + p + " at once: its parent " +
                    "ignores SIGCHLD, so it leaves no zombie";

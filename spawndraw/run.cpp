@@ -265,6 +265,7 @@ apply(Run *run, std::unordered_map<int, int> *current, int e)
     } else if (ev.kind == "reaped") {
         p->reaped = e;
         p->reaper = number(f[0]);
+        p->reapedWhy = f.size() > 1 ? f[1] : "";
     } else if (ev.kind == "adopted") {
         p->adopted = e;
         p->adopter = number(f[0]);

@@ -23,6 +23,7 @@ struct Proc {
     int adopted = -1;
     std::string ending; // "exited 0", "killed SIGTERM core"
     int reaper = -1;    // the pid that collected it; 0 for the kernel
+    std::string reapedWhy; // why the kernel did: SIG_IGN, SA_NOCLDWAIT
     int adopter = 0;
     bool adopterIsInit = true;
     bool running = false; // still running when spawndraw stopped waiting

@@ -427,6 +427,7 @@ traceAndDraw(const Options &o)
             sa.sa_handler = sig == SIGINT ? onInterrupt : onPassOn;
             sigaction(sig, &sa, nullptr);
         }
+    SharedRecord *shared = shareRecord();
     fflush(nullptr);
     pid_t tracer = fork();
     if (tracer < 0) {
@@ -440,12 +441,19 @@ traceAndDraw(const Options &o)
         closeIn(page);
         // The files are the drawing's to finish or remove.
         catchEndings(SIG_DFL);
-        traceRun(o.command, o.waitOrphans, fds[1]);
+        traceRun(o.command, o.waitOrphans, fds[1], shared);
     }
     close(fds[1]);
-    std::string text;
-    bool read = readRecord(fds[0], tracer, &text);
+    std::string piped;
+    bool read = readRecord(fds[0], tracer, &piped);
     close(fds[0]);
+    // The record is what the shared memory holds, then what came through
+    // the pipe once that was full.
+    std::string text;
+    if (shared != nullptr)
+        text.assign(textOf(shared),
+                    __atomic_load_n(&shared->size, __ATOMIC_ACQUIRE));
+    text += piped;
     if (!read) {
         fprintf(stderr, "spawndraw: reading the record: %s\n", strerror(errno));
         abandonBoth(events, page);

@@ -33,6 +33,7 @@
 #include <linux/filter.h>
 #include <linux/kcmp.h>
 #include <linux/seccomp.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/ptrace.h>
 #include <sys/stat.h>
@@ -69,6 +70,7 @@ struct Task {
     unsigned long long args[6] = {};
     bool waiting = false; // a wait begun and not yet returned
     unsigned long long waitArgs[4] = {};
+    unsigned long long action[2] = {}; // a sigaction's handler and flags
     std::string path; // an exec's, read at its entry
     std::vector<std::string> argv;
     long argc = 0;
@@ -80,6 +82,11 @@ struct Process {
     bool ended = false;
     bool reaped = false;
     int status = 0; // as waitpid gave it, once ended
+    // Its last stop or continue as the tracer saw it, as a wait status; 0
+    // for none: what a wait that can't give the status returned.
+    int changed = 0;
+    // It set SA_NOCLDWAIT for SIGCHLD: the kernel collects its children.
+    bool noChildWait = false;
     std::vector<pid_t> children;
     // Exec tries that failed and have not been said: a PATH search's are
     // folded into the exec that succeeds, or said as one at the next event.
@@ -131,11 +138,39 @@ nowUs()
     return (long long)t.tv_sec * 1000000 + t.tv_nsec / 1000 - startUs;
 }
 
-// Writes the line made so far. A drawing that is gone ends the recording,
-// not the run.
+static SharedRecord *shared;
+
+SharedRecord *
+shareRecord()
+{
+    // Room for the largest record the bounds allow, taken from memory only
+    // as it is written.
+    const size_t room = (size_t)16 << 30;
+    void *m = mmap(nullptr, room, PROT_READ | PROT_WRITE,
+                   MAP_SHARED | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (m == MAP_FAILED)
+        return nullptr;
+    SharedRecord *r = (SharedRecord *)m;
+    r->size = 0;
+    r->room = room - sizeof *r;
+    return r;
+}
+
+// Writes the line made so far: into the shared memory, its size set once
+// the line is whole, or to the drawing through the descriptor. A drawing
+// that is gone ends the recording, not the run.
 static void
 putLine()
 {
+    if (shared != nullptr && record >= 0 &&
+        shared->room - shared->size >= pending.size()) {
+        memcpy(textOf(shared) + shared->size, pending.data(), pending.size());
+        __atomic_store_n(&shared->size, shared->size + pending.size(),
+                         __ATOMIC_RELEASE);
+        pending.clear();
+        return;
+    }
+    shared = nullptr; // full: what follows goes by the descriptor
     for (size_t at = 0; record >= 0 && at < pending.size();) {
         ssize_t n = write(record, pending.data() + at, pending.size() - at);
         if (n > 0) {
@@ -401,6 +436,14 @@ describeWait(pid_t tid, long call, const unsigned long long *a)
         field(target);
         if (options & WNOHANG)
             field("nohang");
+        // What else it may return: a stop (WUNTRACED is waitid's
+        // WSTOPPED), a continue, an end it leaves to be collected later.
+        if (options & WUNTRACED)
+            field("stops");
+        if (options & WCONTINUED)
+            field("continues");
+        if (call == SYS_waitid && (options & WNOWAIT))
+            field("nowait");
         endEvent();
     }
 }
@@ -465,6 +508,12 @@ enterCall(pid_t tid, const struct user_regs_struct &r)
         if (a[0] <= 2)
             fdGeneration++;
         return false;
+    case SYS_rt_sigaction:
+        // SIGCHLD's: whether it asks the kernel to collect the children.
+        if (a[1] == 0 || readMemory(tid, a[1], (char *)t.action,
+                                    sizeof t.action) != sizeof t.action)
+            return false;
+        break;
     case SYS_kill:
     case SYS_tkill:
     case SYS_tgkill:
@@ -521,8 +570,9 @@ sayWrite(pid_t tid, const Task &t, long long n)
     }
 }
 
+// The child collected by by, or by the kernel (0) for why.
 static void
-reaped(pid_t child, pid_t by)
+reaped(pid_t child, pid_t by, const char *why = nullptr)
 {
     Process &c = procs[child];
     if (c.reaped)
@@ -530,8 +580,23 @@ reaped(pid_t child, pid_t by)
     c.reaped = true;
     if (event(child, "reaped", child == command)) {
         field(by);
+        if (why != nullptr)
+            field(why);
         endEvent();
     }
+}
+
+// What a wait that was given nowhere to put the status returned, as the
+// tracer saw it: the child's end, or else its last stop or continue.
+static int
+seenStatus(pid_t child)
+{
+    auto p = procs.find(child);
+    if (p == procs.end())
+        return 0xffff;
+    if (p->second.ended)
+        return p->second.status;
+    return p->second.changed != 0 ? p->second.changed : 0xffff;
 }
 
 static void
@@ -549,8 +614,8 @@ sayWaited(pid_t tid, Task &t, long long ret)
         if (t.args[1] != 0 &&
             readMemory(tid, t.args[1], (char *)&st, sizeof st) == sizeof st)
             status = st;
-        else if (procs.count(child) != 0)
-            status = procs[child].status;
+        else
+            status = seenStatus(child);
         reaps = WIFEXITED(status) || WIFSIGNALED(status);
     } else if (t.call == SYS_waitid && ret == 0) {
         siginfo_t si;
@@ -620,6 +685,10 @@ leaveCall(pid_t tid, const struct user_regs_struct &r)
     case SYS_waitid:
         sayWaited(tid, t, ret);
         break;
+    case SYS_rt_sigaction:
+        if (ret == 0)
+            procs[t.tgid].noChildWait = (t.action[1] & SA_NOCLDWAIT) != 0;
+        break;
     }
     t.call = -1;
 }
@@ -643,6 +712,7 @@ made(pid_t parent, pid_t child, int kind, bool thread)
     }
     c.tgid = child;
     procs[child].parent = parent;
+    procs[child].noChildWait = procs[parent].noChildWait; // a copy's
     procs[parent].children.push_back(child);
     if (event(parent, "fork")) {
         field(child);
@@ -793,6 +863,7 @@ execed(pid_t tid)
     t.waiting = false;
     outputs.erase(tid); // descriptors closed at exec
     Process &p = procs[tid];
+    p.noChildWait = false; // an exec clears every signal's flags
     if (event(tid, "exec")) {
         field(t.path);
         field(p.tries);
@@ -886,7 +957,9 @@ ended(pid_t pid, int status)
     else if (!traced(p.parent))
         reaped(pid, p.parent); // one we don't follow collects it
     else if (ignoresChildren(p.parent))
-        reaped(pid, 0); // the kernel, for a parent that said so
+        reaped(pid, 0, "SIG_IGN"); // the kernel, for a parent that said so
+    else if (procs[p.parent].noChildWait)
+        reaped(pid, 0, "SA_NOCLDWAIT");
     for (pid_t c : p.children) {
         Process &child = procs[c];
         if (child.reaped || child.parent != pid)
@@ -985,12 +1058,16 @@ onStop(pid_t tid, int status)
             sig == SIGTTOU) {
             ptrace(PTRACE_LISTEN, tid, 0, 0);
             t.listening = true;
-        } else
+            procs[t.tgid].changed = W_STOPCODE(sig);
+        } else {
             restart(tid, 0);
+        }
         return;
     case 0:
         // A signal on its way: said, and passed on as it came, SIGCHLD too.
         signalled(tid, sig);
+        if (sig == SIGCONT)
+            procs[t.tgid].changed = 0xffff; // continued, as wait says it
         restart(tid, sig);
         return;
     default:
@@ -1066,7 +1143,17 @@ onPassOn(int, siginfo_t *si, void *)
 
 // A filter's program, written with names for where it jumps: each step
 // goes on to the next, or to a label when its test holds (or fails).
-enum Label { NEXT, TRACE, ALLOW, OUT_FD, NEW_FD, RANGE, KILL, KILL_TASK };
+enum Label {
+    NEXT,
+    TRACE,
+    ALLOW,
+    OUT_FD,
+    NEW_FD,
+    RANGE,
+    ACTION,
+    KILL,
+    KILL_TASK
+};
 struct Step {
     sock_filter op;
     Label yes, no;
@@ -1093,7 +1180,8 @@ give(unsigned action, Label here = NEXT)
 
 // Stops at: exec and wait of every kind; write and writev to 1 or 2; what
 // may change 1 or 2 (dup2 and dup3 to them, close of them, close_range
-// from 2 or below); and a signal that may be sent to the tracer, whose
+// from 2 or below); a sigaction of SIGCHLD, which may have the kernel
+// collect the children; and a signal that may be sent to the tracer, whose
 // death ends the run, so that the record says who sent it.
 static std::vector<sock_filter>
 filterCode(pid_t tracer)
@@ -1117,6 +1205,7 @@ filterCode(pid_t tracer)
         jumpIf(SYS_dup2, NEW_FD),
         jumpIf(SYS_dup3, NEW_FD),
         jumpIf(SYS_close_range, RANGE),
+        jumpIf(SYS_rt_sigaction, ACTION),
         jumpIf(SYS_kill, KILL),
         jumpIf(SYS_tkill, KILL_TASK),
         jumpIf(SYS_tgkill, KILL_TASK),
@@ -1129,6 +1218,8 @@ filterCode(pid_t tracer)
         jumpIf(2, TRACE, ALLOW),
         load(arg0, RANGE),
         {BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, 0, 0), ALLOW, TRACE, NEXT},
+        load(arg0, ACTION),
+        jumpIf(SIGCHLD, TRACE, ALLOW),
         // kill: to the tracer, its group, the caller's group, or all
         load(arg0, KILL),
         jumpIf(us, TRACE),
@@ -1190,8 +1281,9 @@ becomeCommand(char *argv[], int go, int report)
 }
 
 void
-traceRun(char *argv[], bool waitOrphans, int out)
+traceRun(char *argv[], bool waitOrphans, int out, SharedRecord *into)
 {
+    shared = into;
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
     startUs = (long long)t.tv_sec * 1000000 + t.tv_nsec / 1000;

@@ -9,6 +9,10 @@
 //                                   after it ended
 //        spawn_cases kill-forker N  N times: a child that forks, killed by
 //                                   its parent at about the time it forks
+//        spawn_cases stop-wait      a child that stops itself, seen by a
+//                                   wait given no status, then continued
+//        spawn_cases nocldwait      SA_NOCLDWAIT: the kernel collects the
+//                                   child while its parent lives on
 
 #include <cerrno>
 #include <csignal>
@@ -116,6 +120,30 @@ main(int argc, char *argv[])
             _exit(3);
         usleep(100000);
         waitpid(child, nullptr, 0);
+    } else if (strcmp(argv[1], "stop-wait") == 0) {
+        pid_t child = fork();
+        if (child == 0) {
+            raise(SIGSTOP);
+            _exit(3);
+        }
+        pid_t seen = waitpid(child, nullptr, WUNTRACED);
+        kill(child, SIGCONT);
+        int status = 0;
+        waitpid(child, &status, 0);
+        printf("stopped: %s, then exited %d\n", seen == child ? "yes" : "no",
+               WEXITSTATUS(status));
+    } else if (strcmp(argv[1], "nocldwait") == 0) {
+        sa.sa_flags = SA_NOCLDWAIT;
+        sigaction(SIGCHLD, &sa, nullptr);
+        pid_t child = fork();
+        if (child == 0)
+            _exit(0);
+        // Until the kernel has collected it: then no pid of it is left.
+        char path[64];
+        snprintf(path, sizeof path, "/proc/%d", (int)child);
+        while (access(path, F_OK) == 0) {
+        }
+        printf("collected\n");
     } else if (strcmp(argv[1], "kill-forker") == 0 && argc > 2) {
         // A fork's event never comes for a process killed in its fork,
         // and the grandchild it made is left for the tracer to place.

@@ -162,11 +162,10 @@ TEST_F(InDir, HostileBytesAreShownAsThePageShowsThem)
         want += "11 │ " + row.substr(tab + 1) + "\n";
     }
     const std::string evil = "\\x1b]0;PWNED\\x07\\xc2\\x9b2J\\xe2\\x80\\xae";
-    record += std::to_string(seq++) + "\t30\t11\texec\t/bin/" + evil +
-              "\t0\t1\tx\n" + std::to_string(seq++) + "\t31\t11\tsignal\tSIG" +
-              evil + "\n" + std::to_string(seq++) + "\t32\t11\tnote\t" + evil +
-              "\n" + std::to_string(seq++) + "\t33\t11\texit\tkilled\t" + evil +
-              "\n";
+    for (const std::string &e :
+         {"exec\t/bin/" + evil + "\t0\t1\tx", "signal\tSIG" + evil,
+          "note\t" + evil, "exit\tkilled\t" + evil})
+        record += std::to_string(seq++) + "\t30\t11\t" + e + "\n";
     writeFile(dir + "/run.txt", record);
     Result r = run({SPAWNDRAW, "--from", "run.txt", "--explain"}, "", dir);
     EXPECT_EQ(0, r.status) << r.err;
@@ -445,6 +444,27 @@ TEST_F(Traced, FollowsWhatATracerCanGetWrong)
                   return e.kind == "signal" && e.f[0] == "SIGALRM";
               }));
 
+    // A wait that sees a stop collects nothing, and says the stop even
+    // where it was given nowhere to put the status.
+    r = traced({SPAWN_CASES, "stop-wait"});
+    EXPECT_EQ("stopped: yes, then exited 3\n", r.out);
+    command = std::stoi(find(evs, "fork")->f[0]);
+    std::string child = find(evs, "fork", command)->f[0];
+    const Ev *stop = find(evs, "waited", command, child);
+    ASSERT_NE(nullptr, stop);
+    EXPECT_EQ((std::vector<std::string>{child, "stopped", "SIGSTOP"}), stop->f);
+    EXPECT_EQ(1, count(evs, "reaped", std::stoi(child)));
+    EXPECT_LT(find(evs, "exit", std::stoi(child))->seq,
+              find(evs, "reaped", std::stoi(child))->seq);
+
+    // SA_NOCLDWAIT: the kernel collects the child, which is no orphan.
+    r = traced({SPAWN_CASES, "nocldwait"});
+    EXPECT_EQ("collected\n", r.out);
+    EXPECT_EQ(nullptr, find(evs, "adopted"));
+    const Ev *kernel = find(evs, "reaped", -1, "0");
+    ASSERT_NE(nullptr, kernel);
+    EXPECT_EQ((std::vector<std::string>{"0", "SA_NOCLDWAIT"}), kernel->f);
+
     // SIGCHLD reaches a handler; ignored, it leaves no zombie.
     r = traced({SPAWN_CASES, "sigchld"});
     EXPECT_EQ("SIGCHLD seen\n", r.out);
@@ -495,8 +515,9 @@ TEST_F(Traced, AForkThatIsNeverReportedHoldsNothing)
             int pid = std::stoi(e.f[0]);
             EXPECT_NE(nullptr, find(evs, "exit", pid)) << "run " << i;
             std::string status;
-            if (readFile("/proc/" + e.f[0] + "/status", &status))
+            if (readFile("/proc/" + e.f[0] + "/status", &status)) {
                 EXPECT_EQ(std::string::npos, status.find(tracer)) << pid;
+            }
         }
     }
 }
