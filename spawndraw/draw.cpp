@@ -156,6 +156,9 @@ static std::string
 fate(const Run &run, const Proc &p)
 {
     std::string s;
+    if (p.maker >= 0)
+        s += ", made by " + std::to_string(run.procs[(size_t)p.maker].pid) +
+             " with CLONE_PARENT";
     if (p.threads > 0)
         s += ", " + std::to_string(p.threads + 1) + " threads";
     if (p.failedExecs > 0)

@@ -123,6 +123,10 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
         if (f.size() > 1 && f[1] == "vfork")
             return pn + " vforks " + c + ": a copy that shares its memory; " +
                    p + " sleeps until " + c + " runs a program or ends";
+        if (f.size() > 2)
+            return pn + " makes " + c + " with clone(CLONE_PARENT): a copy " +
+                   "of itself with a pid of its own, but the child of " + f[2] +
+                   ", " + p + "'s parent, which collects it";
         return pn + " forks " + c + ": a copy of itself with a pid of its " +
                "own; both go on from the fork" +
                (f.size() > 1 ? " (made with clone)" : "");

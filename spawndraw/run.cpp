@@ -140,7 +140,7 @@ static const long long COUNT_MAX = INT_MAX;
 static const long long BYTES_MAX = INT_MAX;
 
 static const Shape shapes[] = {
-    {"fork", 1, {{0, 1, PID_MAX}, {-1, 0, 0}}},
+    {"fork", 1, {{0, 1, PID_MAX}, {2, 1, PID_MAX}}},
     {"thread", 1, {{0, 1, PID_MAX}, {-1, 0, 0}}},
     {"exec", 3, {{1, 0, COUNT_MAX}, {2, 0, COUNT_MAX}}},
     {"execfail", 4, {{2, 0, COUNT_MAX}, {3, 0, COUNT_MAX}}},
@@ -238,13 +238,17 @@ apply(Run *run, std::unordered_map<int, int> *current, int e)
     if (ev.kind == "fork") {
         Proc child;
         child.pid = number(f[0]);
-        child.parent = i;
+        // Made with CLONE_PARENT, it is the child of its maker's parent.
+        int parent = f.size() > 2 ? processOf(run, current, number(f[2])) : i;
+        p = &run->procs[(size_t)i];
+        child.parent = parent;
+        child.maker = parent != i ? i : -1;
         child.programs.push_back(p->programs.back());
         child.argv = p->argv;
         child.argc = p->argc;
         child.born = e;
         int index = (int)run->procs.size();
-        run->procs[(size_t)i].children.push_back(index);
+        run->procs[(size_t)parent].children.push_back(index);
         run->procs.push_back(child);
         (*current)[child.pid] = index;
         if (i == run->root && run->command < 0)

@@ -11,6 +11,7 @@
 struct Proc {
     int pid = 0;
     int parent = -1; // the process that made it; -1 for spawndraw's own
+    int maker = -1;  // the one that did, where that isn't its parent
     std::vector<int> children;
     std::vector<std::string> programs; // inherited, then one per exec
     std::vector<std::string> argv;     // its last exec's, or its parent's
@@ -21,8 +22,8 @@ struct Proc {
     int ended = -1;
     int reaped = -1;
     int adopted = -1;
-    std::string ending; // "exited 0", "killed SIGTERM core"
-    int reaper = -1;    // the pid that collected it; 0 for the kernel
+    std::string ending;    // "exited 0", "killed SIGTERM core"
+    int reaper = -1;       // the pid that collected it; 0 for the kernel
     std::string reapedWhy; // why the kernel did: SIG_IGN, SA_NOCLDWAIT
     int adopter = 0;
     bool adopterIsInit = true;

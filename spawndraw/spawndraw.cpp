@@ -299,6 +299,14 @@ readRecord(int in, pid_t tracer, std::string *text)
 {
     char chunk[65536];
     long long askedAt = -1;
+    // The signals that ask something are held but while the read waits,
+    // so that one that comes just before the wait wakes it: the record
+    // itself comes through shared memory, and wakes nothing.
+    sigset_t asking, open;
+    sigemptyset(&asking);
+    for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM})
+        sigaddset(&asking, sig);
+    sigprocmask(SIG_BLOCK, &asking, &open);
     for (;;) {
         if ((interrupts >= 2 || terms >= 2) && askedAt < 0) {
             kill(tracer, SIGUSR1);
@@ -312,19 +320,25 @@ readRecord(int in, pid_t tracer, std::string *text)
         }
         if (askedAt >= 0 && monotonicMs() - askedAt > 1000) {
             text->resize(text->rfind('\n') + 1);
-            return true;
+            break;
         }
         struct pollfd p = {in, POLLIN, 0};
-        if (poll(&p, 1, askedAt >= 0 ? 100 : -1) == 0)
+        struct timespec tenth = {0, 100000000};
+        int ready = ppoll(&p, 1, askedAt >= 0 ? &tenth : nullptr, &open);
+        if (ready == 0 || (ready < 0 && errno == EINTR))
             continue;
         ssize_t n = read(in, chunk, sizeof chunk);
-        if (n > 0)
+        if (n > 0) {
             text->append(chunk, (size_t)n);
-        else if (n == 0)
-            return true;
-        else if (errno != EINTR)
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            sigprocmask(SIG_SETMASK, &open, nullptr);
             return false;
+        }
     }
+    sigprocmask(SIG_SETMASK, &open, nullptr);
+    return true;
 }
 
 // How the tracer ended, once the record has: -1 while it goes on, following

@@ -71,7 +71,7 @@ struct Task {
     bool waiting = false; // a wait begun and not yet returned
     unsigned long long waitArgs[4] = {};
     unsigned long long action[2] = {}; // a sigaction's handler and flags
-    std::string path; // an exec's, read at its entry
+    std::string path;                  // an exec's, read at its entry
     std::vector<std::string> argv;
     long argc = 0;
 };
@@ -694,6 +694,8 @@ leaveCall(pid_t tid, const struct user_regs_struct &r)
 }
 
 static void ended(pid_t pid, int status);
+static pid_t readParent(pid_t pid);
+static bool traced(pid_t pid);
 
 // The making of child by parent, recorded: a thread of parent's, or a
 // process of its own.
@@ -711,13 +713,20 @@ made(pid_t parent, pid_t child, int kind, bool thread)
         return;
     }
     c.tgid = child;
-    procs[child].parent = parent;
+    // With CLONE_PARENT, the child is its maker's parent's.
+    pid_t ppid = kind != PTRACE_EVENT_VFORK ? readParent(child) : parent;
+    if (ppid == 0)
+        ppid = parent;
+    procs[child].parent = ppid;
     procs[child].noChildWait = procs[parent].noChildWait; // a copy's
-    procs[parent].children.push_back(child);
+    if (traced(ppid))
+        procs[ppid].children.push_back(child);
     if (event(parent, "fork")) {
         field(child);
         if (kind != PTRACE_EVENT_FORK)
             field(kind == PTRACE_EVENT_VFORK ? "vfork" : "clone");
+        if (ppid != parent)
+            field(ppid);
         endEvent();
     }
 }
@@ -912,25 +921,34 @@ ignoresChildren(pid_t pid)
     return ignores;
 }
 
+// The parent /proc names for pid; 0 where it can't tell (pid is gone).
 static pid_t
-parentNow(pid_t pid)
+readParent(pid_t pid)
 {
     char path[64], text[512];
     snprintf(path, sizeof path, "/proc/%d/stat", (int)pid);
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return 1;
+        return 0;
     ssize_t n = read(fd, text, sizeof text - 1);
     close(fd);
     if (n <= 0)
-        return 1;
+        return 0;
     text[n] = '\0';
     // pid (comm) state ppid: the name may hold anything, even ") ".
     const char *close = strrchr(text, ')');
     int ppid;
     if (close == nullptr || sscanf(close + 1, " %*c %d", &ppid) != 1)
-        return 1;
+        return 0;
     return ppid;
+}
+
+// An orphan's new parent: init, where /proc can't tell.
+static pid_t
+parentNow(pid_t pid)
+{
+    pid_t ppid = readParent(pid);
+    return ppid != 0 ? ppid : 1;
 }
 
 static bool

@@ -13,6 +13,8 @@
 //                                   wait given no status, then continued
 //        spawn_cases nocldwait      SA_NOCLDWAIT: the kernel collects the
 //                                   child while its parent lives on
+//        spawn_cases clone-parent   a child that makes, with CLONE_PARENT,
+//                                   a sibling, which its parent collects
 
 #include <cerrno>
 #include <csignal>
@@ -21,6 +23,8 @@
 #include <cstring>
 
 #include <pthread.h>
+#include <sched.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -144,6 +148,27 @@ main(int argc, char *argv[])
         while (access(path, F_OK) == 0) {
         }
         printf("collected\n");
+    } else if (strcmp(argv[1], "clone-parent") == 0) {
+        int p[2];
+        if (pipe(p) != 0)
+            return 1;
+        pid_t middle = fork();
+        if (middle == 0) {
+            // Without a stack of its own, clone goes on as fork does.
+            long sibling =
+                syscall(SYS_clone, CLONE_PARENT | SIGCHLD, 0, 0, 0, 0);
+            if (sibling == 0)
+                _exit(4);
+            (void)!write(p[1], &sibling, sizeof sibling);
+            _exit(0);
+        }
+        long sibling = 0;
+        (void)!read(p[0], &sibling, sizeof sibling);
+        waitpid(middle, nullptr, 0);
+        int status = 0;
+        pid_t got = waitpid((pid_t)sibling, &status, 0);
+        printf("the sibling is ours: %s\n",
+               got == sibling && WEXITSTATUS(status) == 4 ? "yes" : "no");
     } else if (strcmp(argv[1], "kill-forker") == 0 && argc > 2) {
         // A fork's event never comes for a process killed in its fork,
         // and the grandchild it made is left for the tracer to place.

@@ -4,7 +4,7 @@ import assert from "node:assert/strict";
 import {test} from "node:test";
 import {readRecord} from "../spawndraw/page/record.js";
 import {buildRun} from "../spawndraw/page/run.js";
-import {ORDER_BOUND, countOrders, otherOrder, pairs, writeClocks} from "../spawndraw/page/orders.js";
+import {ORDER_BOUND, before, countOrders, otherOrder, pairs, writeClocks} from "../spawndraw/page/orders.js";
 
 // A run from lines of "PID KIND DETAIL...", spawndraw (pid 10) running
 // the command as 11.
@@ -79,4 +79,52 @@ test("twelve processes that nothing orders: more than the bound", () => {
   }
   assert.deepEqual(countOrders(run(...forks, ...writes).clocks),
                    {count: ORDER_BOUND, exact: false});
+});
+
+test("one process's 10,000 writes: one order, counted without running out of stack", () => {
+  const writes = Array.from({length: 10000}, () => "11 write 1 2 a\\x0a");
+  const x = run(...writes, "11 exit exited 0");
+  assert.deepEqual(countOrders(x.clocks), {count: 1, exact: true});
+});
+
+// Every order of the writes that keeps each forced pair, one by one.
+function bruteForce(writes) {
+  const count = (left) => left.length === 0 ? 1 :
+    left.filter((w) => !left.some((v) => v !== w && before(v, w)))
+      .reduce((n, w) => n + count(left.filter((v) => v !== w)), 0);
+  return count(writes);
+}
+
+test("the count is every order a brute force finds, on random small runs", () => {
+  let seed = 7;
+  const rand = (n) => (seed = (seed * 1103515245 + 12345) % 2147483648) % n;
+  for (let trial = 0; trial < 200; trial++) {
+    const lines = [], children = [];
+    let next = 12, writes = 0;
+    while (writes < 7 && lines.length < 20) {
+      const live = children.filter((c) => !c.ended), ended = children.filter((c) => c.ended && !c.waited);
+      const pick = rand(5);
+      if (pick === 0) {
+        lines.push("11 write 1 2 p\\x0a");
+        writes++;
+      } else if (pick === 1 && children.length < 4) {
+        children.push({pid: next, ended: false, waited: false});
+        lines.push(`11 fork ${next++}`);
+      } else if (pick === 2 && live.length) {
+        lines.push(`${live[rand(live.length)].pid} write 1 2 c\\x0a`);
+        writes++;
+      } else if (pick === 3 && live.length) {
+        const c = live[rand(live.length)];
+        c.ended = true;
+        lines.push(`${c.pid} exit exited 0`);
+      } else if (pick === 4 && ended.length) {
+        const c = ended[rand(ended.length)];
+        c.waited = true;
+        lines.push(`11 waited ${c.pid} exited 0`);
+      }
+    }
+    const x = run(...lines);
+    assert.deepEqual(countOrders(x.clocks), {count: bruteForce(x.clocks.writes), exact: true},
+                     lines.join("; "));
+  }
 });

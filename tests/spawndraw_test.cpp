@@ -465,6 +465,18 @@ TEST_F(Traced, FollowsWhatATracerCanGetWrong)
     ASSERT_NE(nullptr, kernel);
     EXPECT_EQ((std::vector<std::string>{"0", "SA_NOCLDWAIT"}), kernel->f);
 
+    // A child made with CLONE_PARENT is its maker's sibling, no orphan.
+    r = traced({SPAWN_CASES, "clone-parent"});
+    EXPECT_EQ("the sibling is ours: yes\n", r.out);
+    command = std::stoi(find(evs, "fork")->f[0]);
+    std::string middle = find(evs, "fork", command)->f[0];
+    const Ev *sibling = find(evs, "fork", std::stoi(middle));
+    ASSERT_NE(nullptr, sibling);
+    EXPECT_EQ(std::to_string(command), sibling->f.back());
+    EXPECT_EQ(nullptr, find(evs, "adopted"));
+    EXPECT_NE(nullptr, find(evs, "reaped", std::stoi(sibling->f[0]),
+                            std::to_string(command)));
+
     // SIGCHLD reaches a handler; ignored, it leaves no zombie.
     r = traced({SPAWN_CASES, "sigchld"});
     EXPECT_EQ("SIGCHLD seen\n", r.out);

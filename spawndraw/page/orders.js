@@ -76,50 +76,66 @@ export function before(a, b) {
 }
 
 // The number of orders the writes could have come in, each process's in
-// its own order and every forced pair as forced: {count, exact}, where an
-// inexact count is a bound it is more than, or null when too many partial
-// orders had to be looked at.
+// its own order and every forced pair as forced: {count, exact, why},
+// where an inexact count is a bound it is more than, or null, with why,
+// when too many partial orders had to be looked at. Worked out without
+// recursion, so that no run is too deep for it: each state is how far each
+// process has written, and its count the sum of those it can go on to.
 export function countOrders(clocks) {
   const chains = clocks.writers.map(() => []);
   for (const w of clocks.writes)
     chains[w.writer].push(w);
   const memo = new Map();
   let capped = false;
-  const pos = chains.map(() => 0);
-  // The orders of what is left, from the places in pos.
-  const rest = () => {
-    const key = pos.join(",");
-    if (memo.has(key))
-      return memo.get(key);
-    if (memo.size > STATE_BOUND)
-      throw new RangeError("too many");
-    let n = 0, any = false;
-    for (let c = 0; c < chains.length; c++) {
-      const w = chains[c][pos[c]];
-      if (!w || !chains.every((_, d) => d === c || w.clock[d] <= pos[d]))
-        continue;
-      any = true;
-      pos[c]++;
-      n += rest();
-      pos[c]--;
-      if (n >= ORDER_BOUND) {
-        n = ORDER_BOUND;
+  const frame = (pos) => ({pos, key: pos.join(","), c: 0, n: 0, any: false});
+  const stack = [frame(chains.map(() => 0))];
+  while (stack.length) {
+    const f = stack[stack.length - 1];
+    if (f.c === chains.length || f.n >= ORDER_BOUND) {
+      if (f.n >= ORDER_BOUND) {
+        f.n = ORDER_BOUND;
         capped = true;
-        break;
       }
+      const count = f.any ? f.n : 1;
+      memo.set(f.key, count);
+      stack.pop();
+      const up = stack[stack.length - 1];
+      if (up) {
+        up.n += count;
+        up.any = true;
+        up.c++;
+      }
+      continue;
     }
-    const count = any ? n : 1;
-    memo.set(key, count);
-    return count;
-  };
-  try {
-    const count = rest();
-    return {count, exact: !capped};
-  } catch (e) {
-    if (e instanceof RangeError)
-      return {count: null, exact: false};
-    throw e;
+    const c = f.c, w = chains[c][f.pos[c]];
+    if (!w || !chains.every((_, d) => d === c || w.clock[d] <= f.pos[d])) {
+      f.c++;
+      continue;
+    }
+    const next = f.pos.slice();
+    next[c]++;
+    const known = memo.get(next.join(","));
+    if (known !== undefined) {
+      f.n += known;
+      f.any = true;
+      f.c++;
+    } else if (memo.size > STATE_BOUND) {
+      return {count: null, exact: false,
+              why: `more than ${STATE_BOUND.toLocaleString("en")} partial orders to look at`};
+    } else {
+      stack.push(frame(next));
+    }
   }
+  return {count: memo.get(chains.map(() => 0).join(",")), exact: !capped};
+}
+
+// What else a run did that may order its output, which the count leaves
+// out: signals that processes sent one another. (The record has no pipes,
+// files or sleeps.)
+export function leftOut(run) {
+  const signals = run.events.some((ev) => ev.kind === "signal" && ev.f.length > 1 &&
+                                  ev.f[0] !== "SIGCHLD");
+  return signals ? ["signals sent between its processes"] : [];
 }
 
 // Another order the writes could have come in: the first two neighbours

@@ -1,7 +1,7 @@
 // The section on the orders the output could have come in.
 
 import {$} from "../../common/page/dom.js";
-import {ORDER_BOUND, countOrders, otherOrder, pairs, writeClocks} from "./orders.js";
+import {ORDER_BOUND, countOrders, leftOut, otherOrder, pairs, writeClocks} from "./orders.js";
 import {lineElement, outputLines} from "./output.js";
 
 function para(text) {
@@ -22,6 +22,24 @@ function because(run, pair) {
     (w.then === null ? "writing" : `forking ${pid(w.then)}`);
 }
 
+const MODELLED = "counting only what each process's own order, its threads, fork, exec, " +
+  "exit and wait force";
+
+// The count in words, with what it models and what the run did that it
+// leaves out.
+export function countSentence({count, exact, why}, also) {
+  const besides = also.length ? `; this run also used ${also.join(" and ")}, which may order it more` : "";
+  if (count === null)
+    return `The orders the output could have come in are too many to count here: ${why}.`;
+  if (count === 1)
+    return `One order only: the forks, waits and exits of the run allowed the output in no other ` +
+      `order (${MODELLED}${besides}).`;
+  const n = exact ? `${count.toLocaleString("en")} orders` :
+    `More than ${ORDER_BOUND.toLocaleString("en")} orders`;
+  return `${n} of the output were possible, each process's lines in their own order: at most ` +
+    `that many, ${MODELLED}${besides}.`;
+}
+
 export function showOrders(run) {
   const out = $("ordersText");
   const clocks = writeClocks(run);
@@ -33,17 +51,8 @@ export function showOrders(run) {
     out.replaceChildren(para("The run wrote nothing to spawndraw's output or error."));
     return;
   }
-  const {count, exact} = countOrders(clocks);
+  const parts = [para(countSentence(countOrders(clocks), leftOut(run)))];
   const all = pairs(run, clocks);
-  const parts = [];
-  if (count === 1) {
-    parts.push(para("One order only: the waits and forks of the run allowed the output in no other order."));
-  } else {
-    const n = count === null ? "More orders than this page can count" :
-      exact ? `${count.toLocaleString("en")} orders` :
-      `More than ${ORDER_BOUND.toLocaleString("en")} orders`;
-    parts.push(para(`${n} of the output were possible, each process's lines in their own order.`));
-  }
   const list = document.createElement("ul");
   for (const pair of all) {
     const li = document.createElement("li");

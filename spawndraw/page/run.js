@@ -48,12 +48,15 @@ export function buildRun(events) {
     procOf.push(i);
     const p = procs[i];
     if (ev.kind === "fork") {
-      const child = newProcess(Number(f[0]), i, p.programs[p.programs.length - 1]);
+      // Made with CLONE_PARENT, it is the child of its maker's parent.
+      const parent = f.length > 2 ? processOf(Number(f[2])) : i;
+      const child = newProcess(Number(f[0]), parent, p.programs[p.programs.length - 1]);
+      child.maker = parent !== i ? i : -1;
       child.born = e;
       child.argv = p.argv;
       child.vfork = f[1] === "vfork";
       const k = make(child);
-      p.children.push(k);
+      procs[parent].children.push(k);
       current.set(child.pid, k);
       if (i === root && command < 0)
         command = k;
