@@ -125,7 +125,7 @@ static std::unordered_map<pid_t, bool> placed;
 static std::unordered_map<pid_t, int> endedUnmade;
 // How long a child is held before the threads that may have made it are
 // asked to stop, so that it is placed.
-enum { HOLD_US = 10000 };
+enum { HOLD_US = 10000, HOLD_LIMIT_US = 200000 };
 static pid_t drawing; // our parent, which holds our stdout and stderr
 static bool outDevice, errDevice; // a device that is no terminal
 static volatile sig_atomic_t stopWaiting;
@@ -1139,9 +1139,26 @@ nextStop(int *status)
         if (tid != 0)
             return tid;
     } while (nowUs() < until);
-    // Nothing stops now: a held child's maker, if any, is asked to.
-    if (!heldTids.empty())
+    // Nothing stops now: a held child's makers, if any, are asked to, and
+    // the tracer doesn't sleep until it is placed. One held for long is
+    // placed as /proc says, whatever else may still come: no run waits
+    // for good on an event.
+    while (!heldTids.empty()) {
         askMakers(true);
+        pid_t tid = waitpid(-1, status, __WALL | WNOHANG);
+        if (tid != 0)
+            return tid;
+        for (pid_t h : std::vector<pid_t>(heldTids)) {
+            auto t = tasks.find(h);
+            if (t != tasks.end() && t->second.held &&
+                nowUs() - t->second.heldUs > HOLD_LIMIT_US) {
+                place(h);
+                restart(h, 0);
+            }
+        }
+        releaseHeld();
+        usleep(1000);
+    }
     return waitpid(-1, status, __WALL);
 }
 
