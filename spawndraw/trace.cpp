@@ -85,6 +85,7 @@ struct Process {
     // Its last stop or continue as the tracer saw it, as a wait status; 0
     // for none: what a wait that can't give the status returned.
     int changed = 0;
+    int stopSignal = 0; // the last signal that stops it, as it came
     // It set SA_NOCLDWAIT for SIGCHLD: the kernel collects its children.
     bool noChildWait = false;
     std::vector<pid_t> children;
@@ -588,15 +589,21 @@ reaped(pid_t child, pid_t by, const char *why = nullptr)
 
 // What a wait that was given nowhere to put the status returned, as the
 // tracer saw it: the child's end, or else its last stop or continue.
+// The parent may learn of a stop before the tracer does; a wait that can't
+// return a continue returned a stop, by the last signal that stops it.
 static int
-seenStatus(pid_t child)
+seenStatus(pid_t child, int options)
 {
     auto p = procs.find(child);
     if (p == procs.end())
         return 0xffff;
-    if (p->second.ended)
-        return p->second.status;
-    return p->second.changed != 0 ? p->second.changed : 0xffff;
+    const Process &c = p->second;
+    if (c.ended)
+        return c.status;
+    int stop = W_STOPCODE(c.stopSignal != 0 ? c.stopSignal : SIGSTOP);
+    if (!(options & WCONTINUED))
+        return stop;
+    return c.changed != 0 ? c.changed : stop;
 }
 
 static void
@@ -615,7 +622,7 @@ sayWaited(pid_t tid, Task &t, long long ret)
             readMemory(tid, t.args[1], (char *)&st, sizeof st) == sizeof st)
             status = st;
         else
-            status = seenStatus(child);
+            status = seenStatus(child, (int)t.args[2]);
         reaps = WIFEXITED(status) || WIFSIGNALED(status);
     } else if (t.call == SYS_waitid && ret == 0) {
         siginfo_t si;
@@ -1086,6 +1093,9 @@ onStop(pid_t tid, int status)
         signalled(tid, sig);
         if (sig == SIGCONT)
             procs[t.tgid].changed = 0xffff; // continued, as wait says it
+        else if (sig == SIGSTOP || sig == SIGTSTP || sig == SIGTTIN ||
+                 sig == SIGTTOU)
+            procs[t.tgid].stopSignal = sig;
         restart(tid, sig);
         return;
     default:
