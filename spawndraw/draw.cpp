@@ -161,6 +161,8 @@ fate(const Run &run, const Proc &p)
              " with CLONE_PARENT";
     if (p.threads > 0)
         s += ", " + std::to_string(p.threads + 1) + " threads";
+    if (p.ptraceDenied)
+        s += ", its own ptrace refused (spawndraw traces it)";
     if (p.failedExecs > 0)
         s += ", " + std::to_string(p.failedExecs) + " failed exec" +
              (p.failedExecs == 1 ? "" : "s");

@@ -227,6 +227,12 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
         return p + "'s parent has ended: " + p + " is an orphan, adopted by " +
                f[0] + (f[1] == "init" ? " (init)" : ", the nearest subreaper") +
                ", which collects it when it ends";
+    if (ev.kind == "ptracedenied")
+        return pn + " asks for ptrace (" + f[0] + ") and is refused " +
+               "(EPERM): spawndraw traces it already, and a process has one "
+               "tracer " +
+               "at most, so a debugger inside the run can't work, and a " +
+               "program that looks for one behaves as if it were debugged";
     if (ev.kind == "killtracer")
         return pn + " sends " + f[0] + " to spawndraw's tracer, which " +
                "follows every process of the run: were the tracer to end, " +

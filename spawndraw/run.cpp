@@ -154,6 +154,7 @@ static const Shape shapes[] = {
     {"refused", 1, {{-1, 0, 0}, {-1, 0, 0}}},
     {"begin", 1, {{-1, 0, 0}, {-1, 0, 0}}},
     {"killtracer", 1, {{-1, 0, 0}, {-1, 0, 0}}},
+    {"ptracedenied", 1, {{-1, 0, 0}, {-1, 0, 0}}},
 };
 
 // Whether s is a whole number from least to most.
@@ -274,6 +275,8 @@ apply(Run *run, std::unordered_map<int, int> *current, int e)
         p->adopted = e;
         p->adopter = number(f[0]);
         p->adopterIsInit = f[1] == "init";
+    } else if (ev.kind == "ptracedenied") {
+        p->ptraceDenied = true;
     } else if (ev.kind == "running") {
         p->running = true;
     }

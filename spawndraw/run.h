@@ -27,7 +27,8 @@ struct Proc {
     std::string reapedWhy; // why the kernel did: SIG_IGN, SA_NOCLDWAIT
     int adopter = 0;
     bool adopterIsInit = true;
-    bool running = false; // still running when spawndraw stopped waiting
+    bool running = false;      // still running when spawndraw stopped waiting
+    bool ptraceDenied = false; // its own ptrace refused, since it is ours
 };
 
 struct Run {

@@ -52,6 +52,9 @@ enum Mode { FILTERED, EVERY_CALL };
 // How long the tracer looks for the next stop before it sleeps.
 enum { SPIN_US = 1000 };
 
+// What the filter says of a call of the 32-bit ABI that it stops.
+enum { THIRTY_TWO = 1 };
+
 // A thread being traced.
 struct Task {
     pid_t tgid = 0;
@@ -72,6 +75,8 @@ struct Task {
     unsigned long long waitArgs[4] = {};
     unsigned long long action[2] = {}; // a sigaction's handler and flags
     std::string path;                  // an exec's, read at its entry
+    bool execRead = false;             // path and argv are the coming exec's
+    long request = 0;                  // a ptrace's
     std::vector<std::string> argv;
     long argc = 0;
 };
@@ -88,6 +93,7 @@ struct Process {
     int stopSignal = 0; // the last signal that stops it, as it came
     // It set SA_NOCLDWAIT for SIGCHLD: the kernel collects its children.
     bool noChildWait = false;
+    bool thirtyTwo = false; // said to make 32-bit calls
     std::vector<pid_t> children;
     // Exec tries that failed and have not been said: a PATH search's are
     // folded into the exec that succeeds, or said as one at the next event.
@@ -491,10 +497,15 @@ enterCall(pid_t tid, const struct user_regs_struct &r)
     case SYS_execve:
         t.path = readString(tid, a[0], PATH_MAX);
         readArgv(tid, a[1], &t);
+        t.execRead = true;
         break;
     case SYS_execveat:
         t.path = readString(tid, a[1], PATH_MAX);
         readArgv(tid, a[2], &t);
+        t.execRead = true;
+        break;
+    case SYS_ptrace:
+        t.request = (long)a[0];
         break;
     case SYS_dup2:
     case SYS_dup3:
@@ -692,6 +703,19 @@ leaveCall(pid_t tid, const struct user_regs_struct &r)
     case SYS_waitid:
         sayWaited(tid, t, ret);
         break;
+    case SYS_ptrace:
+        // One tracer a process: ours. Said, since the program behaves
+        // as it would under a debugger.
+        if (ret == -EPERM &&
+            (t.request == PTRACE_TRACEME || t.request == PTRACE_ATTACH ||
+             t.request == PTRACE_SEIZE) &&
+            event(t.tgid, "ptracedenied")) {
+            field(t.request == PTRACE_TRACEME  ? "PTRACE_TRACEME"
+                  : t.request == PTRACE_ATTACH ? "PTRACE_ATTACH"
+                                               : "PTRACE_SEIZE");
+            endEvent();
+        }
+        break;
     case SYS_rt_sigaction:
         if (ret == 0)
             procs[t.tgid].noChildWait = (t.action[1] & SA_NOCLDWAIT) != 0;
@@ -859,6 +883,37 @@ askMakers(bool now)
         }
 }
 
+// What a process now runs, as /proc says after its exec: its program's
+// path, and its arguments as far as they fit.
+static void
+readExeced(pid_t tid, Task *t)
+{
+    char path[64], exe[PATH_MAX];
+    snprintf(path, sizeof path, "/proc/%d/exe", (int)tid);
+    ssize_t n = readlink(path, exe, sizeof exe - 1);
+    t->path = n > 0 ? std::string(exe, (size_t)n) : "?";
+    t->argv.clear();
+    t->argc = 0;
+    snprintf(path, sizeof path, "/proc/%d/cmdline", (int)tid);
+    FILE *f = fopen(path, "re");
+    std::string all;
+    char chunk[4096];
+    size_t got;
+    while (f != nullptr && all.size() < MAX_ARG_BYTES &&
+           (got = fread(chunk, 1, sizeof chunk, f)) > 0)
+        all.append(chunk, got);
+    if (f != nullptr)
+        fclose(f);
+    for (size_t at = 0; at < all.size();) {
+        size_t end = all.find('\0', at);
+        if (end == std::string::npos)
+            end = all.size();
+        t->argv.push_back(all.substr(at, end - at));
+        t->argc++;
+        at = end + 1;
+    }
+}
+
 static void
 execed(pid_t tid)
 {
@@ -873,8 +928,12 @@ execed(pid_t tid)
         t.path = was.path;
         t.argv = was.argv;
         t.argc = was.argc;
+        t.execRead = was.execRead;
     }
     Task &t = tasks[tid];
+    if (!t.execRead)
+        readExeced(tid, &t); // an exec whose entry the filter didn't show
+    t.execRead = false;
     t.tgid = tid;
     t.waiting = false;
     outputs.erase(tid); // descriptors closed at exec
@@ -1020,6 +1079,24 @@ leave()
     silent = true;
 }
 
+// A call of the 32-bit ABI (int $0x80), whose numbers and registers are
+// not the 64-bit ones: said once a process, never decoded as one of ours.
+// An exec made so is still recorded, from /proc.
+static void
+sayThirtyTwo(pid_t pid)
+{
+    Process &p = procs[pid];
+    if (p.thirtyTwo)
+        return;
+    p.thirtyTwo = true;
+    if (event(pid, "note")) {
+        field(std::to_string(pid) +
+              " makes system calls of the 32-bit ABI, which spawndraw does "
+              "not decode: their writes and waits are not in the record");
+        endEvent();
+    }
+}
+
 static void
 onStop(pid_t tid, int status)
 {
@@ -1060,6 +1137,13 @@ onStop(pid_t tid, int status)
     }
     switch (ev) {
     case PTRACE_EVENT_SECCOMP: {
+        unsigned long data = 0;
+        ptrace(PTRACE_GETEVENTMSG, tid, 0, &data);
+        if (data == THIRTY_TWO) {
+            sayThirtyTwo(t.tgid);
+            restart(tid, 0);
+            return;
+        }
         struct user_regs_struct r;
         ptrace(PTRACE_GETREGS, tid, 0, &r);
         t.inCall = enterCall(tid, r);
@@ -1197,8 +1281,12 @@ enum Label {
     RANGE,
     ACTION,
     KILL,
-    KILL_TASK
+    KILL_TASK,
+    I386,
+    SAY_I386,
+    LABELS
 };
+
 struct Step {
     sock_filter op;
     Label yes, no;
@@ -1212,9 +1300,9 @@ load(unsigned offset, Label here = NEXT)
 }
 
 static Step
-jumpIf(unsigned value, Label yes, Label no = NEXT)
+jumpIf(unsigned value, Label yes, Label no = NEXT, Label here = NEXT)
 {
-    return {BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, 0), yes, no, NEXT};
+    return {BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, 0), yes, no, here};
 }
 
 static Step
@@ -1238,7 +1326,7 @@ filterCode(pid_t tracer)
                    group = (unsigned)-(int)getpgid(tracer);
     std::vector<Step> steps = {
         load(offsetof(seccomp_data, arch)),
-        jumpIf(AUDIT_ARCH_X86_64, NEXT, ALLOW),
+        jumpIf(AUDIT_ARCH_X86_64, NEXT, I386),
         load(nr),
         jumpIf(SYS_execve, TRACE),
         jumpIf(SYS_execveat, TRACE),
@@ -1251,6 +1339,7 @@ filterCode(pid_t tracer)
         jumpIf(SYS_dup3, NEW_FD),
         jumpIf(SYS_close_range, RANGE),
         jumpIf(SYS_rt_sigaction, ACTION),
+        jumpIf(SYS_ptrace, TRACE),
         jumpIf(SYS_kill, KILL),
         jumpIf(SYS_tkill, KILL_TASK),
         jumpIf(SYS_tgkill, KILL_TASK),
@@ -1273,10 +1362,21 @@ filterCode(pid_t tracer)
         jumpIf((unsigned)-1, TRACE, ALLOW),
         load(arg0, KILL_TASK),
         jumpIf(us, TRACE, ALLOW),
+        // The 32-bit ABI's exec, write, writev, waitpid, wait4, waitid
+        jumpIf(AUDIT_ARCH_I386, NEXT, ALLOW, I386),
+        load(nr),
+        jumpIf(11, SAY_I386),
+        jumpIf(358, SAY_I386),
+        jumpIf(4, SAY_I386),
+        jumpIf(146, SAY_I386),
+        jumpIf(7, SAY_I386),
+        jumpIf(114, SAY_I386),
+        jumpIf(284, SAY_I386, ALLOW),
+        give(SECCOMP_RET_TRACE | THIRTY_TWO, SAY_I386),
         give(SECCOMP_RET_TRACE, TRACE),
         give(SECCOMP_RET_ALLOW, ALLOW),
     };
-    size_t at[KILL_TASK + 1] = {};
+    size_t at[LABELS] = {};
     for (size_t i = 0; i < steps.size(); i++)
         if (steps[i].here != NEXT)
             at[steps[i].here] = i;

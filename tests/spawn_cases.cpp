@@ -15,15 +15,21 @@
 //                                   child while its parent lives on
 //        spawn_cases clone-parent   a child that makes, with CLONE_PARENT,
 //                                   a sibling, which its parent collects
+//        spawn_cases int80          a write, then an exec of echo, made
+//                                   through the 32-bit ABI
+//        spawn_cases traceme        asks to be traced
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/mman.h>
+#include <sys/ptrace.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -169,6 +175,33 @@ main(int argc, char *argv[])
         pid_t got = waitpid((pid_t)sibling, &status, 0);
         printf("the sibling is ours: %s\n",
                got == sibling && WEXITSTATUS(status) == 4 ? "yes" : "no");
+    } else if (strcmp(argv[1], "int80") == 0) {
+        // The 32-bit ABI takes 32-bit pointers: its data below 4 GiB.
+        char *low =
+            (char *)mmap(nullptr, 4096, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+        if (low == MAP_FAILED)
+            return 1;
+        strcpy(low, "hi\n");
+        strcpy(low + 16, "/bin/echo");
+        strcpy(low + 32, "int80");
+        unsigned *args = (unsigned *)(low + 64);
+        args[0] = (unsigned)(uintptr_t)(low + 16);
+        args[1] = (unsigned)(uintptr_t)(low + 32);
+        args[2] = 0;
+        long r;
+        asm volatile("int $0x80"
+                     : "=a"(r)
+                     : "a"(4), "b"(1), "c"(low), "d"(3)
+                     : "memory", "r8", "r9", "r10", "r11");
+        asm volatile("int $0x80"
+                     : "=a"(r)
+                     : "a"(11), "b"(low + 16), "c"(args), "d"(0)
+                     : "memory", "r8", "r9", "r10", "r11");
+        return 1;
+    } else if (strcmp(argv[1], "traceme") == 0) {
+        long r = ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        printf("traceme: %s\n", r == 0 ? "yes" : strerrorname_np(errno));
     } else if (strcmp(argv[1], "kill-forker") == 0 && argc > 2) {
         // A fork's event never comes for a process killed in its fork,
         // and the grandchild it made is left for the tracer to place.

@@ -477,6 +477,11 @@ TEST_F(Traced, FollowsWhatATracerCanGetWrong)
     EXPECT_NE(nullptr, find(evs, "reaped", std::stoi(sibling->f[0]),
                             std::to_string(command)));
 
+    // A ptrace of its own is refused, and the record says why.
+    r = traced({SPAWN_CASES, "traceme"});
+    EXPECT_EQ("traceme: EPERM\n", r.out);
+    EXPECT_NE(nullptr, find(evs, "ptracedenied", -1, "PTRACE_TRACEME"));
+
     // SIGCHLD reaches a handler; ignored, it leaves no zombie.
     r = traced({SPAWN_CASES, "sigchld"});
     EXPECT_EQ("SIGCHLD seen\n", r.out);
@@ -633,6 +638,25 @@ TEST_F(Traced, ASecondTermEndsIt)
     for (const Ev &e : evs)
         if (e.kind == "running")
             kill(e.pid, SIGKILL);
+}
+
+// The 32-bit ABI: said, and an exec made through it is the real one.
+TEST_F(Traced, TheThirtyTwoBitABIIsSaid)
+{
+    if (!run({SPAWN_CASES, "int80"}, "", dir).exited)
+        GTEST_SKIP() << "this kernel has no 32-bit ABI (int $0x80 faults)";
+    Result r = traced({SPAWN_CASES, "int80"});
+    EXPECT_EQ("hi\nint80\n", r.out);
+    int command = std::stoi(find(evs, "fork")->f[0]);
+    const Ev *note = find(evs, "note", command);
+    ASSERT_NE(nullptr, note);
+    EXPECT_NE(std::string::npos, note->f[0].find("32-bit ABI"));
+    ASSERT_EQ(2, count(evs, "exec", command));
+    const Ev *echo = &*std::find_if(
+        evs.rbegin(), evs.rend(), [](const Ev &e) { return e.kind == "exec"; });
+    EXPECT_EQ("echo", echo->f[0].substr(echo->f[0].rfind('/') + 1));
+    EXPECT_EQ((std::vector<std::string>{"/bin/echo", "int80"}),
+              std::vector<std::string>(echo->f.begin() + 3, echo->f.end()));
 }
 
 // A signal sent to spawndraw, as kill or timeout send one, is the
