@@ -364,17 +364,26 @@ drawTimeline(FILE *out, const Run &run, const Look &look)
 void
 drawOutput(FILE *out, const Run &run, const Look &look)
 {
+    // A line is its writer's: a process, or one of its threads, and a
+    // stream.
     struct Partial {
-        int proc;
-        int fd;
+        int proc, tid, fd;
         std::string text;
     };
     std::vector<Partial> open;
+    auto nameOf = [&](int proc, int tid) {
+        std::string s = std::to_string(run.procs[(size_t)proc].pid);
+        return tid != 0 ? s + "/" + std::to_string(tid) : s;
+    };
     int label = 0;
     for (const Proc &p : run.procs)
         label = std::max(label, (int)std::to_string(p.pid).size());
+    for (size_t e = 0; e < run.events.size(); e++)
+        if (run.events[e].kind == "write")
+            label = std::max(
+                label, (int)nameOf(run.procOf[e], run.events[e].tid).size());
     bool any = false;
-    auto line = [&](int proc, int fd, const std::string &text) {
+    auto line = [&](int proc, int tid, int fd, const std::string &text) {
         if (!any) {
             paint(out, look, BOLD,
                   "== the output, each line after the pid "
@@ -383,8 +392,8 @@ drawOutput(FILE *out, const Run &run, const Look &look)
             any = true;
         }
         // Each line from the colour the terminal starts with.
-        fprintf(out, "%s%*d %s ", look.colour ? PLAIN : "", label,
-                run.procs[(size_t)proc].pid, fd == 2 ? "!" : "│");
+        fprintf(out, "%s%*s %s ", look.colour ? PLAIN : "", label,
+                nameOf(proc, tid).c_str(), fd == 2 ? "!" : "│");
         fputs(printable(text, true).c_str(), out);
         fputc('\n', out);
     };
@@ -397,14 +406,15 @@ drawOutput(FILE *out, const Run &run, const Look &look)
         int proc = run.procOf[e];
         lost += atoll(ev.f[1].c_str()) - (long long)ev.f[2].size();
         size_t k = 0;
-        while (k < open.size() && (open[k].proc != proc || open[k].fd != fd))
+        while (k < open.size() && (open[k].proc != proc ||
+                                   open[k].tid != ev.tid || open[k].fd != fd))
             k++;
         if (k == open.size())
-            open.push_back({proc, fd, ""});
+            open.push_back({proc, ev.tid, fd, ""});
         std::string text = open[k].text + ev.f[2];
         size_t start = 0, nl;
         while ((nl = text.find('\n', start)) != std::string::npos) {
-            line(proc, fd, text.substr(start, nl - start));
+            line(proc, ev.tid, fd, text.substr(start, nl - start));
             start = nl + 1;
         }
         open[k].text = text.substr(start);
@@ -412,7 +422,7 @@ drawOutput(FILE *out, const Run &run, const Look &look)
             open.erase(open.begin() + (long)k);
     }
     for (const Partial &p : open)
-        line(p.proc, p.fd, p.text + " (no line end)");
+        line(p.proc, p.tid, p.fd, p.text + " (no line end)");
     if (lost > 0)
         fprintf(out,
                 "%*s (%lld bytes more were written; the record keeps "

@@ -1,14 +1,17 @@
 // The record of a run, as spawndraw's tracer writes it and its drawing reads
 // it: one event a line, tab-separated, SEQ TIME_US PID KIND DETAIL..., under
-// a header line naming the format. The same text is the --events file and
-// what --from reads, so that a recorded run draws as it did live.
+// a header line naming the format. PID is PID/TID for an event of a thread
+// other than the process's first (version 2; version 1 has no threads'). The
+// same text is the --events file and what --from reads, so that a recorded run
+// draws as it did live.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-inline const char eventsHeader[] = "spawndraw-events\t1";
+inline const char eventsHeader[] = "spawndraw-events\t2";
+inline const char eventsHeaderOne[] = "spawndraw-events\t1";
 
 // Bounds of a run's record: past them, details are counted, not kept.
 enum {
@@ -79,6 +82,7 @@ struct Event {
     long seq;
     long long us;
     int pid;
+    int tid = 0; // the thread's, where it isn't the process's first; or 0
     std::string kind;
     std::vector<std::string> f;
 };

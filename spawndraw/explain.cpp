@@ -106,6 +106,8 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
             f[k] = printable(f[k], false);
     int i = run.procOf[(size_t)e];
     std::string p = std::to_string(ev.pid), pn = who(run, i, names);
+    if (ev.tid != 0) // one of its threads
+        pn.insert(pn.size() - 1, ", thread " + std::to_string(ev.tid));
     if (ev.kind == "begin") {
         std::string s = "spawndraw (" + p + ") follows every process of " +
                         argumentsText(run.argv, (long)run.argv.size());

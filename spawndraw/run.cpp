@@ -110,10 +110,17 @@ parseLine(char *line, Event *e)
     if (end != parts[1] + lens[1] || lens[1] == 0 || errno != 0 || e->us < 0 ||
         e->us > MAX_US)
         return false;
-    long pid = strtol(parts[2], &end, 10);
+    long pid = strtol(parts[2], &end, 10), tid = 0;
+    if (*end == '/' && end < parts[2] + lens[2]) {
+        const char *t = end + 1;
+        tid = strtol(t, &end, 10);
+        if (end == t || tid <= 0 || tid > INT_MAX)
+            return false;
+    }
     if (end != parts[2] + lens[2] || lens[2] == 0 || pid < 0 || pid > INT_MAX)
         return false;
     e->pid = (int)pid;
+    e->tid = (int)tid;
     e->kind.assign(parts[3], lens[3]);
     e->f.resize(parts.size() - 4);
     for (size_t i = 4; i < parts.size(); i++)
@@ -296,11 +303,12 @@ readRun(FILE *in, const char *name, Run *run)
         if (line[n - 1] == '\n')
             line[--n] = '\0';
         if (lineNo == 1) {
-            if (strcmp(line, eventsHeader) != 0) {
+            if (strcmp(line, eventsHeader) != 0 &&
+                strcmp(line, eventsHeaderOne) != 0) {
                 fprintf(stderr,
                         "spawndraw: %s: not a record of spawndraw's "
                         "(its first line is not \"spawndraw-events\" and "
-                        "version 1)\n",
+                        "version 1 or 2)\n",
                         name);
                 ok = false;
                 break;

@@ -146,6 +146,7 @@ nowUs()
 }
 
 static SharedRecord *shared;
+static pid_t actor; // the thread whose stop is being handled, or 0
 
 SharedRecord *
 shareRecord()
@@ -211,8 +212,14 @@ event(pid_t pid, const char *kind, bool always = false)
         }
         return false;
     }
-    snprintf(head, sizeof head, "%ld\t%lld\t%d\t%s", ++seq, nowUs(), (int)pid,
-             kind);
+    // What a thread other than the first does is its own line of events.
+    auto by = actor != 0 && actor != pid ? tasks.find(actor) : tasks.end();
+    if (by != tasks.end() && by->second.tgid == pid)
+        snprintf(head, sizeof head, "%ld\t%lld\t%d/%d\t%s", ++seq, nowUs(),
+                 (int)pid, (int)actor, kind);
+    else
+        snprintf(head, sizeof head, "%ld\t%lld\t%d\t%s", ++seq, nowUs(),
+                 (int)pid, kind);
     pending = head;
     return true;
 }
@@ -1536,10 +1543,13 @@ traceRun(char *argv[], bool waitOrphans, int out, SharedRecord *into)
                 continue;
             break; // ECHILD: nothing left to follow
         }
-        if (WIFSTOPPED(status))
+        if (WIFSTOPPED(status)) {
+            actor = tid;
             onStop(tid, status);
-        else if (WIFEXITED(status) || WIFSIGNALED(status))
+            actor = 0;
+        } else if (WIFEXITED(status) || WIFSIGNALED(status)) {
             onEnd(tid, status);
+        }
         if (!heldTids.empty()) {
             releaseHeld();
             askMakers(false);

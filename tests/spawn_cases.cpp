@@ -18,6 +18,7 @@
 //        spawn_cases int80          a write, then an exec of echo, made
 //                                   through the 32-bit ABI
 //        spawn_cases traceme        asks to be traced
+//        spawn_cases two-threads    its first thread writes A, a second B
 
 #include <cerrno>
 #include <csignal>
@@ -199,6 +200,17 @@ main(int argc, char *argv[])
                      : "a"(11), "b"(low + 16), "c"(args), "d"(0)
                      : "memory", "r8", "r9", "r10", "r11");
         return 1;
+    } else if (strcmp(argv[1], "two-threads") == 0) {
+        pthread_t t;
+        pthread_create(
+            &t, nullptr,
+            [](void *) -> void * {
+                (void)!write(1, "B\n", 2);
+                return nullptr;
+            },
+            nullptr);
+        (void)!write(1, "A\n", 2);
+        pthread_join(t, nullptr);
     } else if (strcmp(argv[1], "traceme") == 0) {
         long r = ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
         printf("traceme: %s\n", r == 0 ? "yes" : strerrorname_np(errno));

@@ -128,3 +128,10 @@ test("the count is every order a brute force finds, on random small runs", () =>
                      lines.join("; "));
   }
 });
+
+test("two threads of one process: two lines of events, two orders", () => {
+  const x = run("11 thread 12", "11/12 write 1 2 B\\x0a", "11 write 1 2 A\\x0a", "11 exit exited 0");
+  assert.deepEqual(countOrders(x.clocks), {count: 2, exact: true});
+  const y = run("11 write 1 2 A\\x0a", "11 thread 12", "11/12 write 1 2 B\\x0a", "11 exit exited 0");
+  assert.deepEqual(countOrders(y.clocks), {count: 1, exact: true});
+});

@@ -74,9 +74,11 @@ INSTANTIATE_TEST_SUITE_P(
     Records, BadRecord,
     testing::Values(
         Bad{"empty", "", "spawndraw: run.txt: empty\n"},
-        Bad{"other_format", "spawndraw-events\t2\n",
+        Bad{"other_format", "spawndraw-events\t3\n",
             "spawndraw: run.txt: not a record of spawndraw's (its first line "
-            "is not \"spawndraw-events\" and version 1)\n"},
+            "is not \"spawndraw-events\" and version 1 or 2)\n"},
+        Bad{"bad_thread", std::string(head) + "3\t9\t11/x\texit\texited\t0\n",
+            "spawndraw: run.txt: line 4: not an event\n"},
         Bad{"bad_escape", std::string(head) + "3\t9\t11\twrite\t1\t1\t\\xZ1\n",
             "spawndraw: run.txt: line 4: not an event\n"},
         Bad{"missing_fields", std::string(head) + "3\t9\t11\texec\t/bin/x\n",
@@ -111,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
 // none.
 TEST_F(InDir, ABadRecordMakesNoPage)
 {
-    writeFile(dir + "/run.txt", "spawndraw-events\t2\n");
+    writeFile(dir + "/run.txt", "spawndraw-events\t3\n");
     writeFile(dir + "/old.html", "old");
     Result r =
         run({SPAWNDRAW, "--from", "run.txt", "--html", "old.html"}, "", dir);
@@ -196,6 +198,7 @@ TEST_F(InDir, TheLatestTimesDrawWithoutOverflow)
 struct Ev {
     long seq;
     int pid;
+    std::string who; // PID, or PID/TID for a thread's
     std::string kind;
     std::vector<std::string> f;
 };
@@ -233,7 +236,7 @@ record(const std::string &path)
         if (parts.size() < 4)
             continue;
         evs.push_back(
-            {std::stol(parts[0]), std::stoi(parts[2]), parts[3],
+            {std::stol(parts[0]), std::stoi(parts[2]), parts[2], parts[3],
              std::vector<std::string>(parts.begin() + 4, parts.end())});
     }
     return evs;
@@ -476,6 +479,20 @@ TEST_F(Traced, FollowsWhatATracerCanGetWrong)
     EXPECT_EQ(nullptr, find(evs, "adopted"));
     EXPECT_NE(nullptr, find(evs, "reaped", std::stoi(sibling->f[0]),
                             std::to_string(command)));
+
+    // A second thread's write is its own, named in the drawing.
+    r = traced({SPAWN_CASES, "two-threads"});
+    command = std::stoi(find(evs, "fork")->f[0]);
+    const Ev *b = find(evs, "write", command);
+    for (const Ev &e : evs)
+        if (e.kind == "write" && e.f[2] == "B\n")
+            b = &e;
+    ASSERT_NE(nullptr, b);
+    std::string thread = find(evs, "thread", command)->f[0];
+    EXPECT_EQ(std::to_string(command) + "/" + thread, b->who);
+    EXPECT_NE(std::string::npos,
+              r.err.find(std::to_string(command) + "/" + thread + " │ B\n"))
+        << r.err;
 
     // A ptrace of its own is refused, and the record says why.
     r = traced({SPAWN_CASES, "traceme"});

@@ -26,10 +26,12 @@ function raise(to, from) {
 // writer, how many of its writes had to come before it.
 export function writeClocks(run) {
   const {events, procs, procOf} = run;
+  // A line of events is a process, or one of its threads: "i" or "i/tid".
+  const lineOf = (e) => (events[e].tid ? `${procOf[e]}/${events[e].tid}` : `${procOf[e]}`);
   const writerOf = new Map(), writers = [];
   events.forEach((ev, e) => {
-    if (ev.kind === "write" && !writerOf.has(procOf[e])) {
-      writerOf.set(procOf[e], writers.length);
+    if (ev.kind === "write" && !writerOf.has(lineOf(e))) {
+      writerOf.set(lineOf(e), writers.length);
       writers.push(procOf[e]);
     }
   });
@@ -37,34 +39,53 @@ export function writeClocks(run) {
   if (writes * writers.length > CLOCK_BOUND)
     return null;
   const W = writers.length;
-  const clock = procs.map(() => null);
-  const of = (i) => clock[i] ?? (clock[i] = new Int32Array(W));
-  const atEnd = new Map(), written = procs.map(() => 0), done = [];
+  const clock = new Map(), linesOf = procs.map(() => []);
+  const of = (line, i) => {
+    if (!clock.has(line)) {
+      clock.set(line, new Int32Array(W));
+      linesOf[i].push(line);
+    }
+    return clock.get(line);
+  };
+  const atEnd = new Map(), written = new Map(), done = [];
   const released = new Set(), made = new Map();
   procs.forEach((q, k) => made.set(q.born, k));
   events.forEach((ev, e) => {
-    const i = procOf[e], p = procs[i], c = of(i);
+    const i = procOf[e], p = procs[i], c = of(lineOf(e), i);
     if (ev.kind === "fork") {
       const child = made.get(e);
-      if (child !== undefined)
-        clock[child] = Int32Array.from(c);
+      if (child !== undefined) {
+        clock.set(`${child}`, Int32Array.from(c));
+        linesOf[child].push(`${child}`);
+      }
+    } else if (ev.kind === "thread") {
+      // What the creator did before comes before all the thread does.
+      const line = `${i}/${Number(ev.f[0])}`;
+      clock.set(line, Int32Array.from(c));
+      linesOf[i].push(line);
     } else if (ev.kind === "waited" && Number(ev.f[0]) > 0) {
       const child = p.children.find((k) => procs[k].pid === Number(ev.f[0]) &&
                                     atEnd.has(k) && procs[k].ended < e);
       if (child !== undefined)
         raise(c, atEnd.get(child));
     } else if (ev.kind === "write") {
-      const w = writerOf.get(i);
-      c[w] = ++written[i];
-      done.push({event: e, proc: i, writer: w, index: written[i] - 1, clock: Int32Array.from(c)});
+      const w = writerOf.get(lineOf(e));
+      const n = (written.get(w) ?? 0) + 1;
+      written.set(w, n);
+      c[w] = n;
+      done.push({event: e, proc: i, writer: w, index: n - 1, clock: Int32Array.from(c)});
     }
+    // A process ends once all its threads have: its end knows what each did.
+    if (ev.kind === "exit")
+      for (const line of linesOf[i])
+        raise(c, clock.get(line));
     if (ev.kind === "exit")
       atEnd.set(i, Int32Array.from(c));
     // A vforked child's exec or end lets its parent go on.
     if ((ev.kind === "exec" || ev.kind === "exit") && p.vfork && !released.has(i) &&
         p.parent >= 0) {
       released.add(i);
-      raise(of(p.parent), c);
+      raise(of(`${p.parent}`, p.parent), c);
     }
   });
   return {writers, writes: done};

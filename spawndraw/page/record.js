@@ -16,7 +16,9 @@ export function readRecord(text) {
     const parts = line.split("\t");
     if (parts.length < 4 || !/^\d+$/.test(parts[0]))
       continue;
-    events.push({seq: Number(parts[0]), us: Number(parts[1]), pid: Number(parts[2]),
+    // PID/TID for what a thread other than the first did.
+    const [pid, tid] = parts[2].split("/").map(Number);
+    events.push({seq: Number(parts[0]), us: Number(parts[1]), pid, tid: tid ?? 0,
                  kind: parts[3], f: parts.slice(4).map(unescape)});
   }
   return events;
