@@ -494,6 +494,14 @@ TEST_F(Traced, FollowsWhatATracerCanGetWrong)
               r.err.find(std::to_string(command) + "/" + thread + " │ B\n"))
         << r.err;
 
+    // A signal that a process sent names its sender.
+    r = traced({"/bin/sh", "-c", "sleep 5 & kill -TERM $!; wait $!"});
+    command = std::stoi(find(evs, "fork")->f[0]);
+    const Ev *term = find(evs, "signal", -1, "SIGTERM");
+    ASSERT_NE(nullptr, term);
+    EXPECT_EQ((std::vector<std::string>{"SIGTERM", std::to_string(command)}),
+              term->f);
+
     // A ptrace of its own is refused, and the record says why.
     r = traced({SPAWN_CASES, "traceme"});
     EXPECT_EQ("traceme: EPERM\n", r.out);

@@ -14,7 +14,7 @@ export function outputLines(run) {
   run.events.forEach((ev, e) => {
     if (ev.kind !== "write")
       return;
-    const key = `${run.procOf[e]} ${ev.f[0]}`;
+    const key = `${run.procOf[e]} ${ev.f[0]} ${ev.tid ?? 0}`;
     const text = (open.get(key) ?? "") + ev.f[2];
     const parts = text.split("\n");
     open.set(key, parts.pop());
@@ -59,6 +59,19 @@ export function lineElement(run, line, pids) {
 
 let lines = null, shownCount = 0;
 
+// How many of the lines had been written by event k, that one's included.
+export function linesUpTo(lines, k) {
+  let lo = 0, hi = lines.length;
+  while (lo < hi) {
+    const mid = (lo + hi) >> 1;
+    if (lines[mid].event <= k)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
 // Shows the lines written up to event k.
 export function showOutput(run, k) {
   const list = $("lines");
@@ -73,15 +86,7 @@ export function showOutput(run, k) {
     shownCount = 0;
     $("noOutput").hidden = lines.length > 0;
   }
-  let count = 0, lo = 0, hi = lines.length;
-  while (lo < hi) {
-    const mid = (lo + hi) >> 1;
-    if (lines[mid].event <= k)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  count = lo;
+  const count = linesUpTo(lines, k);
   const items = list.children;
   for (let i = Math.min(count, shownCount); i < Math.max(count, shownCount); i++)
     items[i].hidden = i >= count;
