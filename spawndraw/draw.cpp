@@ -180,7 +180,7 @@ fate(const Run &run, const Proc &p)
         return s + ", reaped by the kernel at once (its parent " +
                (p.reapedWhy == "SA_NOCLDWAIT" ? "set SA_NOCLDWAIT)"
                                               : "ignores SIGCHLD)");
-    if (!followed(run, p.reaper))
+    if (!followed(run, p.reaper) || !p.zombie)
         return s + ", reaped by " + std::to_string(p.reaper);
     return s + ", reaped by " + std::to_string(p.reaper) + " after " +
            duration(reap.us - end.us) + " as a zombie";

@@ -199,13 +199,18 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
             return pn + " receives " + f[0] + " from " + f[1];
         return pn + " receives " + f[0] + " from the kernel";
     }
-    if (ev.kind == "exit")
+    if (ev.kind == "exit") {
+        const Proc &c = run.procs[(size_t)i];
+        if (!c.zombie && c.parent >= 0)
+            return pn + " ends: " + statusText(f, 0) + ". Its parent is " +
+                   "waiting for it, and collects it at once";
         return pn + " ends: " + statusText(f, 0) +
                ". Until its parent collects it, it is a zombie";
+    }
     if (ev.kind == "reaped") {
         const Proc &c = run.procs[(size_t)i];
         std::string after =
-            c.ended >= 0 && followed(run, atoi(f[0].c_str()))
+            c.ended >= 0 && c.zombie && followed(run, atoi(f[0].c_str()))
                 ? ", after " +
                       duration(ev.us - run.events[(size_t)c.ended].us) +
                       " as a zombie"

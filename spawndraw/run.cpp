@@ -269,8 +269,20 @@ apply(Run *run, std::unordered_map<int, int> *current, int e)
         p->argv.assign(f.begin() + 3, f.end());
     } else if (ev.kind == "execfail") {
         p->failedExecs++;
+    } else if (ev.kind == "wait") {
+        bool polls = f.size() > 1 && f[1] == "nohang";
+        p->waitingFor = polls ? "" : f[0];
+    } else if (ev.kind == "waited") {
+        p->waitingFor.clear();
     } else if (ev.kind == "exit") {
         p->ended = e;
+        // spawndraw's own process waits for the command all along.
+        const std::string &w = p->parent >= 0
+                                   ? run->procs[(size_t)p->parent].waitingFor
+                                   : std::string();
+        p->zombie = p->parent != run->root && w != "any" &&
+                    w.compare(0, 5, "group") != 0 &&
+                    w != std::to_string(p->pid);
         p->ending = (f[0] == "killed" ? "killed by " : f[0] + " ") + f[1];
         if (f.size() > 2)
             p->ending += " (core dumped)";

@@ -29,6 +29,12 @@ struct Proc {
     bool adopterIsInit = true;
     bool running = false;      // still running when spawndraw stopped waiting
     bool ptraceDenied = false; // its own ptrace refused, since it is ours
+    // Its last wait, while it sleeps in it: whom it is for ("any", a pid,
+    // "group..."), or empty.
+    std::string waitingFor;
+    // Its parent wasn't waiting for it when it ended: it was a zombie
+    // until collected, not collected at once.
+    bool zombie = false;
 };
 
 struct Run {

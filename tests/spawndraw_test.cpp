@@ -186,8 +186,9 @@ TEST_F(InDir, HostileBytesAreShownAsThePageShowsThem)
 TEST_F(InDir, TheLatestTimesDrawWithoutOverflow)
 {
     writeFile(dir + "/run.txt", std::string(head) +
-                                    "3\t0\t11\texit\texited\t0\n"
-                                    "4\t1000000000000000\t11\treaped\t10\n");
+                                    "3\t0\t11\tfork\t12\n"
+                                    "4\t0\t12\texit\texited\t0\n"
+                                    "5\t1000000000000000\t12\treaped\t11\n");
     Result r = run({SPAWNDRAW, "--from", "run.txt", "--explain"}, "", dir);
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_NE(std::string::npos, r.out.find("after 1000000000.00 s")) << r.out;

@@ -68,8 +68,17 @@ export function buildRun(events) {
       p.argv = f.slice(3);
     } else if (ev.kind === "execfail") {
       p.failed++;
+    } else if (ev.kind === "wait") {
+      p.waitingFor = f[1] === "nohang" ? "" : f[0];
+    } else if (ev.kind === "waited") {
+      p.waitingFor = "";
     } else if (ev.kind === "exit") {
       p.ended = e;
+      // A zombie only where its parent wasn't waiting for it as it ended;
+      // spawndraw's own process waits for the command all along.
+      const w = p.parent >= 0 ? procs[p.parent].waitingFor ?? "" : "";
+      p.zombie = p.parent !== root && w !== "any" && !w.startsWith("group") &&
+        w !== String(p.pid);
       p.ending = statusText(f, 0);
     } else if (ev.kind === "reaped") {
       p.reaped = e;

@@ -8,6 +8,8 @@ export function standing(run, states, i) {
   const parent = s.adoptedBy || (p.parent >= 0 ? run.procs[p.parent].pid : 0);
   if (s.gone)
     return `${p.pid} is gone: its exit status was collected, and its pid may be used again`;
+  if (s.ended && !p.zombie)
+    return `${p.pid} has ended, and ${parent}, waiting for it, collects it at once`;
   if (s.ended)
     return `${p.pid} is a zombie: it has ended, and its exit status waits for ${parent} to collect it`;
   if (s.adoptedBy)
