@@ -28,11 +28,12 @@ export function writeClocks(run) {
   const {events, procs, procOf} = run;
   // A line of events is a process, or one of its threads: "i" or "i/tid".
   const lineOf = (e) => (events[e].tid ? `${procOf[e]}/${events[e].tid}` : `${procOf[e]}`);
-  const writerOf = new Map(), writers = [];
+  const writerOf = new Map(), writers = [], names = [];
   events.forEach((ev, e) => {
     if (ev.kind === "write" && !writerOf.has(lineOf(e))) {
       writerOf.set(lineOf(e), writers.length);
       writers.push(procOf[e]);
+      names.push(ev.tid ? `${ev.pid}/${ev.tid}` : `${ev.pid}`);
     }
   });
   const writes = events.filter((ev) => ev.kind === "write").length;
@@ -88,7 +89,7 @@ export function writeClocks(run) {
       raise(of(`${p.parent}`, p.parent), c);
     }
   });
-  return {writers, writes: done};
+  return {writers, names, writes: done};
 }
 
 // Whether write a had to come before write b.
@@ -201,7 +202,8 @@ export function pairs(run, clocks) {
     const x = chains.get(order[k]), y = chains.get(order[k + 1]);
     const a = clocks.writers[order[k]], b = clocks.writers[order[k + 1]];
     const allBefore = before(x[x.length - 1], y[0]);
-    result.push({a, b, forced: allForced(x, y) && allForced(y, x), allBefore,
+    result.push({a, b, aName: clocks.names?.[order[k]], bName: clocks.names?.[order[k + 1]],
+                 forced: allForced(x, y) && allForced(y, x), allBefore,
                  why: allBefore ? reason(run, clocks, a, b) : null});
   }
   return result;

@@ -56,7 +56,7 @@ export function showOrders(run) {
   const list = document.createElement("ul");
   for (const pair of all) {
     const li = document.createElement("li");
-    const [a, b] = [run.procs[pair.a].pid, run.procs[pair.b].pid];
+    const [a, b] = [pair.aName ?? run.procs[pair.a].pid, pair.bName ?? run.procs[pair.b].pid];
     li.textContent = pair.allBefore ? because(run, pair) : pair.forced ?
       `${a}'s and ${b}'s lines could come only in the order they did: the forks and waits between them allowed no other` :
       `${a}'s and ${b}'s lines could have come the other way round: nothing made one wait for the other`;
