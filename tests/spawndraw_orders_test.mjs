@@ -4,7 +4,8 @@ import assert from "node:assert/strict";
 import {test} from "node:test";
 import {readRecord} from "../spawndraw/page/record.js";
 import {buildRun} from "../spawndraw/page/run.js";
-import {ORDER_BOUND, before, countOrders, otherOrder, pairs, writeClocks} from "../spawndraw/page/orders.js";
+import {ORDER_BOUND, before, countOrders, otherOrder, pairs, whereFrom, writeClocks}
+  from "../spawndraw/page/orders.js";
 
 // A run from lines of "PID KIND DETAIL...", spawndraw (pid 10) running
 // the command as 11.
@@ -134,4 +135,19 @@ test("two threads of one process: two lines of events, two orders", () => {
   assert.deepEqual(countOrders(x.clocks), {count: 2, exact: true});
   const y = run("11 write 1 2 A\\x0a", "11 thread 12", "11/12 write 1 2 B\\x0a", "11 exit exited 0");
   assert.deepEqual(countOrders(y.clocks), {count: 1, exact: true});
+});
+
+test("where a count comes from, where nothing orders the writers", () => {
+  const forks = Array.from({length: 8}, (_, k) => `11 fork ${12 + k}`);
+  const writes = Array.from({length: 8}, (_, k) => `${12 + k} write 1 2 x\\x0a`);
+  const x = run(...forks, ...writes);
+  assert.equal(whereFrom(x.clocks).text, "8 writers, nothing orders any two: 8! = 40,320");
+  assert.equal(countOrders(x.clocks).count, 40320);
+  const y = run("11 fork 12", "11 fork 13", "12 write 1 2 a\\x0a", "12 write 1 2 b\\x0a",
+                "13 write 1 2 c\\x0a");
+  assert.equal(whereFrom(y.clocks).text,
+               "2 writers of 2, 1 writes, nothing orders one's against another's: 3!/(2!·1!) = 3");
+  assert.equal(countOrders(y.clocks).count, 3);
+  const z = run("11 write 1 2 a\\x0a", "11 fork 12", "12 write 1 2 b\\x0a");
+  assert.equal(whereFrom(z.clocks), null);
 });

@@ -243,3 +243,31 @@ function reason(run, clocks, a, b) {
   }
   return null;
 }
+
+// Where a count comes from when nothing orders any writer's writes against
+// another's: {writers, lines, text}, the text "8 writers, nothing orders
+// any two: 8! = 40,320" (with each writer's count of writes where one has
+// more than one); null when something does order them.
+export function whereFrom(clocks) {
+  const counts = clocks.writers.map(() => 0);
+  for (const w of clocks.writes)
+    counts[w.writer]++;
+  const free = clocks.writes.every((w) => w.clock.every((n, d) => d === w.writer || n === 0));
+  if (!free || counts.length < 2)
+    return null;
+  const total = counts.reduce((a, b) => a + b, 0);
+  let n = 1;
+  for (let k = 2; k <= total; k++)
+    n *= k;
+  for (const c of counts)
+    for (let k = 2; k <= c; k++)
+      n /= k;
+  if (!Number.isSafeInteger(n))
+    return null;
+  const figure = n.toLocaleString("en");
+  const text = counts.every((c) => c === 1) ?
+    `${counts.length} writers, nothing orders any two: ${counts.length}! = ${figure}` :
+    `${counts.length} writers of ${counts.join(", ")} writes, nothing orders one's against ` +
+      `another's: ${total}!/(${counts.map((c) => `${c}!`).join("·")}) = ${figure}`;
+  return {writers: counts.length, lines: total, text};
+}

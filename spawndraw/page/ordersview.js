@@ -1,7 +1,8 @@
 // The section on the orders the output could have come in.
 
 import {$} from "../../common/page/dom.js";
-import {ORDER_BOUND, countOrders, leftOut, otherOrder, pairs, writeClocks} from "./orders.js";
+import {ORDER_BOUND, countOrders, leftOut, otherOrder, pairs, whereFrom, writeClocks}
+  from "./orders.js";
 import {lineElement, outputLines} from "./output.js";
 
 function para(text) {
@@ -52,18 +53,30 @@ export function showOrders(run) {
     return;
   }
   const parts = [para(countSentence(countOrders(clocks), leftOut(run)))];
+  const from = whereFrom(clocks);
+  if (from)
+    parts.push(para(`Where the count comes from: ${from.text}.`));
   const all = pairs(run, clocks);
   const list = document.createElement("ul");
-  for (const pair of all) {
+  // A few pairs in view; the rest folded, for a big run.
+  const SHOWN = 4;
+  const more = document.createElement("details");
+  const summary = document.createElement("summary");
+  summary.textContent = `${all.length - SHOWN} more pairs`;
+  const rest = document.createElement("ul");
+  more.append(summary, rest);
+  for (const [k, pair] of all.entries()) {
     const li = document.createElement("li");
     const [a, b] = [pair.aName ?? run.procs[pair.a].pid, pair.bName ?? run.procs[pair.b].pid];
     li.textContent = pair.allBefore ? because(run, pair) : pair.forced ?
       `${a}'s and ${b}'s lines could come only in the order they did: the forks and waits between them allowed no other` :
       `${a}'s and ${b}'s lines could have come the other way round: nothing made one wait for the other`;
-    list.append(li);
+    (k < SHOWN ? list : rest).append(li);
   }
   if (all.length)
     parts.push(list);
+  if (all.length > SHOWN)
+    parts.push(more);
   const other = otherOrder(clocks);
   if (other) {
     parts.push(para("One other order that was possible, the first two writes that nothing ordered swapped:"));
