@@ -5,8 +5,8 @@
 //        spawn_cases sigchld        a handler that must see SIGCHLD
 //        spawn_cases ignore-chld    SIGCHLD ignored: the child leaves no
 //                                   zombie, and wait finds no child
-//        spawn_cases zombie         a child collected a tenth of a second
-//                                   after it ended
+//        spawn_cases zombie         a child collected only once it is seen
+//                                   a zombie
 //        spawn_cases kill-forker N  N times: a child that forks, killed by
 //                                   its parent at about the time it forks
 //        spawn_cases stop-wait      a child that stops itself, seen by a
@@ -129,7 +129,17 @@ main(int argc, char *argv[])
         pid_t child = fork();
         if (child == 0)
             _exit(3);
-        usleep(100000);
+        // Collected only once /proc shows it a zombie.
+        char path[64], line[512];
+        snprintf(path, sizeof path, "/proc/%d/stat", (int)child);
+        for (bool zombie = false; !zombie;) {
+            FILE *f = fopen(path, "r");
+            zombie = f != nullptr && fgets(line, sizeof line, f) != nullptr &&
+                     strrchr(line, ')') != nullptr &&
+                     strrchr(line, ')')[2] == 'Z';
+            if (f != nullptr)
+                fclose(f);
+        }
         waitpid(child, nullptr, 0);
     } else if (strcmp(argv[1], "stop-wait") == 0) {
         pid_t child = fork();

@@ -280,6 +280,21 @@ class Traced : public InDir
         if (r.err.find("cannot trace") != std::string::npos)
             GTEST_SKIP() << "this machine refuses ptrace: " << r.err;
     }
+    // Starts spawndraw, with options, on a shell that runs a child that
+    // never ends by itself ($!), then script; returns once the script has
+    // printed "ready".
+    Running startReady(std::vector<std::string> options,
+                       const std::string &script)
+    {
+        options.insert(options.begin(), SPAWNDRAW);
+        options.insert(
+            options.end(),
+            {"/bin/sh", "-c", "sleep infinity >/dev/null & " + script});
+        Running r = start(options, "", dir);
+        char ready[6];
+        EXPECT_EQ(6, read(r.out, ready, sizeof ready));
+        return r;
+    }
     // Runs argv under spawndraw, its record in dir/run.txt.
     Result traced(std::vector<std::string> argv,
                   const std::vector<std::string> &options = {})
@@ -569,8 +584,9 @@ TEST_F(Traced, AForkThatIsNeverReportedHoldsNothing)
 // what was recorded until then is drawn.
 TEST_F(Traced, ATracerKilledIsSaid)
 {
-    Result r = traced(
-        {"/bin/sh", "-c", "echo before; kill -9 $PPID; sleep 5; echo after"});
+    Result r =
+        traced({"/bin/sh", "-c",
+                "echo before; kill -9 $PPID; kill -STOP $$; echo after"});
     EXPECT_EQ("before\n", r.out);
     EXPECT_EQ(128 + SIGKILL, r.status);
     ASSERT_FALSE(evs.empty());
@@ -608,12 +624,8 @@ TEST_F(Traced, AnOldRecordStaysUntilTheNewIsWhole)
     EXPECT_TRUE(readFile(old, &text) && text == "old record\n") << text;
     EXPECT_NE(0, access((dir + "/made").c_str(), F_OK));
 
-    Running p = start({SPAWNDRAW, "--events", "old.txt", "/bin/sh", "-c",
-                       "trap 'exit 7' TERM; echo ready; "
-                       "while :; do sleep 0.1; done"},
-                      "", dir);
-    char ready[6];
-    ASSERT_EQ(6, read(p.out, ready, sizeof ready));
+    Running p = startReady({"--events", "old.txt"},
+                           "trap 'kill $!; exit 7' TERM; echo ready; wait");
     EXPECT_TRUE(readFile(old, &text) && text == "old record\n") << text;
     kill(p.pid, SIGTERM);
     EXPECT_EQ(7, finish(p).status);
@@ -647,12 +659,8 @@ pending(pid_t pid, int sig)
 // the run as still running, and leaves it to go on.
 TEST_F(Traced, ASecondTermEndsIt)
 {
-    Running p = start({SPAWNDRAW, "--events", "run.txt", "/bin/sh", "-c",
-                       "trap '' TERM; echo ready; exec >/dev/null; "
-                       "while :; do sleep 0.1; done"},
-                      "", dir);
-    char ready[6];
-    ASSERT_EQ(6, read(p.out, ready, sizeof ready));
+    Running p = startReady({"--events", "run.txt"},
+                           "trap '' TERM; echo ready; exec >/dev/null; wait");
     kill(p.pid, SIGTERM);
     while (pending(p.pid, SIGTERM)) {
     }
@@ -689,12 +697,9 @@ TEST_F(Traced, TheThirtyTwoBitABIIsSaid)
 // command's: it answers, and its status is spawndraw's.
 TEST_F(Traced, ASignalToItReachesTheCommand)
 {
-    Running r = start({SPAWNDRAW, "/bin/sh", "-c",
-                       "trap 'echo got TERM; exit 7' TERM; echo ready; "
-                       "for i in $(seq 50); do sleep 0.2; done; echo no TERM"},
-                      "", dir);
-    char ready[6];
-    ASSERT_EQ(6, read(r.out, ready, sizeof ready));
+    Running r = startReady(
+        {}, "trap 'echo got TERM; kill $!; exit 7' TERM; echo ready; wait; "
+            "echo no TERM");
     kill(r.pid, SIGTERM);
     Result got = finish(r);
     EXPECT_EQ("got TERM\n", got.out);
