@@ -135,7 +135,6 @@ static std::unordered_map<pid_t, int> endedUnmade;
 enum { HOLD_US = 10000, HOLD_LIMIT_US = 200000 };
 static pid_t drawing; // our parent, which holds our stdout and stderr
 static bool outDevice, errDevice; // a device that is no terminal
-static volatile sig_atomic_t stopWaiting;
 
 static long long
 nowUs()
@@ -1226,6 +1225,37 @@ onEnd(pid_t tid, int status)
     }
 }
 
+static volatile sig_atomic_t stopWaiting;
+static volatile sig_atomic_t passOn; // a signal for the command, or 0
+
+// Sleeps until a traced thread stops or ends, or the drawing asks
+// something (SIGUSR1, SIGUSR2: -1, EINTR). Each stop sends us SIGCHLD:
+// with it and the asking signals held from before the last look, none can
+// come between the look and the sleep unseen.
+static pid_t
+sleepUntilStop(int *status)
+{
+    sigset_t wake, was;
+    sigemptyset(&wake);
+    for (int sig : {SIGCHLD, SIGUSR1, SIGUSR2})
+        sigaddset(&wake, sig);
+    sigprocmask(SIG_BLOCK, &wake, &was);
+    pid_t tid = 0;
+    while (tid == 0 && !stopWaiting && passOn == 0) {
+        tid = waitpid(-1, status, __WALL | WNOHANG);
+        siginfo_t si;
+        int sig = tid == 0 ? sigwaitinfo(&wake, &si) : 0;
+        if (sig == SIGUSR1)
+            stopWaiting = 1;
+        else if (sig == SIGUSR2)
+            passOn = si.si_value.sival_int;
+    }
+    sigprocmask(SIG_SETMASK, &was, nullptr);
+    if (tid == 0)
+        errno = EINTR;
+    return tid != 0 ? tid : -1;
+}
+
 // The next stop or end of a traced thread. While a run is busy, a stop
 // comes a few microseconds after the last, and waking a sleeping tracer
 // from another processor costs more than the call it reports (a write that
@@ -1260,7 +1290,7 @@ nextStop(int *status)
         releaseHeld();
         usleep(1000);
     }
-    return waitpid(-1, status, __WALL);
+    return sleepUntilStop(status);
 }
 
 static void
@@ -1268,8 +1298,6 @@ onStopWaiting(int)
 {
     stopWaiting = 1;
 }
-
-static volatile sig_atomic_t passOn; // a signal for the command, or 0
 
 static void
 onPassOn(int, siginfo_t *si, void *)
