@@ -1,0 +1,437 @@
+#include "calls.h"
+
+#include "events.h"
+#include "life.h"
+#include "run.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstddef>
+#include <cstring>
+
+#include <linux/audit.h>
+#include <linux/seccomp.h>
+#include <sys/ptrace.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+static void
+describeWait(Tracer &tr, pid_t tid, long call, const unsigned long long *a)
+{
+    Task &t = tr.tasks[tid];
+    long long who;
+    int options;
+    std::string target;
+    if (call == SYS_wait4) {
+        who = (int)a[0];
+        options = (int)a[2];
+        target = who == -1  ? "any"
+                 : who == 0 ? "group"
+                 : who < -1 ? "group=" + std::to_string(-who)
+                            : std::to_string(who);
+    } else {
+        int idtype = (int)a[0];
+        who = (int)a[1];
+        options = (int)a[3];
+        target = idtype == P_ALL   ? "any"
+                 : idtype == P_PID ? std::to_string(who)
+                 : idtype == P_PGID
+                     ? (who == 0 ? "group" : "group=" + std::to_string(who))
+                     : "pidfd=" + std::to_string(who);
+    }
+    t.waiting = true;
+    memcpy(t.waitArgs, a, sizeof t.waitArgs);
+    sayTries(tr, t.tgid);
+    if (event(tr, t.tgid, "wait")) {
+        field(tr.w, target);
+        if (options & WNOHANG)
+            field(tr.w, "nohang");
+        // What else it may return: a stop (WUNTRACED is waitid's
+        // WSTOPPED), a continue, an end it leaves to be collected later.
+        if (options & WUNTRACED)
+            field(tr.w, "stops");
+        if (options & WCONTINUED)
+            field(tr.w, "continues");
+        if (call == SYS_waitid && (options & WNOWAIT))
+            field(tr.w, "nowait");
+        endEvent(tr.w);
+    }
+}
+
+// A signal that would end the tracer, sent to it: said before it goes, for
+// with the tracer ends every process it follows, and the record with it.
+static void
+saySentToUs(Tracer &tr, pid_t tid, long call, const unsigned long long *a)
+{
+    int target = (int)a[0];
+    int sig = (int)(call == SYS_tgkill ? a[2] : a[1]);
+    bool us = call != SYS_kill ? target == (int)tr.self
+              : target > 0     ? target == (int)tr.self
+              : target == -1   ? true
+              : target == 0    ? getpgid(tid) == getpgid(0)
+                               : -target == (int)getpgid(0);
+    static const int fatal[] = {SIGKILL, SIGSEGV, SIGBUS,  SIGILL,
+                                SIGFPE,  SIGABRT, SIGTRAP, SIGSYS};
+    if (!us ||
+        std::find(std::begin(fatal), std::end(fatal), sig) == std::end(fatal))
+        return;
+    pid_t pid = tr.tasks[tid].tgid;
+    sayTries(tr, pid);
+    if (event(tr, pid, "killtracer")) {
+        field(tr.w, signalName(sig));
+        endEvent(tr.w);
+    }
+}
+
+// A traced call's entry: what it is about is read now, while the arguments
+// are as the process passed them; what it did is read at its exit.
+bool
+enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
+{
+    Task &t = tr.tasks[tid];
+    long call = (long)r.orig_rax;
+    unsigned long long a[6] = {r.rdi, r.rsi, r.rdx, r.r10, r.r8, r.r9};
+    switch (call) {
+    case SYS_write:
+    case SYS_writev:
+        if (!toOurOutput(tr.fds, t.tgid, tid, (long)a[0]))
+            return false;
+        break;
+    case SYS_execve:
+        t.path = readString(tid, a[0], PATH_MAX);
+        t.exec = readArgv(tid, a[1]);
+        t.execRead = true;
+        break;
+    case SYS_execveat:
+        t.path = readString(tid, a[1], PATH_MAX);
+        t.exec = readArgv(tid, a[2]);
+        t.execRead = true;
+        break;
+    case SYS_ptrace:
+        t.request = (long)a[0];
+        break;
+    case SYS_dup2:
+    case SYS_dup3:
+        mayChange(tr.fds, a[1]);
+        return false;
+    case SYS_close:
+        mayChange(tr.fds, a[0]);
+        return false;
+    case SYS_close_range:
+        mayChange(tr.fds, a[0]);
+        return false;
+    case SYS_rt_sigaction:
+        // SIGCHLD's: whether it asks the kernel to collect the children.
+        if (a[1] == 0 || readMemory(tid, a[1], (char *)t.action,
+                                    sizeof t.action) != sizeof t.action)
+            return false;
+        break;
+    case SYS_kill:
+    case SYS_tkill:
+    case SYS_tgkill:
+        saySentToUs(tr, tid, call, a);
+        return false;
+    case SYS_wait4:
+    case SYS_waitid:
+        // A wait that a signal interrupted and the kernel restarts is the
+        // same wait, said once.
+        if (!t.waiting || memcmp(t.waitArgs, a, sizeof t.waitArgs) != 0)
+            describeWait(tr, tid, call, a);
+        break;
+    default:
+        return false;
+    }
+    t.call = call;
+    memcpy(t.args, a, sizeof a);
+    return true;
+}
+
+static void
+sayWrite(Tracer &tr, pid_t tid, const Task &t, long long n)
+{
+    std::string bytes;
+    long long room = MAX_OUTPUT - tr.outputKept;
+    long long keep = n < room ? n : room;
+    if (keep > 0) {
+        bytes.resize((size_t)keep);
+        size_t got = 0;
+        if (t.call == SYS_write) {
+            got = readMemory(tid, t.args[1], &bytes[0], (size_t)keep);
+        } else {
+            for (unsigned long long i = 0; i < t.args[2] && got < (size_t)keep;
+                 i++) {
+                unsigned long long iov[2];
+                if (readMemory(tid, t.args[1] + i * sizeof iov, (char *)iov,
+                               sizeof iov) != sizeof iov)
+                    break;
+                size_t want = (size_t)keep - got;
+                if (iov[1] < want)
+                    want = (size_t)iov[1];
+                got += readMemory(tid, iov[0], &bytes[got], want);
+            }
+        }
+        bytes.resize(got);
+        tr.outputKept += (long long)got;
+    }
+    sayTries(tr, t.tgid);
+    if (event(tr, t.tgid, "write")) {
+        field(tr.w, (long long)t.args[0]);
+        field(tr.w, n);
+        field(tr.w, bytes);
+        endEvent(tr.w);
+    }
+}
+
+// What a wait that was given nowhere to put the status returned, as the
+// tracer saw it: the child's end, or else its last stop or continue.
+// The parent may learn of a stop before the tracer does; a wait that can't
+// return a continue returned a stop, by the last signal that stops it.
+static int
+seenStatus(Tracer &tr, pid_t child, int options)
+{
+    auto p = tr.procs.find(child);
+    if (p == tr.procs.end())
+        return 0xffff;
+    const Process &c = p->second;
+    if (c.ended)
+        return c.status;
+    int stop = W_STOPCODE(c.stopSignal != 0 ? c.stopSignal : SIGSTOP);
+    if (!(options & WCONTINUED))
+        return stop;
+    return c.changed != 0 ? c.changed : stop;
+}
+
+static void
+sayWaited(Tracer &tr, pid_t tid, Task &t, long long ret)
+{
+    if (ret >= -516 && ret <= -512)
+        return; // to be restarted: still the same wait
+    t.waiting = false;
+    int status = 0;
+    pid_t child = 0;
+    bool reaps = false;
+    if (t.call == SYS_wait4 && ret > 0) {
+        child = (pid_t)ret;
+        int st;
+        if (t.args[1] != 0 &&
+            readMemory(tid, t.args[1], (char *)&st, sizeof st) == sizeof st)
+            status = st;
+        else
+            status = seenStatus(tr, child, (int)t.args[2]);
+        reaps = WIFEXITED(status) || WIFSIGNALED(status);
+    } else if (t.call == SYS_waitid && ret == 0) {
+        siginfo_t si;
+        memset(&si, 0, sizeof si);
+        if (t.args[2] != 0)
+            readMemory(tid, t.args[2], (char *)&si, sizeof si);
+        child = si.si_pid;
+        switch (si.si_code) {
+        case CLD_EXITED:
+            status = W_EXITCODE(si.si_status, 0);
+            break;
+        case CLD_KILLED:
+        case CLD_DUMPED:
+            status = si.si_status | (si.si_code == CLD_DUMPED ? 0x80 : 0);
+            break;
+        case CLD_STOPPED:
+        case CLD_TRAPPED:
+            status = W_STOPCODE(si.si_status);
+            break;
+        default:
+            status = 0xffff;
+        }
+        reaps = (si.si_code == CLD_EXITED || si.si_code == CLD_KILLED ||
+                 si.si_code == CLD_DUMPED) &&
+                !(t.args[3] & WNOWAIT);
+    }
+    if (event(tr, t.tgid, "waited")) {
+        if (ret < 0) {
+            field(tr.w, -1);
+            field(tr.w, errnoName((int)-ret));
+        } else if (child == 0) {
+            field(tr.w, 0);
+        } else {
+            field(tr.w, child);
+            endingFields(tr.w, status);
+        }
+        endEvent(tr.w);
+    }
+    if (reaps)
+        reaped(tr, child, t.tgid);
+}
+
+// A traced call's exit.
+void
+leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
+{
+    Task &t = tr.tasks[tid];
+    long long ret = (long long)r.rax;
+    switch (t.call) {
+    case SYS_write:
+    case SYS_writev:
+        if (ret > 0)
+            sayWrite(tr, tid, t, ret);
+        break;
+    case SYS_execve:
+    case SYS_execveat:
+        if (ret < 0) {
+            Process &p = tr.procs[t.tgid];
+            p.tries++;
+            p.triedErrno = (int)-ret;
+            p.triedPath = t.path;
+            p.tried = t.exec;
+        }
+        break;
+    case SYS_wait4:
+    case SYS_waitid:
+        sayWaited(tr, tid, t, ret);
+        break;
+    case SYS_ptrace:
+        // One tracer a process: ours. Said, since the program behaves
+        // as it would under a debugger.
+        if (ret == -EPERM &&
+            (t.request == PTRACE_TRACEME || t.request == PTRACE_ATTACH ||
+             t.request == PTRACE_SEIZE) &&
+            event(tr, t.tgid, "ptracedenied")) {
+            field(tr.w, t.request == PTRACE_TRACEME  ? "PTRACE_TRACEME"
+                        : t.request == PTRACE_ATTACH ? "PTRACE_ATTACH"
+                                                     : "PTRACE_SEIZE");
+            endEvent(tr.w);
+        }
+        break;
+    case SYS_rt_sigaction:
+        if (ret == 0)
+            tr.procs[t.tgid].noChildWait = (t.action[1] & SA_NOCLDWAIT) != 0;
+        break;
+    }
+    t.call = -1;
+}
+
+// A filter's program, written with names for where it jumps: each step
+// goes on to the next, or to a label when its test holds (or fails).
+enum Label {
+    NEXT,
+    TRACE,
+    ALLOW,
+    OUT_FD,
+    NEW_FD,
+    RANGE,
+    ACTION,
+    KILL,
+    KILL_TASK,
+    I386,
+    SAY_I386,
+    LABELS
+};
+
+struct Step {
+    sock_filter op;
+    Label yes, no;
+    Label here; // a label that names this step, or NEXT
+};
+
+static Step
+load(unsigned offset, Label here = NEXT)
+{
+    return {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offset), NEXT, NEXT, here};
+}
+
+static Step
+jumpIf(unsigned value, Label yes, Label no = NEXT, Label here = NEXT)
+{
+    return {BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, 0), yes, no, here};
+}
+
+static Step
+give(unsigned action, Label here = NEXT)
+{
+    return {BPF_STMT(BPF_RET | BPF_K, action), NEXT, NEXT, here};
+}
+
+// Stops at: exec and wait of every kind; write and writev to 1 or 2; what
+// may change 1 or 2 (dup2 and dup3 to them, close of them, close_range
+// from 2 or below); a sigaction of SIGCHLD, which may have the kernel
+// collect the children; and a signal that may be sent to the tracer, whose
+// death ends the run, so that the record says who sent it.
+std::vector<sock_filter>
+filterCode(pid_t tracer)
+{
+    const unsigned nr = offsetof(seccomp_data, nr),
+                   arg0 = offsetof(seccomp_data, args[0]),
+                   arg1 = offsetof(seccomp_data, args[1]);
+    const unsigned us = (unsigned)tracer,
+                   group = (unsigned)-(int)getpgid(tracer);
+    std::vector<Step> steps = {
+        load(offsetof(seccomp_data, arch)),
+        jumpIf(AUDIT_ARCH_X86_64, NEXT, I386),
+        load(nr),
+        jumpIf(SYS_execve, TRACE),
+        jumpIf(SYS_execveat, TRACE),
+        jumpIf(SYS_wait4, TRACE),
+        jumpIf(SYS_waitid, TRACE),
+        jumpIf(SYS_write, OUT_FD),
+        jumpIf(SYS_writev, OUT_FD),
+        jumpIf(SYS_close, OUT_FD),
+        jumpIf(SYS_dup2, NEW_FD),
+        jumpIf(SYS_dup3, NEW_FD),
+        jumpIf(SYS_close_range, RANGE),
+        jumpIf(SYS_rt_sigaction, ACTION),
+        jumpIf(SYS_ptrace, TRACE),
+        jumpIf(SYS_kill, KILL),
+        jumpIf(SYS_tkill, KILL_TASK),
+        jumpIf(SYS_tgkill, KILL_TASK),
+        give(SECCOMP_RET_ALLOW),
+        load(arg0, OUT_FD),
+        jumpIf(1, TRACE),
+        jumpIf(2, TRACE, ALLOW),
+        load(arg1, NEW_FD),
+        jumpIf(1, TRACE),
+        jumpIf(2, TRACE, ALLOW),
+        load(arg0, RANGE),
+        {BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, 0, 0), ALLOW, TRACE, NEXT},
+        load(arg0, ACTION),
+        jumpIf(SIGCHLD, TRACE, ALLOW),
+        // kill: to the tracer, its group, the caller's group, or all
+        load(arg0, KILL),
+        jumpIf(us, TRACE),
+        jumpIf(group, TRACE),
+        jumpIf(0, TRACE),
+        jumpIf((unsigned)-1, TRACE, ALLOW),
+        load(arg0, KILL_TASK),
+        jumpIf(us, TRACE, ALLOW),
+        // The 32-bit ABI's exec, write, writev, waitpid, wait4, waitid
+        jumpIf(AUDIT_ARCH_I386, NEXT, ALLOW, I386),
+        load(nr),
+        jumpIf(11, SAY_I386),
+        jumpIf(358, SAY_I386),
+        jumpIf(4, SAY_I386),
+        jumpIf(146, SAY_I386),
+        jumpIf(7, SAY_I386),
+        jumpIf(114, SAY_I386),
+        jumpIf(284, SAY_I386, ALLOW),
+        give(SECCOMP_RET_TRACE | THIRTY_TWO, SAY_I386),
+        give(SECCOMP_RET_TRACE, TRACE),
+        give(SECCOMP_RET_ALLOW, ALLOW),
+    };
+    size_t at[LABELS] = {};
+    for (size_t i = 0; i < steps.size(); i++)
+        if (steps[i].here != NEXT)
+            at[steps[i].here] = i;
+    std::vector<sock_filter> code;
+    for (size_t i = 0; i < steps.size(); i++) {
+        sock_filter op = steps[i].op;
+        if (BPF_CLASS(op.code) == BPF_JMP) {
+            op.jt = steps[i].yes == NEXT
+                        ? 0
+                        : (unsigned char)(at[steps[i].yes] - i - 1);
+            op.jf = steps[i].no == NEXT
+                        ? 0
+                        : (unsigned char)(at[steps[i].no] - i - 1);
+        }
+        code.push_back(op);
+    }
+    return code;
+}

@@ -1,0 +1,24 @@
+// The system calls the record needs, decoded: which ones stop the run (the
+// seccomp filter), what each is about at its entry, and what it did at its
+// exit.
+#pragma once
+
+#include "tracer.h"
+
+#include <linux/filter.h>
+#include <sys/user.h>
+#include <vector>
+
+// What the filter says of a call of the 32-bit ABI that it stops.
+enum { THIRTY_TWO = 1 };
+
+// The filter's program, for a run traced by tracer.
+std::vector<sock_filter> filterCode(pid_t tracer);
+
+// A traced call's entry: what it is about is read now, while the arguments
+// are as the process passed them. False for a call of no interest, whose
+// exit need not stop.
+bool enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r);
+
+// A traced call's exit.
+void leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r);

@@ -1,0 +1,35 @@
+// Reading a traced process: its memory, while it is stopped, and what /proc
+// tells of it. Nothing here writes the record or keeps state.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// An exec's arguments: their count, and as many as fit the bound.
+struct Arguments {
+    std::vector<std::string> argv;
+    long argc = 0;
+};
+
+// Reads up to n bytes at addr; returns how many it could.
+size_t readMemory(pid_t tid, unsigned long long addr, char *to, size_t n);
+
+// A NUL-ended string of at most max bytes.
+std::string readString(pid_t tid, unsigned long long addr, size_t max);
+
+// The argument vector at addr.
+Arguments readArgv(pid_t tid, unsigned long long addr);
+
+// What a process runs since its exec, as /proc says: its program's path
+// ("?" where it can't tell), and its arguments.
+std::string readProgram(pid_t tid, Arguments *args);
+
+// The parent /proc names for pid; 0 where it can't tell (pid is gone).
+pid_t readParent(pid_t pid);
+
+// A task's process (its thread group) and that process's parent.
+void readIds(pid_t tid, pid_t *tgid, pid_t *ppid);
+
+// Whether pid ignores SIGCHLD.
+bool ignoresChildren(pid_t pid);
