@@ -361,68 +361,77 @@ drawTimeline(FILE *out, const Run &run, const Look &look)
     }
 }
 
-void
-drawOutput(FILE *out, const Run &run, const Look &look)
+std::vector<OutputLine>
+outputLines(const Run &run)
 {
     // A line is its writer's: a process, or one of its threads, and a
     // stream.
-    struct Partial {
-        int proc, tid, fd;
-        std::string text;
-    };
-    std::vector<Partial> open;
-    auto nameOf = [&](int proc, int tid) {
-        std::string s = std::to_string(run.procs[(size_t)proc].pid);
-        return tid != 0 ? s + "/" + std::to_string(tid) : s;
-    };
-    int label = 0;
-    for (const Proc &p : run.procs)
-        label = std::max(label, (int)std::to_string(p.pid).size());
-    for (size_t e = 0; e < run.events.size(); e++)
-        if (run.events[e].kind == "write")
-            label = std::max(
-                label, (int)nameOf(run.procOf[e], run.events[e].tid).size());
-    bool any = false;
-    auto line = [&](int proc, int tid, int fd, const std::string &text) {
-        if (!any) {
-            paint(out, look, BOLD,
-                  "== the output, each line after the pid "
-                  "that wrote it (! for standard error)");
-            fputc('\n', out);
-            any = true;
-        }
-        // Each line from the colour the terminal starts with.
-        fprintf(out, "%s%*s %s ", look.colour ? PLAIN : "", label,
-                nameOf(proc, tid).c_str(), fd == 2 ? "!" : "│");
-        fputs(printable(text, true).c_str(), out);
-        fputc('\n', out);
-    };
-    long long lost = 0;
+    std::vector<OutputLine> lines, open;
     for (size_t e = 0; e < run.events.size(); e++) {
         const Event &ev = run.events[e];
         if (ev.kind != "write")
             continue;
         int fd = atoi(ev.f[0].c_str());
         int proc = run.procOf[e];
-        lost += atoll(ev.f[1].c_str()) - (long long)ev.f[2].size();
         size_t k = 0;
         while (k < open.size() && (open[k].proc != proc ||
                                    open[k].tid != ev.tid || open[k].fd != fd))
             k++;
         if (k == open.size())
-            open.push_back({proc, ev.tid, fd, ""});
+            open.push_back({(int)e, proc, ev.tid, fd, "", false});
         std::string text = open[k].text + ev.f[2];
         size_t start = 0, nl;
         while ((nl = text.find('\n', start)) != std::string::npos) {
-            line(proc, ev.tid, fd, text.substr(start, nl - start));
+            lines.push_back({(int)e, proc, ev.tid, fd,
+                             text.substr(start, nl - start), false});
             start = nl + 1;
         }
         open[k].text = text.substr(start);
         if (open[k].text.empty())
             open.erase(open.begin() + (long)k);
     }
-    for (const Partial &p : open)
-        line(p.proc, p.tid, p.fd, p.text + " (no line end)");
+    for (OutputLine &p : open) {
+        p.event = (int)run.events.size() - 1;
+        p.cut = true;
+        lines.push_back(p);
+    }
+    return lines;
+}
+
+void
+drawOutput(FILE *out, const Run &run, const Look &look)
+{
+    std::vector<OutputLine> lines = outputLines(run);
+    if (lines.empty())
+        return;
+    auto nameOf = [&](int proc, int tid) {
+        std::string s = std::to_string(run.procs[(size_t)proc].pid);
+        return tid != 0 ? s + "/" + std::to_string(tid) : s;
+    };
+    int label = 0;
+    long long lost = 0;
+    for (const Proc &p : run.procs)
+        label = std::max(label, (int)std::to_string(p.pid).size());
+    for (size_t e = 0; e < run.events.size(); e++)
+        if (run.events[e].kind == "write") {
+            label = std::max(
+                label, (int)nameOf(run.procOf[e], run.events[e].tid).size());
+            lost += atoll(run.events[e].f[1].c_str()) -
+                    (long long)run.events[e].f[2].size();
+        }
+    paint(out, look, BOLD,
+          "== the output, each line after the pid "
+          "that wrote it (! for standard error)");
+    fputc('\n', out);
+    for (const OutputLine &l : lines) {
+        // Each line from the colour the terminal starts with.
+        fprintf(out, "%s%*s %s ", look.colour ? PLAIN : "", label,
+                nameOf(l.proc, l.tid).c_str(), l.fd == 2 ? "!" : "│");
+        fputs(
+            printable(l.cut ? l.text + " (no line end)" : l.text, true).c_str(),
+            out);
+        fputc('\n', out);
+    }
     if (lost > 0)
         fprintf(out,
                 "%*s (%lld bytes more were written; the record keeps "

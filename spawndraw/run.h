@@ -83,6 +83,17 @@ std::string printable(const std::string &s, bool keepTabs);
 // waits the record holds, so that its collecting a child has a time.
 bool followed(const Run &run, int pid);
 
+// A line of the output: the write that ended it (the last event, for one
+// cut short at the end), its writer and stream, and its bytes.
+struct OutputLine {
+    int event, proc, tid, fd;
+    std::string text;
+    bool cut; // the run ended before its line end
+};
+
+// The lines of the output, in the order their ends were written.
+std::vector<OutputLine> outputLines(const Run &run);
+
 // The drawings, in the order the terminal shows them.
 void drawTree(FILE *out, const Run &run, const Look &look);
 void drawTimeline(FILE *out, const Run &run, const Look &look);
