@@ -10,8 +10,10 @@
 #include <csignal>
 #include <cstddef>
 #include <cstring>
+#include <sched.h>
 
 #include <linux/audit.h>
+#include <linux/futex.h>
 #include <linux/seccomp.h>
 #include <sys/ptrace.h>
 #include <sys/syscall.h>
@@ -86,6 +88,21 @@ saySentToUs(Tracer &tr, pid_t tid, long call, const unsigned long long *a)
     }
 }
 
+unsigned long long
+idWordOf(pid_t tid)
+{
+    struct user_regs_struct r;
+    if (ptrace(PTRACE_GETREGS, tid, 0, &r) != 0)
+        return 0;
+    if (r.orig_rax == SYS_clone)
+        return (r.rdi & CLONE_CHILD_CLEARTID) ? r.r10 : 0;
+    unsigned long long args[3]; // clone3's: flags, pidfd, child_tid
+    if (r.orig_rax != SYS_clone3 ||
+        readMemory(tid, r.rdi, (char *)args, sizeof args) != sizeof args)
+        return 0;
+    return (args[0] & CLONE_CHILD_CLEARTID) ? args[2] : 0;
+}
+
 // A traced call's entry: what it is about is read now, while the arguments
 // are as the process passed them; what it did is read at its exit.
 bool
@@ -134,6 +151,13 @@ enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
     case SYS_tgkill:
         saySentToUs(tr, tid, call, a);
         return false;
+    case SYS_futex: {
+        // A wait on a thread's id word: a join, once the word is cleared.
+        const auto &words = tr.procs[t.tgid].idWords;
+        if (words.find(a[0]) == words.end())
+            return false;
+        break;
+    }
     case SYS_wait4:
     case SYS_waitid:
         // A wait that a signal interrupted and the kernel restarts is the
@@ -302,6 +326,22 @@ leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
             endEvent(tr.w);
         }
         break;
+    case SYS_futex: {
+        // However the wait ended, a cleared word says the thread is done.
+        auto &words = tr.procs[t.tgid].idWords;
+        auto w = words.find(t.args[0]);
+        unsigned id = 1;
+        if (w == words.end() ||
+            readMemory(tid, t.args[0], (char *)&id, sizeof id) != sizeof id ||
+            id != 0)
+            break;
+        if (event(tr, t.tgid, "joined")) {
+            field(tr.w, w->second);
+            endEvent(tr.w);
+        }
+        words.erase(w);
+        break;
+    }
     case SYS_rt_sigaction:
         if (ret == 0)
             tr.procs[t.tgid].noChildWait = (t.action[1] & SA_NOCLDWAIT) != 0;
@@ -322,6 +362,7 @@ enum Label {
     ACTION,
     KILL,
     KILL_TASK,
+    FUTEX,
     I386,
     SAY_I386,
     LABELS
@@ -354,8 +395,9 @@ give(unsigned action, Label here = NEXT)
 // Stops at: exec and wait of every kind; write and writev to 1 or 2; what
 // may change 1 or 2 (dup2 and dup3 to them, close of them, close_range
 // from 2 or below); a sigaction of SIGCHLD, which may have the kernel
-// collect the children; and a signal that may be sent to the tracer, whose
-// death ends the run, so that the record says who sent it.
+// collect the children; a signal that may be sent to the tracer, whose
+// death ends the run, so that the record says who sent it; and a futex
+// wait, which may be a join of a thread.
 std::vector<sock_filter>
 filterCode(pid_t tracer)
 {
@@ -383,6 +425,7 @@ filterCode(pid_t tracer)
         jumpIf(SYS_kill, KILL),
         jumpIf(SYS_tkill, KILL_TASK),
         jumpIf(SYS_tgkill, KILL_TASK),
+        jumpIf(SYS_futex, FUTEX),
         give(SECCOMP_RET_ALLOW),
         load(arg0, OUT_FD),
         jumpIf(1, TRACE),
@@ -402,6 +445,12 @@ filterCode(pid_t tracer)
         jumpIf((unsigned)-1, TRACE, ALLOW),
         load(arg0, KILL_TASK),
         jumpIf(us, TRACE, ALLOW),
+        // futex: FUTEX_WAIT and FUTEX_WAIT_BITSET, whatever their flags
+        load(arg1, FUTEX),
+        {BPF_STMT(BPF_ALU | BPF_AND | BPF_K, (unsigned)FUTEX_CMD_MASK), NEXT,
+         NEXT, NEXT},
+        jumpIf(FUTEX_WAIT, TRACE),
+        jumpIf(FUTEX_WAIT_BITSET, TRACE, ALLOW),
         // The 32-bit ABI's exec, write, writev, waitpid, wait4, waitid
         jumpIf(AUDIT_ARCH_I386, NEXT, ALLOW, I386),
         load(nr),

@@ -259,11 +259,11 @@ mark(const Event &e)
     static const struct {
         const char *kind;
         char mark;
-    } marks[] = {{"begin", '-'},    {"fork", 'F'},      {"exec", 'E'},
-                 {"execfail", 'X'}, {"write", 'W'},     {"signal", 'S'},
-                 {"thread", 'T'},   {"wait", '['},      {"waited", ']'},
-                 {"exit", '#'},     {"reaped", 'R'},    {"adopted", 'A'},
-                 {"running", '>'},  {"killtracer", 'S'}};
+    } marks[] = {{"begin", '-'},    {"fork", 'F'},       {"exec", 'E'},
+                 {"execfail", 'X'}, {"write", 'W'},      {"signal", 'S'},
+                 {"thread", 'T'},   {"wait", '['},       {"waited", ']'},
+                 {"exit", '#'},     {"reaped", 'R'},     {"adopted", 'A'},
+                 {"running", '>'},  {"killtracer", 'S'}, {"joined", 'J'}};
     for (const auto &m : marks)
         if (e.kind == m.kind)
             return m.mark;
@@ -299,10 +299,13 @@ drawTimeline(FILE *out, const Run &run, const Look &look)
     if (run.root < 0 || run.events.empty())
         return;
     paint(out, look, BOLD, "== the timeline, one column an event");
-    fputs("\n   F forks, + is made, E execs, X exec fails, W writes, "
-          "S signal, T thread,\n   [==] waits, # ends, z zombie, R reaped, "
-          "A adopted, > still running\n",
-          out);
+    bool joins = std::any_of(run.events.begin(), run.events.end(),
+                             [](const Event &e) { return e.kind == "joined"; });
+    fprintf(out,
+            "\n   F forks, + is made, E execs, X exec fails, W writes, "
+            "S signal, T thread,%s\n   [==] waits, # ends, z zombie, R reaped, "
+            "A adopted, > still running\n",
+            joins ? " J join" : "");
     std::vector<int> order = treeOrder(run);
     int label = 0;
     for (int i : order)

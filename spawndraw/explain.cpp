@@ -234,6 +234,10 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
         return p + "'s parent has ended: " + p + " is an orphan, adopted by " +
                f[0] + (f[1] == "init" ? " (init)" : ", the nearest subreaper") +
                ", which collects it when it ends";
+    if (ev.kind == "joined")
+        return pn + " joins its thread " + f[0] + ", which has ended: all " +
+               "that " + f[0] + " did comes before what " + p +
+               " does from now on";
     if (ev.kind == "ptracedenied")
         return pn + " asks for ptrace (" + f[0] + ") and is refused " +
                "(EPERM): spawndraw traces it already, and a process has one "

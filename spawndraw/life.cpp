@@ -1,5 +1,7 @@
 #include "life.h"
 
+#include "calls.h"
+
 #include "events.h"
 #include "run.h"
 
@@ -125,6 +127,9 @@ forked(Tracer &tr, pid_t parentTid, int kind)
     auto c = tr.tasks.find(child);
     bool wasHeld = c != tr.tasks.end() && c->second.held;
     made(tr, parent, child, kind, thread);
+    unsigned long long word = thread ? idWordOf(parentTid) : 0;
+    if (word != 0)
+        tr.procs[parent].idWords[word] = child;
     // A child may stop before its parent's fork is reported; it waited for
     // it, so that nothing of it is recorded before its making.
     if (wasHeld) {
@@ -240,6 +245,7 @@ execed(Tracer &tr, pid_t tid)
     forget(tr.fds, tid); // descriptors closed at exec
     Process &p = tr.procs[tid];
     p.noChildWait = false; // an exec clears every signal's flags
+    p.idWords.clear();     // and ends every other thread
     if (event(tr, tid, "exec")) {
         field(tr.w, t.path);
         field(tr.w, p.tries);

@@ -162,6 +162,7 @@ static const Shape shapes[] = {
     {"begin", 1, {{-1, 0, 0}, {-1, 0, 0}}},
     {"killtracer", 1, {{-1, 0, 0}, {-1, 0, 0}}},
     {"ptracedenied", 1, {{-1, 0, 0}, {-1, 0, 0}}},
+    {"joined", 1, {{0, 1, PID_MAX}, {-1, 0, 0}}},
 };
 
 // Whether s is a whole number from least to most.

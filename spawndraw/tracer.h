@@ -58,6 +58,9 @@ struct Process {
     bool noChildWait = false;
     bool thirtyTwo = false; // said to make 32-bit calls
     std::vector<pid_t> children;
+    // Its threads' id words, which the kernel clears at a thread's end and
+    // a join waits on: by address, the thread.
+    std::unordered_map<unsigned long long, pid_t> idWords;
     // Exec tries that failed and have not been said: a PATH search's are
     // folded into the exec that succeeds, or said as one at the next event.
     int tries = 0;

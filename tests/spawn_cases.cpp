@@ -18,7 +18,8 @@
 //        spawn_cases int80          a write, then an exec of echo, made
 //                                   through the 32-bit ABI
 //        spawn_cases traceme        asks to be traced
-//        spawn_cases two-threads    its first thread writes A, a second B
+//        spawn_cases two-threads    its first thread writes A, a second B;
+//                                   the first joins the second, writes C
 
 #include <cerrno>
 #include <csignal>
@@ -211,16 +212,31 @@ main(int argc, char *argv[])
                      : "memory", "r8", "r9", "r10", "r11");
         return 1;
     } else if (strcmp(argv[1], "two-threads") == 0) {
+        // The second ends only once the first sleeps in its join, so that
+        // the join is a futex wait on the second's id, as a late end makes.
+        static pid_t first = (pid_t)syscall(SYS_gettid);
         pthread_t t;
         pthread_create(
             &t, nullptr,
             [](void *) -> void * {
                 (void)!write(1, "B\n", 2);
+                char path[64], call[8] = "";
+                snprintf(path, sizeof path, "/proc/self/task/%d/syscall",
+                         (int)first);
+                while (strncmp(call, "202 ", 4) != 0) {
+                    FILE *f = fopen(path, "re");
+                    if (f == nullptr || fgets(call, sizeof call, f) == nullptr)
+                        call[0] = '\0';
+                    if (f != nullptr)
+                        fclose(f);
+                    sched_yield();
+                }
                 return nullptr;
             },
             nullptr);
         (void)!write(1, "A\n", 2);
         pthread_join(t, nullptr);
+        (void)!write(1, "C\n", 2);
     } else if (strcmp(argv[1], "traceme") == 0) {
         long r = ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
         printf("traceme: %s\n", r == 0 ? "yes" : strerrorname_np(errno));

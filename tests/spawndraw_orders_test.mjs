@@ -135,6 +135,10 @@ test("two threads of one process: two lines of events, two orders", () => {
   assert.deepEqual(countOrders(x.clocks), {count: 2, exact: true});
   const y = run("11 write 1 2 A\\x0a", "11 thread 12", "11/12 write 1 2 B\\x0a", "11 exit exited 0");
   assert.deepEqual(countOrders(y.clocks), {count: 1, exact: true});
+  // A, B unordered; C after the join, so after B too: ABC or BAC.
+  const z = run("11 thread 12", "11/12 write 1 2 B\\x0a", "11 write 1 2 A\\x0a", "11 joined 12",
+                "11 write 1 2 C\\x0a", "11 exit exited 0");
+  assert.deepEqual(countOrders(z.clocks), {count: 2, exact: true});
 });
 
 test("where a count comes from, where nothing orders the writers", () => {

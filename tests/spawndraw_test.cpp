@@ -509,6 +509,8 @@ TEST_F(Traced, FollowsWhatATracerCanGetWrong)
     EXPECT_NE(std::string::npos,
               r.err.find(std::to_string(command) + "/" + thread + " │ B\n"))
         << r.err;
+    // Its join is seen, on its id's futex.
+    EXPECT_NE(nullptr, find(evs, "joined", command, thread));
 
     // A signal that a process sent names its sender.
     r = traced({"/bin/sh", "-c", "sleep 5 & kill -TERM $!; wait $!"});

@@ -5,6 +5,7 @@
 // - it is a vforked child's exec or end, and the other is what its parent
 //   does after the vfork;
 // - it is a child's end, and the other is the wait that returned it;
+// - it is a thread's, and the other follows the join that saw its end;
 // and so on through any chain of these. Each process's knowledge of the
 // writes before it is kept as a vector clock, a count of writes a writer.
 
@@ -64,6 +65,11 @@ export function writeClocks(run) {
       const line = `${i}/${Number(ev.f[0])}`;
       clock.set(line, Int32Array.from(c));
       linesOf[i].push(line);
+    } else if (ev.kind === "joined") {
+      // All the thread did comes before what follows its join.
+      const line = clock.get(`${i}/${Number(ev.f[0])}`);
+      if (line)
+        raise(c, line);
     } else if (ev.kind === "waited" && Number(ev.f[0]) > 0) {
       const child = p.children.find((k) => procs[k].pid === Number(ev.f[0]) &&
                                     atEnd.has(k) && procs[k].ended < e);
