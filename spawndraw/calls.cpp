@@ -88,19 +88,22 @@ saySentToUs(Tracer &tr, pid_t tid, long call, const unsigned long long *a)
     }
 }
 
-unsigned long long
-idWordOf(pid_t tid)
+Making
+readMaking(pid_t tid)
 {
     struct user_regs_struct r;
-    if (ptrace(PTRACE_GETREGS, tid, 0, &r) != 0)
-        return 0;
-    if (r.orig_rax == SYS_clone)
-        return (r.rdi & CLONE_CHILD_CLEARTID) ? r.r10 : 0;
     unsigned long long args[3]; // clone3's: flags, pidfd, child_tid
-    if (r.orig_rax != SYS_clone3 ||
-        readMemory(tid, r.rdi, (char *)args, sizeof args) != sizeof args)
-        return 0;
-    return (args[0] & CLONE_CHILD_CLEARTID) ? args[2] : 0;
+    Making m = {0, 0};
+    if (ptrace(PTRACE_GETREGS, tid, 0, &r) != 0)
+        return m;
+    if (r.orig_rax == SYS_clone)
+        m = {r.rdi, r.r10};
+    else if (r.orig_rax == SYS_clone3 &&
+             readMemory(tid, r.rdi, (char *)args, sizeof args) == sizeof args)
+        m = {args[0], args[2]};
+    if (!(m.flags & CLONE_CHILD_CLEARTID))
+        m.idWord = 0;
+    return m;
 }
 
 // A traced call's entry: what it is about is read now, while the arguments
@@ -142,8 +145,9 @@ enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
         return false;
     case SYS_rt_sigaction:
         // SIGCHLD's: whether it asks the kernel to collect the children.
-        if (a[1] == 0 || readMemory(tid, a[1], (char *)t.action,
-                                    sizeof t.action) != sizeof t.action)
+        if (a[0] != SIGCHLD || a[1] == 0 ||
+            readMemory(tid, a[1], (char *)t.action, sizeof t.action) !=
+                sizeof t.action)
             return false;
         break;
     case SYS_kill:
@@ -343,8 +347,11 @@ leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
         break;
     }
     case SYS_rt_sigaction:
-        if (ret == 0)
-            tr.procs[t.tgid].noChildWait = (t.action[1] & SA_NOCLDWAIT) != 0;
+        if (ret == 0) {
+            Process &p = tr.procs[t.tgid];
+            p.noChildWait = (t.action[1] & SA_NOCLDWAIT) != 0;
+            p.ignoresChildren = t.action[0] == (unsigned long long)SIG_IGN;
+        }
         break;
     }
     t.call = -1;

@@ -20,10 +20,13 @@ std::vector<sock_filter> filterCode(pid_t tracer);
 // exit need not stop.
 bool enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r);
 
-// Where the thread that tid's clone makes has its id, which the kernel
-// clears at the thread's end: 0 where it isn't cleared. Read at the
-// clone's stop.
-unsigned long long idWordOf(pid_t tid);
+// The call by which tid made a task, read at its stop for the making: its
+// clone flags, and where the task made has its id, which the kernel clears
+// at a thread's end (0 where it isn't cleared).
+struct Making {
+    unsigned long long flags, idWord;
+};
+Making readMaking(pid_t tid);
 
 // A traced call's exit.
 void leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r);

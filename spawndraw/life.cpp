@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <sched.h>
 
 #include <sys/ptrace.h>
 #include <sys/wait.h>
@@ -64,9 +65,9 @@ traced(const Tracer &tr, pid_t pid)
 }
 
 // The making of child by parent, recorded: a thread of parent's, or a
-// process of its own.
+// process of its own, the child of ppid.
 static void
-made(Tracer &tr, pid_t parent, pid_t child, int kind, bool thread)
+made(Tracer &tr, pid_t parent, pid_t child, int kind, bool thread, pid_t ppid)
 {
     Task &c = tr.tasks[child];
     sayTries(tr, parent);
@@ -79,13 +80,11 @@ made(Tracer &tr, pid_t parent, pid_t child, int kind, bool thread)
         return;
     }
     c.tgid = child;
-    // With CLONE_PARENT, the child is its maker's parent's.
-    pid_t ppid = kind != PTRACE_EVENT_VFORK ? readParent(child) : parent;
-    if (ppid == 0)
-        ppid = parent;
     Process &p = tr.procs[child];
+    const Process &maker = tr.procs[parent];
     p.parent = ppid;
-    p.noChildWait = tr.procs[parent].noChildWait; // a copy's
+    p.noChildWait = maker.noChildWait; // a copy's
+    p.ignoresChildren = maker.ignoresChildren;
     if (traced(tr, ppid))
         tr.procs[ppid].children.push_back(child);
     if (event(tr, parent, "fork")) {
@@ -109,13 +108,16 @@ forked(Tracer &tr, pid_t parentTid, int kind)
     if (tr.placed.erase(child) != 0)
         return; // made and said already, by what /proc told
     pid_t parent = tr.tasks[parentTid].tgid;
+    // With CLONE_PARENT, the child is its maker's parent's.
+    Making m = readMaking(parentTid);
+    pid_t ppid = (m.flags & CLONE_PARENT) ? tr.procs[parent].parent : parent;
     auto gone = tr.endedUnmade.find(child);
     if (gone != tr.endedUnmade.end()) {
         // It ended before it ever stopped: made, and ended at once.
         int status = gone->second;
         tr.endedUnmade.erase(gone);
         bool thread = kind == PTRACE_EVENT_CLONE; // most clones are
-        made(tr, parent, child, kind, thread);
+        made(tr, parent, child, kind, thread, ppid);
         tr.tasks.erase(child);
         if (!thread)
             ended(tr, child, status);
@@ -126,10 +128,9 @@ forked(Tracer &tr, pid_t parentTid, int kind)
     bool thread = kind == PTRACE_EVENT_CLONE && access(path, F_OK) == 0;
     auto c = tr.tasks.find(child);
     bool wasHeld = c != tr.tasks.end() && c->second.held;
-    made(tr, parent, child, kind, thread);
-    unsigned long long word = thread ? idWordOf(parentTid) : 0;
-    if (word != 0)
-        tr.procs[parent].idWords[word] = child;
+    made(tr, parent, child, kind, thread, ppid);
+    if (thread && m.idWord != 0)
+        tr.procs[parent].idWords[m.idWord] = child;
     // A child may stop before its parent's fork is reported; it waited for
     // it, so that nothing of it is recorded before its making.
     if (wasHeld) {
@@ -170,7 +171,9 @@ place(Tracer &tr, pid_t tid)
                         std::to_string(t.maker) + " is its parent now");
         endEvent(tr.w);
     }
-    made(tr, t.maker, tid, PTRACE_EVENT_FORK, t.isThread);
+    pid_t ppid = t.isThread ? t.maker : readParent(tid);
+    made(tr, t.maker, tid, PTRACE_EVENT_FORK, t.isThread,
+         ppid != 0 ? ppid : t.maker);
 }
 
 void
@@ -308,7 +311,8 @@ ended(Tracer &tr, pid_t pid, int status)
         reaped(tr, pid, tr.self); // our own child: waitpid just collected it
     else if (!traced(tr, p.parent))
         reaped(tr, pid, p.parent); // one we don't follow collects it
-    else if (ignoresChildren(p.parent))
+    else if (tr.procs[p.parent].thirtyTwo ? ignoresChildren(p.parent)
+                                          : tr.procs[p.parent].ignoresChildren)
         reaped(tr, pid, 0, "SIG_IGN"); // the kernel, for a parent that said so
     else if (tr.procs[p.parent].noChildWait)
         reaped(tr, pid, 0, "SA_NOCLDWAIT");

@@ -288,6 +288,10 @@ traceRun(char *argv[], bool waitOrphans, int out, SharedRecord *into)
     }
     tr.tasks[tr.command].tgid = tr.command;
     tr.procs[tr.command].parent = tr.self;
+    // Ignored here, SIGCHLD stays ignored in the command, through its exec.
+    struct sigaction chld;
+    tr.procs[tr.command].ignoresChildren =
+        sigaction(SIGCHLD, nullptr, &chld) == 0 && chld.sa_handler == SIG_IGN;
     if (event(tr, tr.self, "fork")) {
         field(tr.w, tr.command);
         endEvent(tr.w);

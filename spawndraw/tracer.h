@@ -56,6 +56,9 @@ struct Process {
     int stopSignal = 0; // the last signal that stops it, as it came
     // It set SA_NOCLDWAIT for SIGCHLD: the kernel collects its children.
     bool noChildWait = false;
+    // It ignores SIGCHLD, which has the kernel collect them too; kept
+    // across exec, as an ignored signal is.
+    bool ignoresChildren = false;
     bool thirtyTwo = false; // said to make 32-bit calls
     std::vector<pid_t> children;
     // Its threads' id words, which the kernel clears at a thread's end and

@@ -532,6 +532,10 @@ TEST_F(Traced, FollowsWhatATracerCanGetWrong)
     r = traced({SPAWN_CASES, "ignore-chld"});
     EXPECT_EQ("wait: -1 ECHILD\n", r.out);
     EXPECT_NE(nullptr, find(evs, "reaped", -1, "0"));
+    r = traced({"/usr/bin/perl", "-e", "$SIG{CHLD} = 'IGNORE'; exec @ARGV",
+                SPAWN_CASES, "ignore-chld", "kept"});
+    EXPECT_EQ("wait: -1 ECHILD\n", r.out);
+    EXPECT_NE(nullptr, find(evs, "reaped", -1, "0"));
 
     // A stopped job stays stopped until it is continued.
     r = traced({"/bin/sh", "-c",
