@@ -24,6 +24,7 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <sched.h>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,7 @@
 #endif
 
 // How long the tracer looks for the next stop before it sleeps.
-enum { SPIN_US = 1000 };
+enum { SPIN_US = 200 };
 
 static void
 onStop(Tracer &tr, pid_t tid, int status)
@@ -153,7 +154,7 @@ sleepUntilStop(int *status)
 // comes a few microseconds after the last, and waking a sleeping tracer
 // from another processor costs more than the call it reports (a write that
 // stops costs three times as much): so the next is looked for, for a
-// millisecond, before sleeping.
+// fifth of a millisecond, before sleeping.
 static pid_t
 nextStop(Tracer &tr, int *status)
 {
@@ -162,6 +163,8 @@ nextStop(Tracer &tr, int *status)
         pid_t tid = waitpid(-1, status, __WALL | WNOHANG);
         if (tid != 0)
             return tid;
+        // The thread it restarted may be waiting for this processor.
+        sched_yield();
     } while (nowUs(tr) < until);
     // Nothing stops now: a held child's makers, if any, are asked to, and
     // the tracer doesn't sleep until it is placed. One held for long is
