@@ -103,7 +103,10 @@ void
 forked(Tracer &tr, pid_t parentTid, int kind)
 {
     unsigned long msg = 0;
-    ptrace(PTRACE_GETEVENTMSG, parentTid, 0, &msg);
+    // Killed since it stopped, it can't say whom it made: the child, held
+    // at its first stop, is placed as /proc says.
+    if (ptrace(PTRACE_GETEVENTMSG, parentTid, 0, &msg) != 0 || msg == 0)
+        return;
     pid_t child = (pid_t)msg;
     if (tr.placed.erase(child) != 0)
         return; // made and said already, by what /proc told

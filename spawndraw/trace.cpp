@@ -58,8 +58,10 @@ onStop(Tracer &tr, pid_t tid, int status)
     found->second.interrupted = false;
     Task &t = found->second;
     if (sig == (SIGTRAP | 0x80)) {
+        // A thread killed since it stopped has no registers to read.
         struct user_regs_struct r;
-        ptrace(PTRACE_GETREGS, tid, 0, &r);
+        if (ptrace(PTRACE_GETREGS, tid, 0, &r) != 0)
+            return;
         if (tr.mode == EVERY_CALL && !t.inCall) {
             t.inCall = true;
             if (!enterCall(tr, tid, r))
@@ -82,7 +84,8 @@ onStop(Tracer &tr, pid_t tid, int status)
             return;
         }
         struct user_regs_struct r;
-        ptrace(PTRACE_GETREGS, tid, 0, &r);
+        if (ptrace(PTRACE_GETREGS, tid, 0, &r) != 0)
+            return;
         t.inCall = enterCall(tr, tid, r);
         restart(tr, tid, 0);
         return;
