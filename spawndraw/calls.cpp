@@ -117,8 +117,22 @@ enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
     switch (call) {
     case SYS_write:
     case SYS_writev:
-        if (!toOurOutput(tr.fds, t.tgid, tid, (long)a[0]))
+    case SYS_read:
+    case SYS_readv: {
+        // Output, or what goes through a pipe, or through a file that is a
+        // process's standard stream, as a redirection makes it.
+        t.target.clear();
+        bool writes = call == SYS_write || call == SYS_writev;
+        if (writes && toOurOutput(tr.fds, t.tgid, tid, (long)a[0]))
+            break;
+        Target to = targetOf(tr.fds, tid, (long)a[0]);
+        if (to.kind != Target::PIPE && (to.kind != Target::FILE || a[0] > 2))
             return false;
+        t.target = to.name;
+        break;
+    }
+    case SYS_pipe:
+    case SYS_pipe2:
         break;
     case SYS_execve:
         t.path = readString(tid, a[0], PATH_MAX);
@@ -136,8 +150,11 @@ enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
     case SYS_dup2:
     case SYS_dup3:
         mayChange(tr.fds, a[1]);
-        return false;
+        if (a[1] > 2)
+            return false;
+        break;
     case SYS_close:
+        // A program closes its streams as it ends: not worth a line.
         mayChange(tr.fds, a[0]);
         return false;
     case SYS_close_range:
@@ -177,8 +194,10 @@ enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
     return true;
 }
 
-static void
-sayWrite(Tracer &tr, pid_t tid, const Task &t, long long n)
+// The first bytes that a read or write of n bytes moved, as far as the
+// bound on the record's output bytes allows.
+static std::string
+movedBytes(Tracer &tr, pid_t tid, const Task &t, long long n)
 {
     std::string bytes;
     long long room = MAX_OUTPUT - tr.outputKept;
@@ -186,7 +205,7 @@ sayWrite(Tracer &tr, pid_t tid, const Task &t, long long n)
     if (keep > 0) {
         bytes.resize((size_t)keep);
         size_t got = 0;
-        if (t.call == SYS_write) {
+        if (t.call == SYS_write || t.call == SYS_read) {
             got = readMemory(tid, t.args[1], &bytes[0], (size_t)keep);
         } else {
             for (unsigned long long i = 0; i < t.args[2] && got < (size_t)keep;
@@ -204,11 +223,40 @@ sayWrite(Tracer &tr, pid_t tid, const Task &t, long long n)
         bytes.resize(got);
         tr.outputKept += (long long)got;
     }
+    return bytes;
+}
+
+// A write to the run's output, or a write into or a read from a pipe or
+// a file: its descriptor, what it leads to, and the bytes moved, or -1 and
+// why it failed.
+static void
+sayMoved(Tracer &tr, pid_t tid, const Task &t, long long n)
+{
+    bool reads = t.call == SYS_read || t.call == SYS_readv;
+    std::string bytes = n > 0 ? movedBytes(tr, tid, t, n) : "";
     sayTries(tr, t.tgid);
-    if (event(tr, t.tgid, "write")) {
+    if (event(tr, t.tgid,
+              reads              ? "readfrom"
+              : t.target.empty() ? "write"
+                                 : "writeinto")) {
         field(tr.w, (long long)t.args[0]);
-        field(tr.w, n);
-        field(tr.w, bytes);
+        if (!t.target.empty())
+            field(tr.w, t.target);
+        field(tr.w, n < 0 ? -1 : n);
+        field(tr.w, n < 0 ? errnoName((int)-n) : bytes);
+        endEvent(tr.w);
+    }
+}
+
+// What descriptor fd (0, 1 or 2) of tid is now, said after a call changed
+// it.
+static void
+sayDescriptor(Tracer &tr, pid_t tid, long fd)
+{
+    Target to = targetOf(tr.fds, tid, fd);
+    if (event(tr, tr.tasks[tid].tgid, "fd")) {
+        field(tr.w, fd);
+        field(tr.w, to.name);
         endEvent(tr.w);
     }
 }
@@ -300,8 +348,32 @@ leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
     switch (t.call) {
     case SYS_write:
     case SYS_writev:
-        if (ret > 0)
-            sayWrite(tr, tid, t, ret);
+    case SYS_read:
+    case SYS_readv:
+        // Output that moved nothing is nothing; a read of 0 is an end of
+        // file, and a failed write into a pipe (EPIPE) is said.
+        if (ret > 0 || (!t.target.empty() && (ret == 0 || ret == -EPIPE)))
+            sayMoved(tr, tid, t, ret);
+        break;
+    case SYS_pipe:
+    case SYS_pipe2: {
+        int ends[2];
+        if (ret != 0 || readMemory(tid, t.args[0], (char *)ends, sizeof ends) !=
+                            sizeof ends)
+            break;
+        Target to = targetOf(tr.fds, tid, ends[0]);
+        if (event(tr, t.tgid, "pipe")) {
+            field(tr.w, to.name);
+            field(tr.w, ends[0]);
+            field(tr.w, ends[1]);
+            endEvent(tr.w);
+        }
+        break;
+    }
+    case SYS_dup2:
+    case SYS_dup3:
+        if (ret >= 0)
+            sayDescriptor(tr, tid, (long)t.args[1]);
         break;
     case SYS_execve:
     case SYS_execveat:
@@ -399,9 +471,10 @@ give(unsigned action, Label here = NEXT)
     return {BPF_STMT(BPF_RET | BPF_K, action), NEXT, NEXT, here};
 }
 
-// Stops at: exec and wait of every kind; write and writev to 1 or 2; what
-// may change 1 or 2 (dup2 and dup3 to them, close of them, close_range
-// from 2 or below); a sigaction of SIGCHLD, which may have the kernel
+// Stops at: exec and wait of every kind; read, readv, write and writev,
+// which may be output or go through a pipe; pipe and pipe2; what may
+// change 0 to 2 (dup2 and dup3 to them, close of them, close_range from 2
+// or below); a sigaction of SIGCHLD, which may have the kernel
 // collect the children; a signal that may be sent to the tracer, whose
 // death ends the run, so that the record says who sent it; and a futex
 // wait, which may be a join of a thread.
@@ -421,8 +494,12 @@ filterCode(pid_t tracer)
         jumpIf(SYS_execveat, TRACE),
         jumpIf(SYS_wait4, TRACE),
         jumpIf(SYS_waitid, TRACE),
-        jumpIf(SYS_write, OUT_FD),
-        jumpIf(SYS_writev, OUT_FD),
+        jumpIf(SYS_write, TRACE),
+        jumpIf(SYS_writev, TRACE),
+        jumpIf(SYS_read, TRACE),
+        jumpIf(SYS_readv, TRACE),
+        jumpIf(SYS_pipe, TRACE),
+        jumpIf(SYS_pipe2, TRACE),
         jumpIf(SYS_close, OUT_FD),
         jumpIf(SYS_dup2, NEW_FD),
         jumpIf(SYS_dup3, NEW_FD),
@@ -435,11 +512,9 @@ filterCode(pid_t tracer)
         jumpIf(SYS_futex, FUTEX),
         give(SECCOMP_RET_ALLOW),
         load(arg0, OUT_FD),
-        jumpIf(1, TRACE),
-        jumpIf(2, TRACE, ALLOW),
+        {BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, 0, 0), ALLOW, TRACE, NEXT},
         load(arg1, NEW_FD),
-        jumpIf(1, TRACE),
-        jumpIf(2, TRACE, ALLOW),
+        {BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, 0, 0), ALLOW, TRACE, NEXT},
         load(arg0, RANGE),
         {BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, 0, 0), ALLOW, TRACE, NEXT},
         load(arg0, ACTION),

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 static const char *const BOLD = "\033[1m";
 static const char *const DIM = "\033[2m";
@@ -204,6 +205,18 @@ treeLine(FILE *out, const Run &run, const Look &look, int i,
     const Proc *parent = p.parent >= 0 ? &run.procs[(size_t)p.parent] : nullptr;
     if (p.programs.size() > 1 && (parent == nullptr || p.argv != parent->argv))
         fprintf(out, " (%s)", argumentsText(p.argv, p.argc).c_str());
+    // Its standard streams where they differ from its parent's.
+    std::string streams;
+    for (int fd = 0; fd <= 2; fd++) {
+        const std::string &now = p.fds[fd];
+        if (now.empty() || now == "closed" ||
+            (parent != nullptr && now == parent->fds[fd]))
+            continue;
+        streams += (streams.empty() ? "" : ", ") + std::to_string(fd) +
+                   (fd == 0 ? " ← " : " → ") + printable(now, false);
+    }
+    if (!streams.empty())
+        fprintf(out, " [%s]", streams.c_str());
     std::string f = fate(run, p);
     if (!f.empty()) {
         bool bad = p.ending.compare(0, 6, "killed") == 0;
@@ -263,7 +276,9 @@ mark(const Event &e)
                  {"execfail", 'X'}, {"write", 'W'},      {"signal", 'S'},
                  {"thread", 'T'},   {"wait", '['},       {"waited", ']'},
                  {"exit", '#'},     {"reaped", 'R'},     {"adopted", 'A'},
-                 {"running", '>'},  {"killtracer", 'S'}, {"joined", 'J'}};
+                 {"running", '>'},  {"killtracer", 'S'}, {"joined", 'J'},
+                 {"pipe", '|'},     {"fd", '='},         {"writeinto", 'w'},
+                 {"readfrom", 'r'}, {"blocked", '.'}};
     for (const auto &m : marks)
         if (e.kind == m.kind)
             return m.mark;
@@ -306,6 +321,13 @@ drawTimeline(FILE *out, const Run &run, const Look &look)
             "S signal, T thread,%s\n   [==] waits, # ends, z zombie, R reaped, "
             "A adopted, > still running\n",
             joins ? " J join" : "");
+    if (std::any_of(run.events.begin(), run.events.end(), [](const Event &e) {
+            return e.kind == "pipe" || e.kind == "fd" ||
+                   e.kind == "writeinto" || e.kind == "readfrom";
+        }))
+        fputs("   | makes a pipe, = a descriptor changes, w writes into a pipe "
+              "or file, r reads\n",
+              out);
     std::vector<int> order = treeOrder(run);
     int label = 0;
     for (int i : order)
@@ -369,24 +391,28 @@ outputLines(const Run &run)
 {
     // A line is its writer's: a process, or one of its threads, and a
     // stream.
+    // and where it goes: the run's output, or a pipe or a file.
     std::vector<OutputLine> lines, open;
     for (size_t e = 0; e < run.events.size(); e++) {
         const Event &ev = run.events[e];
-        if (ev.kind != "write")
+        bool into = ev.kind == "writeinto";
+        if ((ev.kind != "write" && !into) || (into && ev.f[2] == "-1"))
             continue;
         int fd = atoi(ev.f[0].c_str());
         int proc = run.procOf[e];
+        std::string where = into ? ev.f[1] : "";
         size_t k = 0;
-        while (k < open.size() && (open[k].proc != proc ||
-                                   open[k].tid != ev.tid || open[k].fd != fd))
+        while (k < open.size() &&
+               (open[k].proc != proc || open[k].tid != ev.tid ||
+                open[k].fd != fd || open[k].where != where))
             k++;
         if (k == open.size())
-            open.push_back({(int)e, proc, ev.tid, fd, "", false});
-        std::string text = open[k].text + ev.f[2];
+            open.push_back({(int)e, proc, ev.tid, fd, "", false, where});
+        std::string text = open[k].text + ev.f[into ? 3 : 2];
         size_t start = 0, nl;
         while ((nl = text.find('\n', start)) != std::string::npos) {
             lines.push_back({(int)e, proc, ev.tid, fd,
-                             text.substr(start, nl - start), false});
+                             text.substr(start, nl - start), false, where});
             start = nl + 1;
         }
         open[k].text = text.substr(start);
@@ -407,37 +433,184 @@ drawOutput(FILE *out, const Run &run, const Look &look)
     std::vector<OutputLine> lines = outputLines(run);
     if (lines.empty())
         return;
-    auto nameOf = [&](int proc, int tid) {
+    auto nameOf = [&](int proc, int tid, const std::string &where) {
         std::string s = std::to_string(run.procs[(size_t)proc].pid);
-        return tid != 0 ? s + "/" + std::to_string(tid) : s;
+        s = tid != 0 ? s + "/" + std::to_string(tid) : s;
+        return where.empty() ? s : s + " → " + printable(where, false);
+    };
+    // Columns, not bytes: an arrow is one.
+    auto width = [](const std::string &s) {
+        int n = 0;
+        for (unsigned char c : s)
+            n += (c & 0xc0) != 0x80;
+        return n;
     };
     int label = 0;
     long long lost = 0;
-    for (const Proc &p : run.procs)
-        label = std::max(label, (int)std::to_string(p.pid).size());
-    for (size_t e = 0; e < run.events.size(); e++)
-        if (run.events[e].kind == "write") {
-            label = std::max(
-                label, (int)nameOf(run.procOf[e], run.events[e].tid).size());
-            lost += atoll(run.events[e].f[1].c_str()) -
-                    (long long)run.events[e].f[2].size();
-        }
+    for (const OutputLine &l : lines)
+        label = std::max(label, width(nameOf(l.proc, l.tid, l.where)));
+    for (const Event &ev : run.events)
+        if (ev.kind == "write")
+            lost += atoll(ev.f[1].c_str()) - (long long)ev.f[2].size();
     paint(out, look, BOLD,
           "== the output, each line after the pid "
           "that wrote it (! for standard error)");
     fputc('\n', out);
+    // Of what went into a pipe or a file, the first lines of each writer:
+    // the rest is counted, and is in the section of the pipes and files.
+    enum { SHOWN = 10 };
+    std::unordered_map<std::string, int> into;
+    long long hidden = 0;
     for (const OutputLine &l : lines) {
+        if (!l.where.empty() &&
+            ++into[std::to_string(l.proc) + " " + l.where] > SHOWN) {
+            hidden++;
+            continue;
+        }
         // Each line from the colour the terminal starts with.
-        fprintf(out, "%s%*s %s ", look.colour ? PLAIN : "", label,
-                nameOf(l.proc, l.tid).c_str(), l.fd == 2 ? "!" : "│");
+        std::string name = nameOf(l.proc, l.tid, l.where);
+        fprintf(out, "%s%*s%s %s ", look.colour ? PLAIN : "",
+                label - width(name), "", name.c_str(),
+                l.fd == 2 && l.where.empty() ? "!" : "│");
         fputs(
             printable(l.cut ? l.text + " (no line end)" : l.text, true).c_str(),
             out);
         fputc('\n', out);
     }
+    if (hidden > 0)
+        fprintf(out, "%*s (and %lld more lines into pipes and files)\n", label,
+                "", hidden);
     if (lost > 0)
         fprintf(out,
                 "%*s (%lld bytes more were written; the record keeps "
                 "the first %d)\n",
                 label, "", lost, MAX_OUTPUT);
+}
+
+// What went through one pipe or file: who made it, who held it, who wrote
+// and read how much, and where its readers saw its end.
+struct Channel {
+    std::string name;
+    int maker = -1, readFd = -1, writeFd = -1;
+    std::vector<std::pair<int, int>> held; // process, descriptor
+    struct Use {
+        int proc;
+        bool reads;
+        long long bytes = 0, lines = 0;
+    };
+    std::vector<Use> uses;
+    int endSeen = -1; // the event of the first read that found its end
+    int broken = -1;  // the event of a write that found no reader
+};
+
+static std::vector<Channel>
+channels(const Run &run)
+{
+    std::vector<Channel> all;
+    auto named = [&](const std::string &name) -> Channel & {
+        for (Channel &c : all)
+            if (c.name == name)
+                return c;
+        all.push_back(Channel());
+        all.back().name = name;
+        return all.back();
+    };
+    for (size_t e = 0; e < run.events.size(); e++) {
+        const Event &ev = run.events[e];
+        int i = run.procOf[e];
+        if (ev.kind == "pipe") {
+            Channel &c = named(ev.f[0]);
+            c.maker = i;
+            c.readFd = atoi(ev.f[1].c_str());
+            c.writeFd = atoi(ev.f[2].c_str());
+        } else if (ev.kind == "fd" && ev.f[1].compare(0, 5, "pipe ") == 0) {
+            named(ev.f[1]).held.push_back({i, atoi(ev.f[0].c_str())});
+        } else if (ev.kind == "writeinto" || ev.kind == "readfrom") {
+            Channel &c = named(ev.f[1]);
+            bool reads = ev.kind == "readfrom";
+            long long n = atoll(ev.f[2].c_str());
+            if (n < 0) {
+                if (c.broken < 0)
+                    c.broken = (int)e;
+                continue;
+            }
+            if (n == 0 && reads && c.endSeen < 0)
+                c.endSeen = (int)e;
+            size_t u = 0;
+            while (u < c.uses.size() &&
+                   (c.uses[u].proc != i || c.uses[u].reads != reads))
+                u++;
+            if (u == c.uses.size())
+                c.uses.push_back({i, reads});
+            c.uses[u].bytes += n;
+            c.uses[u].lines += std::count(ev.f[3].begin(), ev.f[3].end(), '\n');
+        }
+    }
+    return all;
+}
+
+static std::string
+named(const Run &run, int i)
+{
+    const Proc &p = run.procs[(size_t)i];
+    return std::to_string(p.pid) + " (" + printable(p.programs.back(), false) +
+           ")";
+}
+
+void
+drawPipes(FILE *out, const Run &run, const Look &look)
+{
+    std::vector<Channel> all = channels(run);
+    if (all.empty())
+        return;
+    paint(out, look, BOLD, "== the pipes and files");
+    fputc('\n', out);
+    auto count = [](long long n, const char *one) {
+        return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
+    };
+    for (const Channel &c : all) {
+        paint(out, look, BOLD, printable(c.name, false));
+        if (c.maker >= 0)
+            fprintf(out, ": made by %s, read end %d, write end %d",
+                    named(run, c.maker).c_str(), c.readFd, c.writeFd);
+        fputc('\n', out);
+        for (const auto &h : c.held)
+            fprintf(out, "   %s holds it as descriptor %d\n",
+                    named(run, h.first).c_str(), h.second);
+        for (const Channel::Use &u : c.uses)
+            fprintf(out, "   %s %s %s, %s\n", named(run, u.proc).c_str(),
+                    u.reads ? "read" : "wrote", count(u.bytes, "byte").c_str(),
+                    count(u.lines, "line").c_str());
+        if (c.endSeen >= 0 && c.name.compare(0, 5, "pipe ") != 0)
+            fprintf(out, "   %s read it to its end\n",
+                    named(run, run.procOf[(size_t)c.endSeen]).c_str());
+        else if (c.endSeen >= 0)
+            fprintf(out,
+                    "   its last write end was closed before event %ld: %s "
+                    "read its end of file\n",
+                    run.events[(size_t)c.endSeen].seq,
+                    named(run, run.procOf[(size_t)c.endSeen]).c_str());
+        if (c.broken >= 0)
+            fprintf(out,
+                    "   at event %ld, %s wrote with no read end left open: "
+                    "EPIPE, with SIGPIPE\n",
+                    run.events[(size_t)c.broken].seq,
+                    named(run, run.procOf[(size_t)c.broken]).c_str());
+    }
+}
+
+void
+drawBlocked(FILE *out, const Run &run, const Look &look)
+{
+    bool any = false;
+    for (size_t e = 0; e < run.events.size(); e++) {
+        if (run.events[e].kind != "blocked")
+            continue;
+        if (!any) {
+            paint(out, look, BOLD, "== why it was still running");
+            fputc('\n', out);
+            any = true;
+        }
+        fprintf(out, "%s\n", blockedWords(run, (int)e).c_str());
+    }
 }

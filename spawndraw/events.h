@@ -1,7 +1,8 @@
 // The record of a run, as spawndraw's tracer writes it and its drawing reads
 // it: one event a line, tab-separated, SEQ TIME_US PID KIND DETAIL..., under
 // a header line naming the format. PID is PID/TID for an event of a thread
-// other than the process's first (version 2; version 1 has no threads'). The
+// other than the process's first (version 2; version 1 has no threads').
+// Version 3 adds what goes through pipes and redirections. The
 // same text is the --events file and what --from reads, so that a recorded run
 // draws as it did live.
 #pragma once
@@ -10,8 +11,10 @@
 #include <string>
 #include <vector>
 
-inline const char eventsHeader[] = "spawndraw-events\t2";
+inline const char eventsHeader[] = "spawndraw-events\t3";
+// The earlier versions it reads: 1 names no threads, 2 no descriptors.
 inline const char eventsHeaderOne[] = "spawndraw-events\t1";
+inline const char eventsHeaderTwo[] = "spawndraw-events\t2";
 
 // Bounds of a run's record: past them, details are counted, not kept.
 enum {

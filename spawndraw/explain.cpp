@@ -94,6 +94,68 @@ waitTarget(const std::vector<std::string> &f)
     return t + ": it sleeps until " + until;
 }
 
+// The descriptors of a pipe's other end, "8005 (sh, descriptor 4)", from
+// a blocked event's fields from `from` on.
+static std::string
+holdersText(const Run &run, const std::vector<std::string> &f, size_t from)
+{
+    std::string s;
+    for (size_t k = from; k < f.size(); k++) {
+        size_t colon = f[k].find(':');
+        int pid = atoi(f[k].c_str());
+        std::string name = "?";
+        for (const Proc &p : run.procs)
+            if (p.pid == pid)
+                name = printable(p.programs.back(), false);
+        s += (k == from           ? ""
+              : k + 1 == f.size() ? " and "
+                                  : ", ") +
+             std::to_string(pid) + " (" + name + ", descriptor " +
+             (colon == std::string::npos ? "?" : f[k].substr(colon + 1)) + ")";
+    }
+    return s;
+}
+
+std::string
+blockedWords(const Run &run, int e)
+{
+    const Event &ev = run.events[(size_t)e];
+    const Proc &p = run.procs[(size_t)run.procOf[(size_t)e]];
+    std::vector<std::string> f = ev.f;
+    for (std::string &x : f)
+        x = printable(x, false);
+    std::string name = printable(p.programs.back(), false);
+    std::string pn = std::to_string(p.pid) + " (" + name + ")";
+    bool pipe = f.size() > 2 && f[2].compare(0, 5, "pipe ") == 0;
+    if (f[0] == "read" && pipe && f.size() > 3)
+        return pn + " waits to read " + f[2] +
+               "; its write end is still open " + "in " +
+               holdersText(run, f, 3) + ": until that closes, " + name +
+               " will see no end of file";
+    if (f[0] == "read" && pipe)
+        return pn + " waits to read " + f[2] + ", which nothing has written " +
+               "into yet";
+    if (f[0] == "write" && pipe && f.size() > 3)
+        return pn + " waits to write into " + f[2] +
+               ", which is full: " + holdersText(run, f, 3) +
+               " holds its read end, but doesn't " + "read";
+    if (f[0] == "read" || f[0] == "write")
+        return pn + " waits to " + f[0] + " " + (f.size() > 2 ? f[2] : "");
+    if (f[0] == "wait") {
+        std::string running;
+        for (int c : p.children) {
+            const Proc &k = run.procs[(size_t)c];
+            if (k.ended < 0)
+                running += (running.empty() ? "" : ", ") +
+                           std::to_string(k.pid) + " (" +
+                           printable(k.programs.back(), false) + ")";
+        }
+        return pn + " waits for a child to end" +
+               (running.empty() ? "" : "; still running: " + running);
+    }
+    return pn + " sleeps in " + f[0];
+}
+
 std::string
 explainEvent(const Run &run, int e, const std::vector<std::string> &names)
 {
@@ -101,8 +163,9 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
     // Every field is the command's or the record's choice, fit to show; a
     // write's bytes are shown as a string, escaped there.
     std::vector<std::string> f = ev.f;
+    bool moves = ev.kind == "writeinto" || ev.kind == "readfrom";
     for (size_t k = 0; k < f.size(); k++)
-        if (ev.kind != "write" || k != 2)
+        if ((ev.kind != "write" || k != 2) && (!moves || k != 3))
             f[k] = printable(f[k], false);
     int i = run.procOf[(size_t)e];
     std::string p = std::to_string(ev.pid), pn = who(run, i, names);
@@ -165,6 +228,38 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
                         (n == 1 ? "" : "s") + " to " + stream(f[0]);
         return f[2].empty() ? s + " (not kept)" : s + ": " + shownBytes(f[2]);
     }
+    if (ev.kind == "pipe")
+        return pn + " made " + f[0] + ": its read end is descriptor " + f[1] +
+               ", its write end " + f[2] + "; a child it forks holds both";
+    if (ev.kind == "fd") {
+        if (f[1] == "closed")
+            return pn + " closes " + stream(f[0]);
+        return pn + "'s " + stream(f[0]) + " is now " + f[1] +
+               (f[0] == "0" ? ": it reads from there" : ": it writes there");
+    }
+    if (ev.kind == "writeinto" || ev.kind == "readfrom") {
+        long long n = atoll(f[2].c_str());
+        bool reads = ev.kind == "readfrom";
+        std::string via = " (" + stream(f[0]) + ")";
+        if (n < 0)
+            return pn + " writes into " + f[1] + via + " and fails, " +
+                   errnoMessage(f[3]) +
+                   ": no process holds its read end any more, and the " +
+                   "kernel sends SIGPIPE with the failure";
+        if (n == 0 && f[1].compare(0, 5, "pipe ") == 0)
+            return pn + " reads 0 bytes from " + f[1] + via +
+                   ": end of file, since no process holds its write end any " +
+                   "more";
+        if (n == 0)
+            return pn + " reads 0 bytes from " + f[1] + via +
+                   ": end of file, all it holds read";
+        std::string s = pn + (reads ? " reads " : " writes ") +
+                        std::to_string(n) + " byte" + (n == 1 ? "" : "s") +
+                        (reads ? " from " : " into ") + f[1] + via;
+        return f[3].empty() ? s : s + ": " + shownBytes(f[3]);
+    }
+    if (ev.kind == "blocked")
+        return blockedWords(run, e);
     if (ev.kind == "wait") {
         if (f.size() > 1 && f[1] == "nohang")
             return pn + " checks, without sleeping, whether a child has " +
@@ -201,6 +296,17 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
     }
     if (ev.kind == "exit") {
         const Proc &c = run.procs[(size_t)i];
+        // A write into a pipe with no reader left: why SIGPIPE came.
+        std::string why;
+        for (int k = e;
+             k-- > 0 && why.empty() && f[0] == "killed" && f[1] == "SIGPIPE";)
+            if (run.procOf[(size_t)k] == i &&
+                run.events[(size_t)k].kind == "writeinto" &&
+                run.events[(size_t)k].f[2] == "-1")
+                why = " (it wrote into " +
+                      printable(run.events[(size_t)k].f[1], false) +
+                      ", whose read end no process holds any more)";
+        f[1] += why;
         if (!c.zombie && c.parent >= 0)
             return pn + " ends: " + statusText(f, 0) + ". Its parent is " +
                    "waiting for it, and collects it at once";

@@ -1,6 +1,11 @@
 #include "fds.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
 
 #include <linux/kcmp.h>
 #include <sys/syscall.h>
@@ -10,6 +15,7 @@ void
 openOutputs(Descriptors &d, pid_t drawing)
 {
     d.drawing = drawing;
+    d.inOpen = fstat(0, &d.inFile) == 0;
     d.outOpen = fstat(1, &d.outFile) == 0;
     d.errOpen = fstat(2, &d.errFile) == 0;
     d.outDevice = d.outOpen && S_ISCHR(d.outFile.st_mode) && !isatty(1);
@@ -52,6 +58,78 @@ toOurOutput(Descriptors &d, pid_t pid, pid_t tid, long fd)
                  sameFile(d, st, d.errFile, d.errDevice, 2, tid, fd));
     known.ours[fd] = ours;
     return ours;
+}
+
+Target
+targetOf(Descriptors &d, pid_t tid, long fd)
+{
+    char path[64], link[4096];
+    snprintf(path, sizeof path, "/proc/%d/fd/%ld", (int)tid, fd);
+    ssize_t n = readlink(path, link, sizeof link - 1);
+    if (n <= 0)
+        return {Target::CLOSED, "closed", 0};
+    link[n] = '\0';
+    unsigned long long inode = 0;
+    struct stat st;
+    bool found = stat(path, &st) == 0;
+    auto same = [&](bool open, const struct stat &s) {
+        return found && open && st.st_dev == s.st_dev && st.st_ino == s.st_ino;
+    };
+    if (same(d.inOpen, d.inFile))
+        return {Target::OTHER, "the run's input", 0};
+    if (same(d.outOpen, d.outFile) || same(d.errOpen, d.errFile))
+        return {Target::OTHER, "the run's output", 0};
+    if (sscanf(link, "pipe:[%llu]", &inode) == 1) {
+        auto p = d.pipes.emplace(inode, (int)d.pipes.size() + 1).first;
+        return {Target::PIPE, "pipe " + std::to_string(p->second), inode};
+    }
+    if (strncmp(link, "socket:", 7) == 0)
+        return {Target::SOCKET, "a socket", 0};
+    if (strcmp(link, "/dev/null") == 0)
+        return {Target::NULLDEV, "/dev/null", 0};
+    if (strncmp(link, "/dev/pts/", 9) == 0 || strncmp(link, "/dev/tty", 8) == 0)
+        return {Target::TERMINAL, "the terminal", 0};
+    if (link[0] == '/' && found && S_ISREG(st.st_mode))
+        return {Target::FILE, link, 0};
+    return {Target::OTHER, link, 0};
+}
+
+std::vector<Holder>
+holders(const std::vector<pid_t> &pids, unsigned long long inode, bool writing)
+{
+    std::vector<Holder> found;
+    char want[64];
+    snprintf(want, sizeof want, "pipe:[%llu]", inode);
+    for (pid_t pid : pids) {
+        char path[64];
+        snprintf(path, sizeof path, "/proc/%d/fd", (int)pid);
+        DIR *dir = opendir(path);
+        for (struct dirent *e; dir != nullptr && (e = readdir(dir));) {
+            char fdPath[320], link[64], info[320], line[128];
+            snprintf(fdPath, sizeof fdPath, "%s/%s", path, e->d_name);
+            ssize_t n = readlink(fdPath, link, sizeof link - 1);
+            if (n <= 0)
+                continue;
+            link[n] = '\0';
+            if (strcmp(link, want) != 0)
+                continue;
+            // The end it holds: the access mode of its open file.
+            snprintf(info, sizeof info, "/proc/%d/fdinfo/%s", (int)pid,
+                     e->d_name);
+            FILE *f = fopen(info, "re");
+            long flags = -1;
+            while (f != nullptr && fgets(line, sizeof line, f) != nullptr)
+                if (strncmp(line, "flags:", 6) == 0)
+                    flags = strtol(line + 6, nullptr, 8);
+            if (f != nullptr)
+                fclose(f);
+            if (flags >= 0 && ((flags & O_ACCMODE) == O_WRONLY) == writing)
+                found.push_back({pid, atoi(e->d_name)});
+        }
+        if (dir != nullptr)
+            closedir(dir);
+    }
+    return found;
 }
 
 void

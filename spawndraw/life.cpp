@@ -12,6 +12,7 @@
 #include <sched.h>
 
 #include <sys/ptrace.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -273,6 +274,10 @@ signalled(Tracer &tr, pid_t tid, int sig)
     memset(&si, 0, sizeof si);
     ptrace(PTRACE_GETSIGINFO, tid, 0, &si);
     pid_t pid = tr.tasks[tid].tgid;
+    // Ctrl-C, which reaches the processes from the terminal, not through
+    // us: what the run hung in is said before it ends it.
+    if ((sig == SIGINT || sig == SIGQUIT) && si.si_code == SI_KERNEL)
+        sayBlocked(tr);
     if (event(tr, pid, "signal")) {
         field(tr.w, signalName(sig));
         // Sent by a process, with kill and the like; not by the kernel.
@@ -386,11 +391,95 @@ sayThirtyTwo(Tracer &tr, pid_t pid)
     }
 }
 
+// A call a process may sleep in for good, by its name.
+static const char *
+callName(long call)
+{
+    static const struct {
+        long call;
+        const char *name;
+    } names[] = {{SYS_read, "read"},
+                 {SYS_readv, "read"},
+                 {SYS_write, "write"},
+                 {SYS_writev, "write"},
+                 {SYS_wait4, "wait"},
+                 {SYS_waitid, "wait"},
+                 {SYS_poll, "poll"},
+                 {SYS_ppoll, "poll"},
+                 {SYS_select, "select"},
+                 {SYS_pselect6, "select"},
+                 {SYS_epoll_wait, "epoll_wait"},
+                 {SYS_pause, "pause"},
+                 {SYS_rt_sigsuspend, "sigsuspend"},
+                 {SYS_nanosleep, "sleep"},
+                 {SYS_clock_nanosleep, "sleep"},
+                 {SYS_futex, "futex"},
+                 {SYS_accept, "accept"},
+                 {SYS_accept4, "accept"},
+                 {SYS_recvfrom, "recv"},
+                 {SYS_recvmsg, "recv"},
+                 {SYS_connect, "connect"},
+                 {SYS_flock, "flock"},
+                 {SYS_openat, "open"}};
+    for (const auto &n : names)
+        if (n.call == call)
+            return n.name;
+    return nullptr;
+}
+
+void
+sayBlocked(Tracer &tr)
+{
+    if (tr.w.silent || tr.saidBlocked)
+        return;
+    tr.saidBlocked = true;
+    std::vector<pid_t> live;
+    for (const auto &t : tr.tasks)
+        if (t.first == t.second.tgid && !tr.procs[t.first].ended)
+            live.push_back(t.first);
+    std::sort(live.begin(), live.end());
+    for (pid_t pid : live) {
+        long call;
+        unsigned long long arg;
+        if (!readBlocked(pid, &call, &arg))
+            continue;
+        const char *name = callName(call);
+        std::string number = std::to_string(call);
+        bool reads = call == SYS_read || call == SYS_readv;
+        bool writes = call == SYS_write || call == SYS_writev;
+        Target to = {Target::OTHER, "", 0};
+        if (reads || writes)
+            to = targetOf(tr.fds, pid, (long)arg);
+        if (!event(tr, pid, "blocked", true))
+            return;
+        field(tr.w, name != nullptr ? name : "call " + number);
+        if (reads || writes) {
+            field(tr.w, (long long)arg);
+            field(tr.w, to.name);
+        }
+        // Who holds the other end: the writers a reader waits for, the
+        // readers a writer waits for.
+        if (to.kind == Target::PIPE)
+            for (const Holder &h : holders(live, to.inode, reads))
+                field(tr.w, std::to_string(h.pid) + ":" + std::to_string(h.fd));
+        endEvent(tr.w);
+    }
+}
+
+void
+killAll(Tracer &tr)
+{
+    for (const auto &t : tr.tasks)
+        if (t.first == t.second.tgid && !tr.procs[t.first].ended)
+            kill(t.first, SIGKILL);
+}
+
 void
 leave(Tracer &tr)
 {
     if (tr.w.silent)
         return;
+    sayBlocked(tr);
     for (auto &t : tr.tasks)
         if (t.first == t.second.tgid && !tr.procs[t.first].ended &&
             event(tr, t.first, "running", true))

@@ -43,5 +43,12 @@ void taskEnded(Tracer &tr, pid_t tid, int status);
 // A process that makes calls of the 32-bit ABI: said once.
 void sayThirtyTwo(Tracer &tr, pid_t pid);
 
+// Says what each process still running is blocked in, and, for a pipe,
+// who holds its other end.
+void sayBlocked(Tracer &tr);
+
 // Says which processes are still running, and stops recording.
 void leave(Tracer &tr);
+
+// Kills every process still followed.
+void killAll(Tracer &tr);

@@ -163,6 +163,11 @@ static const Shape shapes[] = {
     {"killtracer", 1, {{-1, 0, 0}, {-1, 0, 0}}},
     {"ptracedenied", 1, {{-1, 0, 0}, {-1, 0, 0}}},
     {"joined", 1, {{0, 1, PID_MAX}, {-1, 0, 0}}},
+    {"pipe", 3, {{1, 0, INT_MAX}, {2, 0, INT_MAX}}},
+    {"fd", 2, {{0, 0, INT_MAX}, {-1, 0, 0}}},
+    {"writeinto", 4, {{0, 0, INT_MAX}, {2, -1, BYTES_MAX}}},
+    {"readfrom", 4, {{0, 0, INT_MAX}, {2, -1, BYTES_MAX}}},
+    {"blocked", 1, {{-1, 0, 0}, {-1, 0, 0}}},
 };
 
 // Whether s is a whole number from least to most.
@@ -256,6 +261,8 @@ apply(Run *run, std::unordered_map<int, int> *current, int e)
         child.argv = p->argv;
         child.argc = p->argc;
         child.born = e;
+        for (int fd = 0; fd <= 2; fd++)
+            child.now[fd] = child.fds[fd] = p->now[fd];
         int index = (int)run->procs.size();
         run->procs[(size_t)parent].children.push_back(index);
         run->procs.push_back(child);
@@ -264,8 +271,19 @@ apply(Run *run, std::unordered_map<int, int> *current, int e)
             run->command = index;
     } else if (ev.kind == "thread") {
         p->threads++;
+    } else if (ev.kind == "fd") {
+        long fd = atol(f[0].c_str());
+        // Back to the run's own streams, as it began, is no redirection.
+        bool own = f[1] == "the run's input" || f[1] == "the run's output";
+        if (fd >= 0 && fd <= 2) {
+            p->now[fd] = own ? "" : f[1];
+            if (p->programs.size() == 1)
+                p->fds[fd] = p->now[fd];
+        }
     } else if (ev.kind == "exec") {
         p->programs.push_back(baseName(f[0]));
+        for (int fd = 0; fd <= 2; fd++)
+            p->fds[fd] = p->now[fd];
         p->argc = atol(f[2].c_str());
         p->argv.assign(f.begin() + 3, f.end());
     } else if (ev.kind == "execfail") {
@@ -317,11 +335,12 @@ readRun(FILE *in, const char *name, Run *run)
             line[--n] = '\0';
         if (lineNo == 1) {
             if (strcmp(line, eventsHeader) != 0 &&
-                strcmp(line, eventsHeaderOne) != 0) {
+                strcmp(line, eventsHeaderOne) != 0 &&
+                strcmp(line, eventsHeaderTwo) != 0) {
                 fprintf(stderr,
                         "spawndraw: %s: not a record of spawndraw's "
                         "(its first line is not \"spawndraw-events\" and "
-                        "version 1 or 2)\n",
+                        "version 1, 2 or 3)\n",
                         name);
                 ok = false;
                 break;

@@ -35,6 +35,10 @@ struct Proc {
     // Its parent wasn't waiting for it when it ended: it was a zombie
     // until collected, not collected at once.
     bool zombie = false;
+    // What its descriptors 0 to 2 refer to where the run changed them
+    // ("pipe 1", a file's path; empty for the run's own streams): now, and
+    // as its last program began (or now, with no exec).
+    std::string now[3], fds[3];
 };
 
 struct Run {
@@ -88,7 +92,8 @@ bool followed(const Run &run, int pid);
 struct OutputLine {
     int event, proc, tid, fd;
     std::string text;
-    bool cut; // the run ended before its line end
+    bool cut;          // the run ended before its line end
+    std::string where; // a pipe or a file it went into, or empty for output
 };
 
 // The lines of the output, in the order their ends were written.
@@ -98,7 +103,13 @@ std::vector<OutputLine> outputLines(const Run &run);
 void drawTree(FILE *out, const Run &run, const Look &look);
 void drawTimeline(FILE *out, const Run &run, const Look &look);
 void drawOutput(FILE *out, const Run &run, const Look &look);
+void drawPipes(FILE *out, const Run &run, const Look &look);
+void drawBlocked(FILE *out, const Run &run, const Look &look);
+
 void explainRun(FILE *out, const Run &run);
+
+// What a process still running was blocked in, and why, in words.
+std::string blockedWords(const Run &run, int e);
 
 // Every event in words, as --explain says them.
 std::vector<std::string> explainAll(const Run &run);

@@ -37,6 +37,10 @@ static const char help[] =
     "                     replays it, event by event\n"
     "  --from EVENTS      draw a recorded run on standard output, running\n"
     "                     nothing\n"
+    "  --timeout SECONDS  end the command after SECONDS as timeout(1) does\n"
+    "                     (SIGTERM, then SIGKILL for what is left a second\n"
+    "                     later), saying what each process waited for;\n"
+    "                     the status is then 124\n"
     "  --no-wait-orphans  report once the command has ended, without\n"
     "                     waiting for processes that outlive it (a second\n"
     "                     Ctrl-C does the same at any time)\n"
@@ -50,6 +54,7 @@ enum Colour { AUTO, ALWAYS, NEVER };
 struct Options {
     bool explain = false;
     bool waitOrphans = true;
+    long long timeoutMs = 0; // 0 for none
     const char *eventsName = nullptr;
     const char *fromName = nullptr;
     const char *pageName = nullptr;
@@ -60,6 +65,7 @@ struct Options {
 static volatile sig_atomic_t interrupts;
 static volatile sig_atomic_t passOn; // a signal for the command, or 0
 static volatile sig_atomic_t terms;  // SIGTERMs: a second stops waiting
+static int timedOut;                 // the command's time ran out
 
 static void
 onInterrupt(int)
@@ -117,7 +123,21 @@ parseOptions(int argc, char *argv[], Options *o)
             o->eventsName = a + 9;
         else if (strncmp(a, "--from=", 7) == 0 && a[7] != '\0')
             o->fromName = a + 7;
-        else if (strcmp(a, "--color=auto") == 0)
+        else if (strcmp(a, "--timeout") == 0 ||
+                 strncmp(a, "--timeout=", 10) == 0) {
+            const char *n = a[9] == '='    ? a + 10
+                            : i + 1 < argc ? argv[++i]
+                                           : "";
+            char *end;
+            errno = 0;
+            double s = strtod(n, &end);
+            if (*n == '\0' || *end != '\0' || errno != 0 || !(s > 0) || s > 1e9)
+                return misused("--timeout needs a number of seconds above 0:",
+                               n);
+            o->timeoutMs = (long long)(s * 1000 + 0.5);
+            if (o->timeoutMs == 0)
+                o->timeoutMs = 1;
+        } else if (strcmp(a, "--color=auto") == 0)
             o->colour = AUTO;
         else if (strcmp(a, "--color=always") == 0 || strcmp(a, "--color") == 0)
             o->colour = ALWAYS;
@@ -186,10 +206,22 @@ draw(FILE *out, const Run &run, const Options &o, const Look &look)
     }
     drawTree(out, run, look);
     fputc('\n', out);
+    bool through = false, blocked = false, wrote = false;
+    for (const Event &e : run.events) {
+        through = through || e.kind == "pipe" || e.kind == "writeinto" ||
+                  e.kind == "readfrom";
+        blocked = blocked || e.kind == "blocked";
+        wrote = wrote || e.kind == "write" || e.kind == "writeinto";
+    }
+    if (through) {
+        drawPipes(out, run, look);
+        fputc('\n', out);
+    }
+    if (blocked) {
+        drawBlocked(out, run, look);
+        fputc('\n', out);
+    }
     drawTimeline(out, run, look);
-    bool wrote = false;
-    for (const Event &e : run.events)
-        wrote = wrote || e.kind == "write";
     if (wrote) {
         fputc('\n', out);
         drawOutput(out, run, look);
@@ -295,10 +327,11 @@ monotonicMs()
 // tracer. Once asked, the tracer has a second to answer: then what it has
 // written is the record, up to its last whole line.
 static bool
-readRecord(int in, pid_t tracer, std::string *text)
+readRecord(int in, pid_t tracer, long long timeoutMs, std::string *text)
 {
     char chunk[65536];
     long long askedAt = -1;
+    long long upAt = timeoutMs > 0 ? monotonicMs() + timeoutMs : -1;
     // The signals that ask something are held but while the read waits,
     // so that one that comes just before the wait wakes it: the record
     // itself comes through shared memory, and wakes nothing.
@@ -312,6 +345,13 @@ readRecord(int in, pid_t tracer, std::string *text)
             kill(tracer, SIGUSR1);
             askedAt = monotonicMs();
         }
+        if (upAt >= 0 && monotonicMs() >= upAt) {
+            union sigval which;
+            which.sival_int = TIME_UP;
+            sigqueue(tracer, SIGUSR2, which);
+            upAt = -1;
+            timedOut = 1;
+        }
         if (passOn != 0) {
             union sigval which;
             which.sival_int = passOn;
@@ -324,7 +364,14 @@ readRecord(int in, pid_t tracer, std::string *text)
         }
         struct pollfd p = {in, POLLIN, 0};
         struct timespec tenth = {0, 100000000};
-        int ready = ppoll(&p, 1, askedAt >= 0 ? &tenth : nullptr, &open);
+        long long left = upAt >= 0 ? upAt - monotonicMs() : 0;
+        struct timespec up = {(time_t)(left / 1000),
+                              (long)(left % 1000) * 1000000};
+        int ready = ppoll(&p, 1,
+                          askedAt >= 0 ? &tenth
+                          : upAt >= 0  ? &up
+                                       : nullptr,
+                          &open);
         if (ready == 0 || (ready < 0 && errno == EINTR))
             continue;
         ssize_t n = read(in, chunk, sizeof chunk);
@@ -459,7 +506,7 @@ traceAndDraw(const Options &o)
     }
     close(fds[1]);
     std::string piped;
-    bool read = readRecord(fds[0], tracer, &piped);
+    bool read = readRecord(fds[0], tracer, o.timeoutMs, &piped);
     close(fds[0]);
     // The record is what the shared memory holds, then what came through
     // the pipe once that was full.
@@ -496,6 +543,13 @@ traceAndDraw(const Options &o)
     if (!finishPage(page, o, text, run))
         status = 1;
     int ended = commandStatus(run);
+    if (timedOut) {
+        fprintf(stderr,
+                "spawndraw: the command ran past its %.3g seconds and was "
+                "ended\n",
+                (double)o.timeoutMs / 1000);
+        return status != 0 ? status : 124;
+    }
     if (ended < 0) // still running when we stopped waiting, or killed
         ended = killed ? 128 + WTERMSIG(end)
                 : interrupts > 0 || terms > 0

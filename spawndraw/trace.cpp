@@ -32,6 +32,7 @@
 #include <linux/seccomp.h>
 #include <sys/prctl.h>
 #include <sys/ptrace.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -130,7 +131,7 @@ static volatile sig_atomic_t passOn; // a signal for the command, or 0
 // with it and the asking signals held from before the last look, none can
 // come between the look and the sleep unseen.
 static pid_t
-sleepUntilStop(int *status)
+sleepUntilStop(const Tracer &tr, int *status)
 {
     sigset_t wake, was;
     sigemptyset(&wake);
@@ -141,7 +142,16 @@ sleepUntilStop(int *status)
     while (tid == 0 && !stopWaiting && passOn == 0) {
         tid = waitpid(-1, status, __WALL | WNOHANG);
         siginfo_t si;
-        int sig = tid == 0 ? sigwaitinfo(&wake, &si) : 0;
+        // With processes to kill at a time, no later than that.
+        long long left = tr.killAt - nowUs(tr);
+        struct timespec until = {(time_t)(left / 1000000),
+                                 (long)(left % 1000000) * 1000};
+        int sig = tid != 0         ? 0
+                  : tr.killAt == 0 ? sigwaitinfo(&wake, &si)
+                  : left > 0       ? sigtimedwait(&wake, &si, &until)
+                                   : -1;
+        if (sig < 0 && tr.killAt != 0 && nowUs(tr) >= tr.killAt)
+            break;
         if (sig == SIGUSR1)
             stopWaiting = 1;
         else if (sig == SIGUSR2)
@@ -181,7 +191,7 @@ nextStop(Tracer &tr, int *status)
         releaseHeld(tr);
         usleep(1000);
     }
-    return sleepUntilStop(status);
+    return sleepUntilStop(tr, status);
 }
 
 static void
@@ -216,7 +226,9 @@ becomeCommand(char *argv[], int go, int report)
             prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &prog, 0, 0) != 0)
             failed = errno;
     }
-    (void)!write(report, &failed, sizeof failed);
+    // Sent, not written: the filter, set now, stops every write, and the
+    // tracer waits for this before it follows any stop.
+    (void)!send(report, &failed, sizeof failed, 0);
     close(report);
     raise(SIGSTOP);
     execvp(argv[0], argv);
@@ -240,7 +252,8 @@ traceRun(char *argv[], bool waitOrphans, int out, SharedRecord *into)
     putRaw(tr.w, std::string(eventsHeader) + "\n");
 
     int go[2], report[2];
-    if (pipe2(go, O_CLOEXEC) != 0 || pipe2(report, O_CLOEXEC) != 0) {
+    if (pipe2(go, O_CLOEXEC) != 0 ||
+        socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, report) != 0) {
         putRaw(tr.w, "0\t0\t" + std::to_string(tr.self) + "\trefused\t" +
                          errnoName(errno) + "\n");
         _exit(1);
@@ -328,10 +341,25 @@ traceRun(char *argv[], bool waitOrphans, int out, SharedRecord *into)
     for (;;) {
         if (stopWaiting || (!waitOrphans && tr.procs[tr.command].ended))
             leave(tr);
-        if (passOn != 0) {
+        if (passOn == TIME_UP) {
+            // As timeout(1) ends a command: SIGTERM, and a second later
+            // SIGKILL for all that is left. What each was waiting for is
+            // said before.
+            sayBlocked(tr);
             if (!tr.procs[tr.command].ended)
-                kill(tr.command, passOn);
-            passOn = 0;
+                kill(tr.command, SIGTERM);
+            tr.killAt = nowUs(tr) + 1000000;
+        } else if (passOn != 0 && !tr.procs[tr.command].ended) {
+            // What may end a run that hangs: what it hung in is said first.
+            if (passOn == SIGTERM || passOn == SIGINT || passOn == SIGHUP ||
+                passOn == SIGALRM)
+                sayBlocked(tr);
+            kill(tr.command, passOn);
+        }
+        passOn = 0;
+        if (tr.killAt != 0 && nowUs(tr) >= tr.killAt) {
+            killAll(tr);
+            tr.killAt = 0;
         }
         pid_t tid = nextStop(tr, &status);
         if (tid < 0) {

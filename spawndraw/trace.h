@@ -21,6 +21,10 @@ textOf(SharedRecord *r)
 // Memory for a record, or null where it can't be had.
 SharedRecord *shareRecord();
 
+// What the drawing passes on, in place of a signal, when the command's
+// time is up.
+enum { TIME_UP = -1 };
+
 // Runs argv as a traced child and writes the run's record, until every
 // traced process has ended, or, without waitOrphans, until the command
 // has; into shared where it is given and has room, and to the descriptor

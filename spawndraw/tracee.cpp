@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -137,6 +138,22 @@ readIds(pid_t tid, pid_t *tgid, pid_t *ppid)
     }
     if (f != nullptr)
         fclose(f);
+}
+
+bool
+readBlocked(pid_t tid, long *call, unsigned long long *arg)
+{
+    char path[64], text[256];
+    snprintf(path, sizeof path, "/proc/%d/syscall", (int)tid);
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0)
+        return false;
+    text[n] = '\0';
+    return sscanf(text, "%ld %llx", call, arg) == 2;
 }
 
 bool

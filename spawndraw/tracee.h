@@ -31,5 +31,9 @@ pid_t readParent(pid_t pid);
 // A task's process (its thread group) and that process's parent.
 void readIds(pid_t tid, pid_t *tgid, pid_t *ppid);
 
+// The call tid sleeps in, as /proc says: its number and first argument;
+// false where it isn't in one (it runs, or is gone).
+bool readBlocked(pid_t tid, long *call, unsigned long long *arg);
+
 // Whether pid ignores SIGCHLD.
 bool ignoresChildren(pid_t pid);

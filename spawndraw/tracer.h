@@ -42,6 +42,9 @@ struct Task {
     Arguments exec;                    // and its arguments
     bool execRead = false;             // path and exec are the coming exec's
     long request = 0;                  // a ptrace's
+    // A read or write's: where its descriptor leads, where that isn't the
+    // run's output ("pipe 1", a file's path), else empty.
+    std::string target;
 };
 
 // A process being traced.
@@ -92,6 +95,10 @@ struct Tracer {
     std::unordered_map<pid_t, bool> placed;
     // Ended before any stop, and before the fork that made them was seen.
     std::unordered_map<pid_t, int> endedUnmade;
+    // Asked to end the command when its time is up: when to kill what is
+    // left, in microseconds since the start, or 0.
+    long long killAt = 0;
+    bool saidBlocked = false; // what each was blocked in, said once
 };
 
 // Starts an event of pid's: by the thread whose stop is being handled,

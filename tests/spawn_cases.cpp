@@ -18,6 +18,9 @@
 //                                   a sibling, which its parent collects
 //        spawn_cases int80          a write, then an exec of echo, made
 //                                   through the 32-bit ABI
+//        spawn_cases forgot-close   a parent writes into a pipe to wc and
+//                                   never closes it; says ready once wc
+//                                   sleeps in its read
 //        spawn_cases traceme        asks to be traced
 //        spawn_cases two-threads    its first thread writes A, a second B;
 //                                   the first joins the second, writes C
@@ -38,6 +41,17 @@
 #include <unistd.h>
 
 static char **program;
+
+// The first line of a file, or "" where it can't be read.
+static void
+readLine(const char *path, char *to, int size)
+{
+    FILE *f = fopen(path, "re");
+    if (f == nullptr || fgets(to, size, f) == nullptr)
+        to[0] = '\0';
+    if (f != nullptr)
+        fclose(f);
+}
 static volatile sig_atomic_t signals;
 
 static void
@@ -239,6 +253,32 @@ main(int argc, char *argv[])
         (void)!write(1, "A\n", 2);
         pthread_join(t, nullptr);
         (void)!write(1, "C\n", 2);
+    } else if (strcmp(argv[1], "forgot-close") == 0) {
+        // The pipe's write end left open in the parent: wc never ends.
+        int p[2];
+        if (pipe(p) != 0)
+            return 1;
+        pid_t child = fork();
+        if (child == 0) {
+            dup2(p[0], 0);
+            close(p[0]);
+            close(p[1]);
+            execlp("wc", "wc", "-l", (char *)nullptr);
+            _exit(127);
+        }
+        close(p[0]);
+        (void)!write(p[1], "hello\n", 6);
+        char path[64], call[8] = "", comm[16] = "";
+        while (strncmp(call, "0 ", 2) != 0 || strcmp(comm, "wc\n") != 0) {
+            snprintf(path, sizeof path, "/proc/%d/syscall", (int)child);
+            readLine(path, call, sizeof call);
+            snprintf(path, sizeof path, "/proc/%d/comm", (int)child);
+            readLine(path, comm, sizeof comm);
+            sched_yield();
+        }
+        printf("ready\n");
+        fflush(stdout);
+        wait(nullptr);
     } else if (strcmp(argv[1], "traceme") == 0) {
         long r = ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
         printf("traceme: %s\n", r == 0 ? "yes" : strerrorname_np(errno));

@@ -3,7 +3,7 @@
 // whose child it is; and each line of the output with the event that ended
 // it. The page's reading of the same record is held to this.
 //   state K PID MADE ENDED ZOMBIE GONE PARENT
-//   line EVENT PID TID FD CUT TEXT (escaped as the record is)
+//   line EVENT PID TID FD CUT WHERE TEXT (escaped as the record is)
 
 #include "events.h"
 #include "run.h"
@@ -31,10 +31,12 @@ main(int argc, char *argv[])
                    ended, ended && !gone && p.zombie, gone, parent);
         }
     for (const OutputLine &l : outputLines(run)) {
-        std::string text;
+        std::string text, where;
         appendEscaped(&text, l.text.data(), l.text.size());
-        printf("line\t%d\t%d\t%d\t%d\t%d\t%s\n", l.event,
-               run.procs[(size_t)l.proc].pid, l.tid, l.fd, l.cut, text.c_str());
+        appendEscaped(&where, l.where.data(), l.where.size());
+        printf("line\t%d\t%d\t%d\t%d\t%d\t%s\t%s\n", l.event,
+               run.procs[(size_t)l.proc].pid, l.tid, l.fd, l.cut, where.c_str(),
+               text.c_str());
     }
     return 0;
 }

@@ -40,7 +40,7 @@ TEST_P(Recorded, DrawsAsItHappened)
 INSTANTIATE_TEST_SUITE_P(Runs, Recorded,
                          testing::Values("launchers", "failed-exec", "killed",
                                          "orphan", "zombie", "threads",
-                                         "path-search"),
+                                         "path-search", "pipeline"),
                          [](const auto &p) {
                              std::string n = p.param;
                              std::replace(n.begin(), n.end(), '-', '_');
@@ -74,9 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
     Records, BadRecord,
     testing::Values(
         Bad{"empty", "", "spawndraw: run.txt: empty\n"},
-        Bad{"other_format", "spawndraw-events\t3\n",
+        Bad{"other_format", "spawndraw-events\t9\n",
             "spawndraw: run.txt: not a record of spawndraw's (its first line "
-            "is not \"spawndraw-events\" and version 1 or 2)\n"},
+            "is not \"spawndraw-events\" and version 1, 2 or 3)\n"},
         Bad{"bad_thread", std::string(head) + "3\t9\t11/x\texit\texited\t0\n",
             "spawndraw: run.txt: line 4: not an event\n"},
         Bad{"bad_escape", std::string(head) + "3\t9\t11\twrite\t1\t1\t\\xZ1\n",
@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
 // none.
 TEST_F(InDir, ABadRecordMakesNoPage)
 {
-    writeFile(dir + "/run.txt", "spawndraw-events\t3\n");
+    writeFile(dir + "/run.txt", "spawndraw-events\t9\n");
     writeFile(dir + "/old.html", "old");
     Result r =
         run({SPAWNDRAW, "--from", "run.txt", "--html", "old.html"}, "", dir);
@@ -643,6 +643,85 @@ TEST_F(Traced, AnOldRecordStaysUntilTheNewIsWhole)
     EXPECT_EQ((std::vector<std::string>{"exited", "7"}), end->f);
     struct stat st;
     EXPECT_TRUE(stat(old.c_str(), &st) == 0 && st.st_nlink == 2);
+}
+
+// What joins processes: a pipe made, held and read to its end; a file
+// redirected; a write into a pipe no one reads.
+TEST_F(Traced, FollowsPipesAndRedirections)
+{
+    Result r = traced({"/bin/sh", "-c", "ls / | wc -l"});
+    const Ev *made = find(evs, "pipe");
+    ASSERT_NE(nullptr, made);
+    EXPECT_EQ("pipe 1", made->f[0]);
+    const Ev *wrote = find(evs, "writeinto", -1, "1");
+    ASSERT_NE(nullptr, wrote);
+    EXPECT_EQ("pipe 1", wrote->f[1]);
+    EXPECT_NE(std::string::npos, wrote->f[3].find("bin\n")) << wrote->f[3];
+    const Ev *end = nullptr;
+    for (const Ev &e : evs)
+        if (e.kind == "readfrom" && e.f[2] == "0")
+            end = &e;
+    ASSERT_NE(nullptr, end);
+    EXPECT_EQ("pipe 1", end->f[1]);
+    EXPECT_NE(std::string::npos, r.err.find("sh → wc (wc -l) [0 ← pipe 1]"))
+        << r.err;
+    EXPECT_NE(std::string::npos, r.err.find(" → pipe 1 │ bin\n")) << r.err;
+
+    r = traced({"/bin/sh", "-c", "echo hi > out.txt; cat out.txt"});
+    EXPECT_EQ("hi\n", r.out);
+    const Ev *into = find(evs, "writeinto");
+    ASSERT_NE(nullptr, into);
+    EXPECT_EQ((std::vector<std::string>{"1", dir + "/out.txt", "3", "hi\n"}),
+              into->f);
+
+    r = traced({"/bin/sh", "-c", "yes | head -1"}, {"--explain"});
+    EXPECT_EQ("y\n", r.out);
+    const Ev *broken = find(evs, "writeinto", -1, "1");
+    for (const Ev &e : evs)
+        if (e.kind == "writeinto" && e.f[2] == "-1")
+            broken = &e;
+    ASSERT_NE(nullptr, broken);
+    EXPECT_EQ("EPIPE", broken->f[3]);
+    EXPECT_NE(std::string::npos,
+              r.err.find("killed by SIGPIPE (it wrote into pipe 1, whose read "
+                         "end no process holds any more)"))
+        << r.err;
+}
+
+// A run that hangs on a pipe whose write end was left open says who holds
+// it, when it is ended; and --timeout ends a run for good, as timeout(1).
+TEST_F(Traced, AHangSaysWhoHoldsThePipe)
+{
+    Running p =
+        start({SPAWNDRAW, "--events", "run.txt", SPAWN_CASES, "forgot-close"},
+              "", dir);
+    char ready[6];
+    ASSERT_EQ(6, read(p.out, ready, sizeof ready));
+    kill(p.pid, SIGTERM);
+    Result r = finish(p);
+    evs = record(dir + "/run.txt");
+    int parent = std::stoi(find(evs, "fork")->f[0]);
+    const Ev *wc = find(evs, "fork", parent);
+    ASSERT_NE(nullptr, wc);
+    std::string child = wc->f[0];
+    EXPECT_NE(std::string::npos,
+              r.err.find(child +
+                         " (wc) waits to read pipe 1; its write end "
+                         "is still open in " +
+                         std::to_string(parent) +
+                         " (spawn_cases, descriptor 4): until that closes, wc "
+                         "will see no end of file"))
+        << r.err;
+
+    r = traced({"/bin/sh", "-c", "sleep 1000 & wait"}, {"--timeout", "0.2"});
+    EXPECT_EQ(124, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("ran past its 0.2 seconds"));
+    for (const Ev &e : evs) {
+        if (e.kind == "fork") {
+            EXPECT_NE(nullptr, find(evs, "exit", std::stoi(e.f[0])))
+                << e.f[0] << " left running";
+        }
+    }
 }
 
 // Whether sig is pending for pid, not yet handled.

@@ -30,9 +30,10 @@ for (const name of records) {
       });
     assert.deepEqual(states, want.filter((w) => w[0] === "state").map((w) => w.join("\t")));
     const wantLines = want.filter((w) => w[0] === "line");
-    assert.deepEqual(lines.map((l) => [l.event, pidOf(l.proc), Number(l.fd), +!!l.cut, l.bytes]),
+    assert.deepEqual(lines.map((l) => [l.event, pidOf(l.proc), Number(l.fd), +!!l.cut, l.where,
+      l.bytes]),
       wantLines.map((w) => [Number(w[1]), Number(w[2]), Number(w[4]), Number(w[5]),
-        unescape(w[6] ?? "")]));
+        unescape(w[6]), unescape(w[7] ?? "")]));
     for (let k = 0; k < run.events.length; k++)
       assert.equal(linesUpTo(lines, k), wantLines.filter((w) => Number(w[1]) <= k).length,
         `the lines shown at event ${k}`);

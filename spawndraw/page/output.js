@@ -7,25 +7,31 @@ import {$} from "../../common/page/dom.js";
 import {shown} from "./record.js";
 import {point} from "./picture.js";
 
-// The lines of the run, each with the event that ended it, its process and
-// its stream; a line cut short at the end of the run ends with it.
+// The lines of the run, each with the event that ended it, its process, its
+// stream and where it went: the run's output, or a pipe or a file ("where");
+// a line cut short at the end of the run ends with it.
 export function outputLines(run) {
   const lines = [], open = new Map();
   run.events.forEach((ev, e) => {
-    if (ev.kind !== "write")
+    const into = ev.kind === "writeinto";
+    if ((ev.kind !== "write" && !into) || (into && ev.f[2] === "-1"))
       return;
-    const key = `${run.procOf[e]} ${ev.f[0]} ${ev.tid ?? 0}`;
-    const text = (open.get(key) ?? "") + ev.f[2];
+    const where = into ? ev.f[1] : "";
+    const key = JSON.stringify([run.procOf[e], ev.f[0], ev.tid ?? 0, where]);
+    const text = (open.get(key) ?? "") + ev.f[into ? 3 : 2];
     const parts = text.split("\n");
-    open.set(key, parts.pop());
+    const rest = parts.pop();
+    if (rest !== "")
+      open.set(key, rest);
+    else
+      open.delete(key);
     for (const part of parts)
-      lines.push({event: e, proc: run.procOf[e], fd: ev.f[0], bytes: part});
+      lines.push({event: e, proc: run.procOf[e], fd: ev.f[0], bytes: part, where});
   });
-  for (const [key, rest] of open)
-    if (rest !== "") {
-      const [proc, fd] = key.split(" ");
-      lines.push({event: run.events.length - 1, proc: Number(proc), fd, bytes: rest, cut: true});
-    }
+  for (const [key, rest] of open) {
+    const [proc, fd, , where] = JSON.parse(key);
+    lines.push({event: run.events.length - 1, proc, fd, bytes: rest, cut: true, where});
+  }
   return lines;
 }
 
@@ -36,7 +42,8 @@ export function lineElement(run, line, pids) {
   li.style.setProperty("--hue", (line.proc * 67) % 360);
   const who = document.createElement("span");
   who.className = "who";
-  who.textContent = `${run.procs[line.proc].pid}${line.fd === "2" ? " !" : ""}`;
+  who.textContent = `${run.procs[line.proc].pid}` +
+    (line.where ? ` \u2192 ${shown(line.where)}` : line.fd === "2" ? " !" : "");
   li.append(who, " ");
   const text = shown(line.bytes) + (line.cut ? " (no line end)" : "");
   let last = 0;
