@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Times two commands untraced and under spawndraw, alternating, side by side
 # in one run, and prints the median of each, the ratio and the difference:
-# a loop of 1000 /bin/true (the goal: at most 1.5 times untraced) and a
-# shell writing 10,000 lines a write each (the goal: at most 0.5 s more).
+# a loop of 1000 /bin/true (the goal: at most 1.25 times untraced), a
+# shell writing 10,000 lines a write each (the goal: at most 0.5 s more),
+# and pipes: seq 2000000 | wc -l (at most 3 times untraced) and 200 MB
+# through one, each ahead of strace following the same calls.
 # strace -f --seccomp-bpf, tracing the same calls, is timed beside them
 # where it is installed, as what this machine's ptrace stops cost anyway.
 # The command's stdout and spawndraw's drawing go to /dev/null.
@@ -37,7 +39,7 @@ bench() { # NAME SCRIPT
         fi
         if [ -n "$strace" ]; then
             t3=$(now)
-            "$strace" -f --seccomp-bpf -e trace=execve,execveat,wait4,waitid,write,writev \
+            "$strace" -f --seccomp-bpf -e "trace=$calls" \
                 -o /dev/null sh -c "$2" >/dev/null
             echo $(($(now) - t3)) >>"$work/strace"
         fi
@@ -57,8 +59,13 @@ bench() { # NAME SCRIPT
 }
 
 echo "medians of $runs runs each, alternating"
+calls=execve,execveat,wait4,waitid,write,writev
 bench "1000 /bin/true" 'for i in $(seq 1000); do /bin/true; done'
 bench "10,000 lines, a write each" 'for i in $(seq 10000); do echo line $i; done'
+# What goes through pipes is followed: strace follows the same calls.
+calls=pipe,pipe2,dup2,dup3,read,write,close,%process
+bench "seq 2000000 | wc -l" 'seq 2000000 | wc -l'
+bench "200 MB through a pipe" 'head -c 200000000 /dev/zero | wc -c'
 
 if command -v chromium >/dev/null && /usr/bin/python3 -c 'import selenium' 2>/dev/null; then
     /usr/bin/python3 "$(dirname "$0")/spawndraw_page.py" "$draw" 3

@@ -115,14 +115,40 @@ enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
     long call = (long)r.orig_rax;
     unsigned long long a[6] = {r.rdi, r.rsi, r.rdx, r.r10, r.r8, r.r9};
     switch (call) {
+    case SYS_copy_file_range:
+    case SYS_splice:
+    case SYS_sendfile: {
+        // A copy into the run's output or a pipe, by the kernel: what it
+        // moved is read from where it came, at the offset it starts from.
+        bool send = call == SYS_sendfile;
+        long out = (long)(send ? a[0] : a[2]), in = (long)(send ? a[1] : a[0]);
+        unsigned long long at = send ? a[2] : a[1];
+        t.target.clear();
+        if (!toOurOutput(tr.fds, t.tgid, tid, out)) {
+            Target to = targetOf(tr.fds, tid, out);
+            if (to.kind != Target::PIPE)
+                return false;
+            t.target = to.name;
+        }
+        long long pos = -1;
+        if (at == 0
+                ? !readPosition(tid, in, &pos)
+                : readMemory(tid, at, (char *)&pos, sizeof pos) != sizeof pos)
+            pos = -1;
+        t.copyFrom = pos >= 0 ? in : -1;
+        t.copyAt = pos;
+        break;
+    }
     case SYS_write:
     case SYS_writev:
+    case SYS_pwrite64:
     case SYS_read:
     case SYS_readv: {
         // Output, or what goes through a pipe, or through a file that is a
         // process's standard stream, as a redirection makes it.
         t.target.clear();
-        bool writes = call == SYS_write || call == SYS_writev;
+        t.copyFrom = -1;
+        bool writes = call != SYS_read && call != SYS_readv;
         if (writes && toOurOutput(tr.fds, t.tgid, tid, (long)a[0]))
             break;
         Target to = targetOf(tr.fds, tid, (long)a[0]);
@@ -205,7 +231,14 @@ movedBytes(Tracer &tr, pid_t tid, const Task &t, long long n)
     if (keep > 0) {
         bytes.resize((size_t)keep);
         size_t got = 0;
-        if (t.call == SYS_write || t.call == SYS_read) {
+        bool copies = t.call == SYS_copy_file_range || t.call == SYS_splice ||
+                      t.call == SYS_sendfile;
+        if (copies) {
+            got = t.copyFrom >= 0 ? readFile(tid, t.copyFrom, t.copyAt,
+                                             &bytes[0], (size_t)keep)
+                                  : 0;
+        } else if (t.call == SYS_write || t.call == SYS_read ||
+                   t.call == SYS_pwrite64) {
             got = readMemory(tid, t.args[1], &bytes[0], (size_t)keep);
         } else {
             for (unsigned long long i = 0; i < t.args[2] && got < (size_t)keep;
@@ -239,7 +272,9 @@ sayMoved(Tracer &tr, pid_t tid, const Task &t, long long n)
               reads              ? "readfrom"
               : t.target.empty() ? "write"
                                  : "writeinto")) {
-        field(tr.w, (long long)t.args[0]);
+        // A copy's descriptor is where it copies to.
+        bool into = t.call == SYS_copy_file_range || t.call == SYS_splice;
+        field(tr.w, (long long)t.args[into ? 2 : 0]);
         if (!t.target.empty())
             field(tr.w, t.target);
         field(tr.w, n < 0 ? -1 : n);
@@ -348,6 +383,10 @@ leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
     switch (t.call) {
     case SYS_write:
     case SYS_writev:
+    case SYS_pwrite64:
+    case SYS_copy_file_range:
+    case SYS_splice:
+    case SYS_sendfile:
     case SYS_read:
     case SYS_readv:
         // Output that moved nothing is nothing; a read of 0 is an end of
@@ -471,8 +510,12 @@ give(unsigned action, Label here = NEXT)
     return {BPF_STMT(BPF_RET | BPF_K, action), NEXT, NEXT, here};
 }
 
-// Stops at: exec and wait of every kind; read, readv, write and writev,
-// which may be output or go through a pipe; pipe and pipe2; what may
+// Stops at: exec and wait of every kind; write, writev and pwrite, and the
+// copies of copy_file_range, splice and sendfile, which may be output or go
+// into a pipe; read and readv from 0 to 2, where a shell puts
+// the pipes and files it redirects (not above, which every program's
+// loader reads its libraries by: a stop at each would cost every exec a
+// tenth); pipe and pipe2; what may
 // change 0 to 2 (dup2 and dup3 to them, close of them, close_range from 2
 // or below); a sigaction of SIGCHLD, which may have the kernel
 // collect the children; a signal that may be sent to the tracer, whose
@@ -496,8 +539,12 @@ filterCode(pid_t tracer)
         jumpIf(SYS_waitid, TRACE),
         jumpIf(SYS_write, TRACE),
         jumpIf(SYS_writev, TRACE),
-        jumpIf(SYS_read, TRACE),
-        jumpIf(SYS_readv, TRACE),
+        jumpIf(SYS_pwrite64, TRACE),
+        jumpIf(SYS_copy_file_range, TRACE),
+        jumpIf(SYS_splice, TRACE),
+        jumpIf(SYS_sendfile, TRACE),
+        jumpIf(SYS_read, OUT_FD),
+        jumpIf(SYS_readv, OUT_FD),
         jumpIf(SYS_pipe, TRACE),
         jumpIf(SYS_pipe2, TRACE),
         jumpIf(SYS_close, OUT_FD),

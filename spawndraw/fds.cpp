@@ -41,12 +41,14 @@ sameFile(const Descriptors &d, const struct stat &st, const struct stat &we,
 bool
 toOurOutput(Descriptors &d, pid_t pid, pid_t tid, long fd)
 {
-    if (fd != 1 && fd != 2)
+    // Output counts by where it goes: a dup of standard output above 2 is
+    // looked at each time, since its close is not followed.
+    if (fd < 0)
         return false;
     Outputs &known = d.known[pid];
     if (known.generation != d.generation)
         known = {d.generation, {-1, -1, -1}};
-    if (known.ours[fd] >= 0)
+    if (fd <= 2 && known.ours[fd] >= 0)
         return known.ours[fd] != 0;
     char path[64];
     struct stat st;
@@ -56,7 +58,8 @@ toOurOutput(Descriptors &d, pid_t pid, pid_t tid, long fd)
                  sameFile(d, st, d.outFile, d.outDevice, 1, tid, fd)) ||
                 (found && d.errOpen &&
                  sameFile(d, st, d.errFile, d.errDevice, 2, tid, fd));
-    known.ours[fd] = ours;
+    if (fd <= 2)
+        known.ours[fd] = ours;
     return ours;
 }
 

@@ -56,8 +56,8 @@ std::vector<Holder> holders(const std::vector<pid_t> &pids,
 // before the command is made; drawing holds the same.
 void openOutputs(Descriptors &d, pid_t drawing);
 
-// Whether descriptor fd (1 or 2) of tid, a thread of process pid, is the
-// run's output.
+// Whether descriptor fd of tid, a thread of process pid, is the run's
+// output.
 bool toOurOutput(Descriptors &d, pid_t pid, pid_t tid, long fd);
 
 // A call that may change descriptor fd of some process, which may share

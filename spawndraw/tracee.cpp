@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -99,6 +100,43 @@ readProgram(pid_t tid, Arguments *args)
         at = end + 1;
     }
     return n > 0 ? std::string(exe, (size_t)n) : "?";
+}
+
+bool
+readPosition(pid_t tid, long fd, long long *pos)
+{
+    char path[64], line[128];
+    snprintf(path, sizeof path, "/proc/%d/fdinfo/%ld", (int)tid, fd);
+    FILE *f = fopen(path, "re");
+    bool found = false;
+    while (f != nullptr && !found && fgets(line, sizeof line, f) != nullptr)
+        found = sscanf(line, "pos: %lld", pos) == 1;
+    if (f != nullptr)
+        fclose(f);
+    return found;
+}
+
+size_t
+readFile(pid_t tid, long fd, long long at, char *to, size_t n)
+{
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/fd/%ld", (int)tid, fd);
+    // Not a FIFO's: opening one could block, and would take its bytes.
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    int in = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0)
+        return 0;
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = pread(in, to + got, n - got, at + (long long)got);
+        if (r <= 0)
+            break;
+        got += (size_t)r;
+    }
+    close(in);
+    return got;
 }
 
 pid_t

@@ -25,6 +25,13 @@ Arguments readArgv(pid_t tid, unsigned long long addr);
 // ("?" where it can't tell), and its arguments.
 std::string readProgram(pid_t tid, Arguments *args);
 
+// The offset of tid's descriptor fd, as /proc says; false where it has none.
+bool readPosition(pid_t tid, long fd, long long *pos);
+
+// Up to n bytes of what tid's descriptor fd reads at offset at, read by
+// us, without moving its offset; returns how many.
+size_t readFile(pid_t tid, long fd, long long at, char *to, size_t n);
+
 // The parent /proc names for pid; 0 where it can't tell (pid is gone).
 pid_t readParent(pid_t pid);
 

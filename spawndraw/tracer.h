@@ -45,6 +45,10 @@ struct Task {
     // A read or write's: where its descriptor leads, where that isn't the
     // run's output ("pipe 1", a file's path), else empty.
     std::string target;
+    // A copy's (copy_file_range, sendfile, splice): the descriptor it
+    // copies from, and from where, to read what it moved; -1 for none.
+    long copyFrom = -1;
+    long long copyAt = 0;
 };
 
 // A process being traced.

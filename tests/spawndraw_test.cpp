@@ -674,6 +674,16 @@ TEST_F(Traced, FollowsPipesAndRedirections)
     EXPECT_EQ((std::vector<std::string>{"1", dir + "/out.txt", "3", "hi\n"}),
               into->f);
 
+    // Output counts by where it goes: GNU cat copies with
+    // copy_file_range, and a dup of standard output is output too.
+    writeFile(dir + "/in.txt", "a\nb\n");
+    r = traced({"/bin/sh", "-c", "cat in.txt; exec 7>&1; /bin/echo c >&7"});
+    std::string out;
+    for (const Ev &e : evs)
+        if (e.kind == "write")
+            out += e.f[2];
+    EXPECT_EQ("a\nb\nc\n", out);
+
     r = traced({"/bin/sh", "-c", "yes | head -1"}, {"--explain"});
     EXPECT_EQ("y\n", r.out);
     const Ev *broken = find(evs, "writeinto", -1, "1");
