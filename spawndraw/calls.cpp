@@ -126,7 +126,7 @@ enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
         t.target.clear();
         if (!toOurOutput(tr.fds, t.tgid, tid, out)) {
             Target to = targetOf(tr.fds, tid, out);
-            if (to.kind != Target::PIPE)
+            if (to.kind != Target::PIPE && (to.kind != Target::FILE || out > 2))
                 return false;
             t.target = to.name;
         }
@@ -388,12 +388,15 @@ leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
     case SYS_splice:
     case SYS_sendfile:
     case SYS_read:
-    case SYS_readv:
+    case SYS_readv: {
         // Output that moved nothing is nothing; a read of 0 is an end of
         // file, and a failed write into a pipe (EPIPE) is said.
-        if (ret > 0 || (!t.target.empty() && (ret == 0 || ret == -EPIPE)))
+        bool reads = t.call == SYS_read || t.call == SYS_readv;
+        if (ret > 0 || (!t.target.empty() && reads && ret == 0) ||
+            (!t.target.empty() && !reads && ret == -EPIPE))
             sayMoved(tr, tid, t, ret);
         break;
+    }
     case SYS_pipe:
     case SYS_pipe2: {
         int ends[2];

@@ -78,9 +78,12 @@ targetOf(Descriptors &d, pid_t tid, long fd)
     auto same = [&](bool open, const struct stat &s) {
         return found && open && st.st_dev == s.st_dev && st.st_ino == s.st_ino;
     };
-    if (same(d.inOpen, d.inFile))
+    // Where the run's input and output are one file (/dev/null, say), the
+    // descriptor says which.
+    bool output = same(d.outOpen, d.outFile) || same(d.errOpen, d.errFile);
+    if (same(d.inOpen, d.inFile) && (fd == 0 || !output))
         return {Target::OTHER, "the run's input", 0};
-    if (same(d.outOpen, d.outFile) || same(d.errOpen, d.errFile))
+    if (output)
         return {Target::OTHER, "the run's output", 0};
     if (sscanf(link, "pipe:[%llu]", &inode) == 1) {
         auto p = d.pipes.emplace(inode, (int)d.pipes.size() + 1).first;
