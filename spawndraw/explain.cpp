@@ -145,7 +145,7 @@ blockedWords(const Run &run, int e)
         std::string running;
         for (int c : p.children) {
             const Proc &k = run.procs[(size_t)c];
-            if (k.ended < 0)
+            if (k.ended < 0 || k.ended > e)
                 running += (running.empty() ? "" : ", ") +
                            std::to_string(k.pid) + " (" +
                            printable(k.programs.back(), false) + ")";
@@ -153,7 +153,9 @@ blockedWords(const Run &run, int e)
         return pn + " waits for a child to end" +
                (running.empty() ? "" : "; still running: " + running);
     }
-    return pn + " sleeps in " + f[0];
+    if (f[0] == "sleep")
+        return pn + " is asleep, in a sleep of its own";
+    return pn + " waits in " + f[0];
 }
 
 std::string

@@ -545,9 +545,9 @@ traceAndDraw(const Options &o)
     int ended = commandStatus(run);
     if (timedOut) {
         fprintf(stderr,
-                "spawndraw: the command ran past its %.3g seconds and was "
+                "spawndraw: the command ran past its %.3g second%s and was "
                 "ended\n",
-                (double)o.timeoutMs / 1000);
+                (double)o.timeoutMs / 1000, o.timeoutMs == 1000 ? "" : "s");
         return status != 0 ? status : 124;
     }
     if (ended < 0) // still running when we stopped waiting, or killed
