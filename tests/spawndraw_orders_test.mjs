@@ -12,7 +12,8 @@ import {ORDER_BOUND, before, countOrders, otherOrder, pairs, whereFrom, writeClo
 function run(...lines) {
   const all = ["10 begin filtered cmd", "10 fork 11", ...lines];
   const text = "spawndraw-events\t1\n" +
-    all.map((l, i) => `${i + 1}\t${i}\t${l.split(" ").join("\t")}`).join("\n") + "\n";
+    all.map((l, i) => `${i + 1}\t${i}\t${l.split(" ").join("\t").replace(/pipe_/g, "pipe ")}`)
+      .join("\n") + "\n";
   const r = buildRun(readRecord(text));
   return {r, clocks: writeClocks(r)};
 }
@@ -139,6 +140,16 @@ test("two threads of one process: two lines of events, two orders", () => {
   const z = run("11 thread 12", "11/12 write 1 2 B\\x0a", "11 write 1 2 A\\x0a", "11 joined 12",
                 "11 write 1 2 C\\x0a", "11 exit exited 0");
   assert.deepEqual(countOrders(z.clocks), {count: 2, exact: true});
+});
+
+test("a read of a pipe comes after the write of its bytes, even one still in its call", () => {
+  const lines = ["11 fork 12", "11 fork 13", "12 write 1 2 a\\x0a", "12 writeinto 1 pipe_1 2 x\\x0a",
+                 "13 readfrom 0 pipe_1 2 x\\x0a", "13 write 1 2 b\\x0a"];
+  assert.deepEqual(countOrders(run(...lines).clocks), {count: 1, exact: true});
+  const [w, r] = [lines[3], lines[4]];
+  assert.deepEqual(countOrders(run(...lines.slice(0, 3), r, w, lines[5]).clocks),
+                   {count: 1, exact: true});
+  assert.deepEqual(countOrders(run(...lines.slice(0, 3), lines[5]).clocks), {count: 2, exact: true});
 });
 
 test("where a count comes from, where nothing orders the writers", () => {

@@ -6,6 +6,7 @@
 //   does after the vfork;
 // - it is a child's end, and the other is the wait that returned it;
 // - it is a thread's, and the other follows the join that saw its end;
+// - it is a write into a pipe, and the other follows the read of its bytes;
 // and so on through any chain of these. Each process's knowledge of the
 // writes before it is kept as a vector clock, a count of writes a writer.
 
@@ -49,6 +50,18 @@ export function writeClocks(run) {
     }
     return clock.get(line);
   };
+  // What went through each pipe, in the order it went in: each write's
+  // bytes as offsets in the pipe, so that a read knows whose bytes it took.
+  const through = new Map(), readSoFar = new Map(), atWrite = new Map();
+  events.forEach((ev, e) => {
+    const n = Number(ev.f[2]);
+    if (ev.kind !== "writeinto" || !/^pipe /.test(ev.f[1]) || !(n > 0))
+      return;
+    const list = through.get(ev.f[1]) ?? [];
+    const from = list.length ? list[list.length - 1].to : 0;
+    list.push({event: e, line: lineOf(e), from, to: from + n});
+    through.set(ev.f[1], list);
+  });
   const atEnd = new Map(), written = new Map(), done = [];
   const released = new Set(), made = new Map();
   procs.forEach((q, k) => made.set(q.born, k));
@@ -65,6 +78,16 @@ export function writeClocks(run) {
       const line = `${i}/${Number(ev.f[0])}`;
       clock.set(line, Int32Array.from(c));
       linesOf[i].push(line);
+    } else if (ev.kind === "writeinto") {
+      atWrite.set(e, Int32Array.from(c));
+    } else if (ev.kind === "readfrom" && through.has(ev.f[1]) && Number(ev.f[2]) > 0) {
+      // A read of a pipe comes after the writes of the bytes it took: one
+      // still in its call when the read returned had done nothing since.
+      const from = readSoFar.get(ev.f[1]) ?? 0, to = from + Number(ev.f[2]);
+      readSoFar.set(ev.f[1], to);
+      for (const w of through.get(ev.f[1]))
+        if (w.from < to && w.to > from)
+          raise(c, w.event < e ? atWrite.get(w.event) : clock.get(w.line) ?? c);
     } else if (ev.kind === "joined") {
       // All the thread did comes before what follows its join.
       const line = clock.get(`${i}/${Number(ev.f[0])}`);
@@ -158,12 +181,15 @@ export function countOrders(clocks) {
 }
 
 // What else a run did that may order its output, which the count leaves
-// out: signals that processes sent one another. (The record has no pipes,
-// files or sleeps.)
+// out: signals that processes sent one another, and files written and read
+// through redirections. (The record has no sleeps; the pipes it counts.)
 export function leftOut(run) {
   const signals = run.events.some((ev) => ev.kind === "signal" && ev.f.length > 1 &&
                                   ev.f[0] !== "SIGCHLD");
-  return signals ? ["signals sent between its processes"] : [];
+  const files = run.events.some((ev) => (ev.kind === "writeinto" || ev.kind === "readfrom") &&
+                                !/^pipe /.test(ev.f[1]));
+  return [...(signals ? ["signals sent between its processes"] : []),
+          ...(files ? ["files written and read"] : [])];
 }
 
 // Another order the writes could have come in: the first two neighbours

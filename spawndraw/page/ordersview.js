@@ -24,7 +24,7 @@ function because(run, pair) {
 }
 
 const MODELLED = "counting only what each process's own order, its threads, fork, exec, " +
-  "exit and wait force";
+  "exit, wait and the reads of pipes force";
 
 // The count in words, with what it models and what the run did that it
 // leaves out.
