@@ -226,7 +226,8 @@ static std::string
 movedBytes(Tracer &tr, pid_t tid, const Task &t, long long n)
 {
     std::string bytes;
-    long long room = MAX_OUTPUT - tr.outputKept;
+    long long &kept = t.target.empty() ? tr.outputKept : tr.throughKept;
+    long long room = MAX_OUTPUT - kept;
     long long keep = n < room ? n : room;
     if (keep > 0) {
         bytes.resize((size_t)keep);
@@ -254,7 +255,7 @@ movedBytes(Tracer &tr, pid_t tid, const Task &t, long long n)
             }
         }
         bytes.resize(got);
-        tr.outputKept += (long long)got;
+        kept += (long long)got;
     }
     return bytes;
 }

@@ -87,7 +87,9 @@ struct Tracer {
     pid_t actor = 0; // the thread whose stop is being handled, or 0
     std::unordered_map<pid_t, Task> tasks;
     std::unordered_map<pid_t, Process> procs;
-    long long outputKept = 0; // bytes of output in the record
+    // Bytes kept in the record: of output, and apart, of what went through
+    // pipes and files, so that a pipeline's traffic leaves the output whole.
+    long long outputKept = 0, throughKept = 0;
     // Every stop counts, so that a child held for its fork's event can be
     // let go once every thread that may have made it has stopped since:
     // the event of a fork comes before any later stop of the thread that

@@ -34,6 +34,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/ptrace.h>
 #include <sys/syscall.h>
@@ -268,12 +269,20 @@ main(int argc, char *argv[])
         }
         close(p[0]);
         (void)!write(p[1], "hello\n", 6);
-        char path[64], call[8] = "", comm[16] = "";
-        while (strncmp(call, "0 ", 2) != 0 || strcmp(comm, "wc\n") != 0) {
+        // Ready once wc has read the line and sleeps in its next read: not
+        // stopped at a read's entry, with bytes still to take.
+        char path[64], call[8] = "", comm[16] = "", stat[512] = "";
+        int left = 1;
+        while (strncmp(call, "0 ", 2) != 0 || strcmp(comm, "wc\n") != 0 ||
+               strstr(stat, ") S ") == nullptr || left != 0) {
             snprintf(path, sizeof path, "/proc/%d/syscall", (int)child);
             readLine(path, call, sizeof call);
             snprintf(path, sizeof path, "/proc/%d/comm", (int)child);
             readLine(path, comm, sizeof comm);
+            snprintf(path, sizeof path, "/proc/%d/stat", (int)child);
+            readLine(path, stat, sizeof stat);
+            if (ioctl(p[1], FIONREAD, &left) != 0)
+                left = 1;
             sched_yield();
         }
         printf("ready\n");

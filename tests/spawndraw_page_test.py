@@ -121,6 +121,25 @@ class Page(OneBrowser):
         self.assertEqual(want, self.js(
             "return [...document.querySelectorAll('#lines li .who')].map(w => w.textContent)"))
 
+    def test_a_pipe_from_its_writer_to_its_reader(self):
+        evs = events("pipeline.events")
+        # The event where wc reads what ls wrote into pipe 1.
+        k = next(i for i, (pid, kind, f) in enumerate(evs)
+                 if kind == "readfrom" and f[1] == "pipe 1" and f[2] != "0")
+        ls = next(pid for pid, kind, f in evs if kind == "writeinto" and f[1] == "pipe 1")
+        wc = evs[k][0]
+        self.open(made("pipeline.events") + f"#event={k + 1}")
+        fds = self.js("return [...document.querySelectorAll('g.node')].map("
+                      "g => g.querySelector('.pid').textContent + ' ' + "
+                      "(g.querySelector('.fds')?.textContent ?? ''))")
+        self.assertIn(f"{ls} 1\u2192pipe 1", fds)
+        self.assertIn(f"\u25C6 {wc} 0\u2190pipe 1", fds)
+        link = self.d.find_element(By.CSS_SELECTOR, "g.pipe.flowing")
+        link.click()
+        self.assertEqual(f"pipe 1: written by {ls} (ls) as descriptor 1; read by {wc} (wc) "
+                         "as descriptor 0",
+                         self.d.find_element(By.ID, "standing").text)
+
     def test_the_orders_that_were_possible(self):
         for name, said in (("p2spawn.events", "One order only"),
                            ("forkfork.events", "24 orders"),

@@ -83,6 +83,11 @@ INSTANTIATE_TEST_SUITE_P(
             "spawndraw: run.txt: line 4: not an event\n"},
         Bad{"missing_fields", std::string(head) + "3\t9\t11\texec\t/bin/x\n",
             "spawndraw: run.txt: line 4: not an event\n"},
+        Bad{"bad_pipe_count",
+            std::string(head) + "3\t9\t11\twriteinto\t1\tpipe 1\tx\ta\n",
+            "spawndraw: run.txt: line 4: not an event\n"},
+        Bad{"pipe_without_ends", std::string(head) + "3\t9\t11\tpipe\tpipe 1\n",
+            "spawndraw: run.txt: line 4: not an event\n"},
         Bad{"no_begin", "spawndraw-events\t1\n1\t9\t11\texit\texited\t0\n",
             "spawndraw: run.txt: line 2: the record doesn't begin with its "
             "command\n"},

@@ -33,7 +33,7 @@ function go(k) {
   $("heading").textContent = `Event ${ev.seq} of ${run.events[last].seq}: ${words[at] ?? ev.kind}`;
   if (!playing(player))
     $("said").textContent = $("heading").textContent;
-  follow(drawTree(run, states, marked));
+  follow(drawTree(run, states, marked, at));
   $("treeText").textContent = describeTree(run, states);
   explain(run, words, states, marked, at);
   showColumn(run, at);
@@ -85,6 +85,19 @@ if (last < 0) {
     s: () => $("save").click(),
   }, () => location.hash !== "#all", () => {});
   listenToPointing();
+  // A pipe clicked, or pressed, names its ends.
+  const namePipe = (e) => {
+    const link = e.target.closest("g.pipe");
+    if (link && (e.type === "click" || e.key === "Enter" || e.key === " ")) {
+      e.preventDefault();
+      const li = document.createElement("li");
+      li.textContent = link.dataset.words;
+      $("standing").replaceChildren(li);
+      $("said").textContent = link.dataset.words;
+    }
+  };
+  $("tree").addEventListener("click", namePipe);
+  $("tree").addEventListener("keydown", namePipe);
   addEventListener("hashchange", view);
   addEventListener("resize", () => drawTimeline(run, at));
   showOrders(run);

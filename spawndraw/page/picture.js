@@ -35,7 +35,7 @@ const nodes = new Map(); // a process's index, or "pid 1", -> its <g>
 
 // Draws the tree at event k, from the states of stateAt, the processes in
 // `marked` ringed.
-export function drawTree(run, states, marked) {
+export function drawTree(run, states, marked, k = -1) {
   const svg = $("tree");
   const outline = run.procs.length > OUTLINE;
   const byPid = new Map();
@@ -67,8 +67,10 @@ export function drawTree(run, states, marked) {
   const {place, width, depth} = layout(roots, kids);
   const w = outline ? 8 : W + GAP_X, h = outline ? 16 : H + GAP_Y;
   svg.setAttribute("width", Math.max(1, width) * w + 20);
-  svg.setAttribute("height", depth * h + 10);
-  svg.setAttribute("viewBox", `0 0 ${Math.max(1, width) * w + 20} ${depth * h + 10}`);
+  // Room beneath the last row for its descriptors and pipes.
+  const tall = depth * h + (outline ? 10 : 44);
+  svg.setAttribute("height", tall);
+  svg.setAttribute("viewBox", `0 0 ${Math.max(1, width) * w + 20} ${tall}`);
   const edges = svg.querySelector(".edges") ?? svgElement("g", {class: "edges"}, svg);
   const seen = new Set();
   const at = (n) => {
@@ -105,7 +107,8 @@ export function drawTree(run, states, marked) {
       focus ??= {x, y};
     // A node is drawn again only when it changes.
     const s = states[n] ?? {};
-    const key = `${s.program} ${s.gone} ${s.ended} ${s.waiting} ${s.running} ${marked.includes(n)}`;
+    const key = `${s.program} ${s.gone} ${s.ended} ${s.waiting} ${s.running} ${marked.includes(n)} ` +
+      `${s.fds?.join("|")}`;
     if (g.dataset.key === key)
       continue;
     const renamed = !fresh && typeof n === "number" && g.dataset.program !== s.program;
@@ -129,6 +132,10 @@ export function drawTree(run, states, marked) {
     }
     svgElement("rect", {width: W, height: H, rx: 6}, g);
     label(g, `${marked.includes(n) ? "\u25C6 " : ""}${p.pid}`, s.program, state);
+    // Its descriptor table, where the run changed it, beneath it.
+    const table = fdsText(s.fds ?? []);
+    if (table && !s.gone)
+      svgElement("text", {x: 2, y: H + 12, class: "fds"}, g).textContent = table;
     // A new program comes in with a glide.
     if (renamed)
       g.querySelector(".program").classList.add("renamed");
@@ -140,7 +147,60 @@ export function drawTree(run, states, marked) {
     }
   if (svg.firstChild !== edges)
     svg.prepend(edges);
+  if (!outline)
+    drawPipes(run, states, svg, (i) => place.has(i) && at(i), k);
   return focus;
+}
+
+// "0←pipe 1 1→out.txt"
+function fdsText(fds) {
+  return fds.map((where, fd) => (where ? `${fd}${fd === 0 ? "\u2190" : "\u2192"}${where}` : ""))
+    .filter(Boolean).join(" ");
+}
+
+// Each pipe in use at the event: a link from each process that holds it
+// as its standard output or error to each that holds it as its input, lit
+// where the event moves bytes through it. Its title names its ends.
+function drawPipes(run, states, svg, at, k) {
+  const ends = new Map();
+  run.procs.forEach((p, i) => {
+    const s = states[i];
+    if (!s.made || s.gone || !s.fds)
+      return;
+    s.fds.forEach((where, fd) => {
+      if (!/^pipe /.test(where))
+        return;
+      if (!ends.has(where))
+        ends.set(where, {writers: [], readers: []});
+      ends.get(where)[fd === 0 ? "readers" : "writers"].push({i, fd});
+    });
+  });
+  const ev = run.events[k];
+  const moving = ev && (ev.kind === "writeinto" || ev.kind === "readfrom") ? ev.f[1] : "";
+  const g = svg.querySelector(".pipes") ?? svgElement("g", {class: "pipes"}, svg);
+  g.replaceChildren();
+  for (const [name, {writers, readers}] of ends) {
+    const who = (list) => list.map(({i, fd}) =>
+      `${run.procs[i].pid} (${states[i].program}) as descriptor ${fd}`).join(", ");
+    const words = `${name}: written by ${who(writers) || "no process shown"}; read by ` +
+      `${who(readers) || "no process shown"}`;
+    for (const w of writers)
+      for (const r of readers) {
+        const a = at(w.i), b = at(r.i);
+        if (!a || !b)
+          continue;
+        // Beneath the two, under their descriptors, curving down.
+        const x1 = a.x + W / 2, y1 = a.y + H + 16, x2 = b.x + W / 2, y2 = b.y + H + 16;
+        const link = svgElement("g", {class: `pipe${name === moving ? " flowing" : ""}`,
+                                      tabindex: 0, role: "button", "aria-label": words}, g);
+        link.dataset.words = words;
+        svgElement("path", {d: `M${x1},${y1} C${x1},${y1 + 22} ${x2},${y2 + 22} ${x2},${y2}`},
+                   link);
+        svgElement("text", {x: (x1 + x2) / 2, y: Math.max(y1, y2) + 28, "text-anchor": "middle"},
+                   link).textContent = `${name} \u2192`;
+        svgElement("title", {}, link).textContent = words;
+      }
+  }
 }
 
 // Brings the point at (x, y) of the picture into its box's view.
@@ -183,7 +243,8 @@ export function describeTree(run, states) {
     const parent = s.adoptedBy ? `adopted by ${s.adoptedBy}` :
       p.parent >= 0 ? `child of ${run.procs[p.parent].pid}` : "spawndraw itself";
     const state = s.gone ? ", collected" : s.ended ? ", a zombie" : s.waiting ? ", waiting" : "";
-    parts.push(`${p.pid} ${s.program}, ${parent}${state}`);
+    const table = fdsText(s.fds ?? []);
+    parts.push(`${p.pid} ${s.program}, ${parent}${state}${table && !s.gone ? `, ${table}` : ""}`);
   });
   return `${parts.length} processes: ${parts.join("; ")}.`;
 }

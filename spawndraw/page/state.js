@@ -1,6 +1,7 @@
 // Where each process stands after event k: made yet or not, its program,
-// waiting, ended (a zombie until collected), collected, and its parent,
-// an adopter's pid once it is an orphan.
+// waiting, ended (a zombie until collected), collected, its parent, an
+// adopter's pid once it is an orphan, and what the run made its
+// descriptors 0 to 2 refer to ("pipe 1", a file; "" for the run's own).
 
 import {baseName} from "./run.js";
 
@@ -10,10 +11,16 @@ export function stateAt(run, k) {
   const states = procs.map((p) => ({
     made: p.born <= k, program: p.programs[0], waiting: false,
     ended: at(p.ended), gone: at(p.reaped), running: p.running && k >= events.length - 1,
-    adoptedBy: at(p.adopted) ? p.adopter : 0,
+    adoptedBy: at(p.adopted) ? p.adopter : 0, fds: ["", "", ""],
   }));
+  const madeAt = new Map(procs.map((p, i) => [p.born, i]));
+  const own = (where) => (where === "the run's input" || where === "the run's output" ? "" : where);
   for (let e = 0; e <= k && e < events.length; e++) {
     const ev = events[e], s = states[procOf[e]];
+    if (ev.kind === "fork" && madeAt.has(e))
+      states[madeAt.get(e)].fds = [...s.fds];
+    if (ev.kind === "fd" && Number(ev.f[0]) <= 2)
+      s.fds[Number(ev.f[0])] = own(ev.f[1]);
     if (ev.kind === "exec")
       s.program = baseName(ev.f[0]);
     else if (ev.kind === "wait")

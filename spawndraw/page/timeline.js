@@ -7,7 +7,8 @@ import {$, svgElement} from "../../common/page/dom.js";
 
 const CW = 14, RH = 20, LABEL = 64, HEAD = 18;
 const MARKS = {fork: "F", exec: "E", execfail: "X", write: "W", signal: "S",
-               thread: "T", joined: "J", exit: "#", reaped: "R", adopted: "A", running: ">"};
+               thread: "T", joined: "J", pipe: "|", fd: "=", writeinto: "w",
+               readfrom: "r", blocked: ".", exit: "#", reaped: "R", adopted: "A", running: ">"};
 
 let shape = null; // rows, spans and marks, worked out once
 
