@@ -84,15 +84,18 @@ static int
 fit(char *s, size_t size, size_t done, size_t most, double share)
 {
     int room = progress.columns > 1 ? progress.columns - 1 : INT_MAX;
+    // The share is of the comparisons, which later passes make fewer of:
+    // said so, lest it seem to disagree with the count of passes.
     int w = snprintf(s, size,
-                     "chronsort: sorting %zu dates: pass %zu of at most %zu "
-                     "(%.0f%%)",
+                     "chronsort: sorting %zu dates: pass %zu of at most %zu, "
+                     "%.0f%% of the comparisons",
                      most + 1, done, most, 100 * share);
     if (w > room)
-        w = snprintf(s, size, "chronsort: pass %zu of at most %zu (%.0f%%)",
+        w = snprintf(s, size,
+                     "chronsort: pass %zu of at most %zu, %.0f%% of the work",
                      done, most, 100 * share);
     if (w > room)
-        w = snprintf(s, size, "chronsort: %.0f%%", 100 * share);
+        w = snprintf(s, size, "chronsort: %.0f%% of the work", 100 * share);
     if (w > room)
         w = snprintf(s, size, "%.0f%%", 100 * share);
     return w > room ? 0 : w;

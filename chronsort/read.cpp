@@ -134,12 +134,33 @@ reportMore(const Dates *t, const char *name)
                  t->partial - SHOWN_PARTIAL);
 }
 
+// Skips the byte-order mark that Notepad and others put at the start of a
+// UTF-8 file: it says how the text is encoded, and is no part of it.
+// Anything else is left to be read, put back where the stream can.
+static void
+skipByteOrderMark(FILE *in)
+{
+    static const int mark[] = {0xef, 0xbb, 0xbf};
+    long start = ftell(in);
+    int k = 0, c = 0;
+    while (k < 3 && (c = getc(in)) == mark[k])
+        k++;
+    if (k == 3)
+        return;
+    if (k > 0 && start >= 0 && fseek(in, start, SEEK_SET) == 0)
+        return;
+    if (c != EOF)
+        ungetc(c, in);
+}
+
 // Reads dates until the end of the file or the first text that is not a
 // number. A date cut short still counts.
 Outcome
 readDates(FILE *in, const char *name, Dates *t)
 {
     Reader r = {in, 1, 1, 1, 0};
+
+    skipByteOrderMark(in);
 
     for (;;) {
         Date d;
@@ -149,6 +170,9 @@ readDates(FILE *in, const char *name, Dates *t)
             return READ_ERROR;
         if (got == 0) {
             reportMore(t, name);
+            if (feof(in) && r.sign == 0 && t->n == 0)
+                complain("%s: no dates in it: the output is empty",
+                         shown(name).s);
             if (feof(in) && r.sign == 0)
                 return WHOLE_FILE;
             reportStop(&r, name);
