@@ -9,7 +9,8 @@ import {stepMs} from "./speed.js";
 export function play(player) {
   if (player.at() >= player.last())
     player.go(0);
-  $("play").innerHTML = '<span aria-hidden="true">\u23F8</span> Pause';
+  // Two heavy bars: U+23F8 has no glyph in Debian's default fonts.
+  $("play").innerHTML = '<span aria-hidden="true">\u275A\u275A</span> Pause';
   const tick = () => {
     player.go(player.at() + 1);
     if (player.at() >= player.last())
