@@ -4,7 +4,8 @@
 # a loop of 1000 /bin/true (the goal: at most 1.25 times untraced), a
 # shell writing 10,000 lines a write each (the goal: at most 0.5 s more),
 # and pipes: seq 2000000 | wc -l (at most 3 times untraced) and 200 MB
-# through one, each ahead of strace following the same calls.
+# through one, each ahead of strace following the same calls; and make -j2
+# of 8 small C files (at most 1.5 times untraced).
 # strace -f --seccomp-bpf, tracing the same calls, is timed beside them
 # where it is installed, as what this machine's ptrace stops cost anyway.
 # The command's stdout and spawndraw's drawing go to /dev/null.
@@ -66,6 +67,16 @@ bench "10,000 lines, a write each" 'for i in $(seq 10000); do echo line $i; done
 calls=pipe,pipe2,dup2,dup3,read,write,close,%process
 bench "seq 2000000 | wc -l" 'seq 2000000 | wc -l'
 bench "200 MB through a pipe" 'head -c 200000000 /dev/zero | wc -c'
+# A parallel build of a small C program: 8 files and a main, made anew.
+mkdir "$work/mk"
+for i in 1 2 3 4 5 6 7 8; do
+    printf '#include <stdio.h>\nint f%d(void) { return printf("%%d\\n", %d); }\n' \
+        "$i" "$i" >"$work/mk/f$i.c"
+done
+printf 'int main(void) { return 0; }\n' >"$work/mk/main.c"
+printf 'OBJS = main.o f1.o f2.o f3.o f4.o f5.o f6.o f7.o f8.o\nprog: $(OBJS)\n\tcc -o $@ $(OBJS)\n%%.o: %%.c\n\tcc -O2 -c $<\n' \
+    >"$work/mk/Makefile"
+bench "make -j2, 8 files" "make -s -B -j2 -C $work/mk"
 
 if command -v chromium >/dev/null && /usr/bin/python3 -c 'import selenium' 2>/dev/null; then
     /usr/bin/python3 "$(dirname "$0")/spawndraw_page.py" "$draw" 3
