@@ -111,6 +111,18 @@ class Page(OneBrowser):
             "return document.querySelectorAll('#tree line.edge.adopted').length"))
         self.assertIn("1\ninit", self.js(
             "return [...document.querySelectorAll('#tree g.outside')].map(g => g.textContent.replace(/(\\d)(\\D)/, '$1\\n$2')).join()"))
+        # Still under the process that made it, a solid edge from its maker.
+        orphan = record[at - 1][0]
+        maker = next(pid for pid, kind, f in record if kind == "fork" and f[0] == str(orphan))
+        self.assertEqual(1, self.js(
+            """const top = (pid) => [...document.querySelectorAll('#tree g.node')]
+                 .find(g => g.querySelector('.pid').textContent.endsWith(pid))
+                 .getBoundingClientRect();
+               const [m, o] = [top(arguments[0]), top(arguments[1])];
+               return [...document.querySelectorAll('#tree line.edge:not(.adopted)')]
+                 .filter(l => { const r = l.getBoundingClientRect();
+                   return Math.abs(r.top - m.bottom) < 2 && Math.abs(r.bottom - o.top) < 2; })
+                 .length""", str(maker), str(orphan)))
 
     def test_each_line_of_output_after_its_writer(self):
         want = []

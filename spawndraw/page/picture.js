@@ -1,6 +1,6 @@
 // The tree of processes at an event: a node for each process made so far,
-// with its pid and its program, under the process that made it, or, once
-// an orphan, under the one that adopted it. Nodes glide to their places,
+// with its pid and its program, under the process that made it, even once
+// an orphan: then a dashed line comes to it from the one that adopted it. Nodes glide to their places,
 // unless motion is reduced. Ended processes are zombies, drawn dashed,
 // until collected, then faded; the nodes the event touches are ringed and
 // marked with a diamond. Past OUTLINE processes, nodes are dots.
@@ -43,7 +43,7 @@ export function drawTree(run, states, marked, k = -1) {
     if (states[i].made && !states[i].gone)
       byPid.set(p.pid, i);
   });
-  const kids = new Map(), roots = [];
+  const kids = new Map(), roots = [], adoptions = [];
   const add = (parent, child) => {
     if (!kids.has(parent))
       kids.set(parent, []);
@@ -54,15 +54,16 @@ export function drawTree(run, states, marked, k = -1) {
       return;
     const by = states[i].adoptedBy;
     if (by) {
+      // An adopter the run doesn't follow (init) stands apart, at the top.
       const adopter = byPid.get(by) ?? `pid ${by}`;
-      if (typeof adopter === "string" && !kids.has(adopter))
+      if (typeof adopter === "string" && !roots.includes(adopter))
         roots.push(adopter);
-      add(adopter, i);
-    } else if (p.parent >= 0) {
-      add(p.parent, i);
-    } else {
-      roots.unshift(i);
+      adoptions.push([adopter, i]);
     }
+    if (p.parent >= 0)
+      add(p.parent, i);
+    else
+      roots.unshift(i);
   });
   const {place, width, depth} = layout(roots, kids);
   const w = outline ? 8 : W + GAP_X, h = outline ? 16 : H + GAP_Y;
@@ -78,7 +79,8 @@ export function drawTree(run, states, marked, k = -1) {
     return {x: 10 + p.x * w, y: 5 + p.y * h};
   };
   // The edges change only when a process is made or adopted.
-  const shape = [...kids].map(([p, c]) => `${p}:${c.join()}`).join(" ");
+  const shape = [...kids].map(([p, c]) => `${p}:${c.join()}`).join(" ") + " " +
+    adoptions.map(([a, c]) => `${a}>${c}`).join(" ");
   if (edges.dataset.shape !== shape) {
     edges.dataset.shape = shape;
     edges.replaceChildren();
@@ -86,9 +88,13 @@ export function drawTree(run, states, marked, k = -1) {
       for (const c of children) {
         const a = at(parent), b = at(c);
         svgElement("line", {x1: a.x + (outline ? 2 : W / 2), y1: a.y + (outline ? 2 : H),
-                    x2: b.x + (outline ? 2 : W / 2), y2: b.y,
-                    class: states[c].adoptedBy ? "edge adopted" : "edge"}, edges);
+                    x2: b.x + (outline ? 2 : W / 2), y2: b.y, class: "edge"}, edges);
       }
+    for (const [adopter, c] of adoptions) {
+      const a = at(adopter), b = at(c);
+      svgElement("line", {x1: a.x + (outline ? 2 : W / 2), y1: a.y + (outline ? 2 : H),
+                  x2: b.x + (outline ? 2 : W * 3 / 4), y2: b.y, class: "edge adopted"}, edges);
+    }
   }
   let focus = null;
   for (const n of place.keys()) {
