@@ -111,6 +111,14 @@ class Page(OneBrowser):
             "return document.querySelectorAll('#tree line.edge.adopted').length"))
         self.assertIn("1\ninit", self.js(
             "return [...document.querySelectorAll('#tree g.outside')].map(g => g.textContent.replace(/(\\d)(\\D)/, '$1\\n$2')).join()"))
+        # The timeline: the orphan left in the background as the command
+        # ended, the shell's poll apart from a wait, SIGCHLD faint and hidden.
+        marks = lambda: self.js("return [...document.querySelectorAll('#timeline .mark')]"
+                                ".map(m => m.firstChild.textContent + (m.classList.contains('faint') ? '-' : ''))")
+        self.assertEqual(1, marks().count("&"))
+        self.assertIn("S-", marks())
+        self.d.find_element(By.ID, "showChld").click()
+        self.assertNotIn("S-", marks())
         # Still under the process that made it, a solid edge from its maker.
         orphan = record[at - 1][0]
         maker = next(pid for pid, kind, f in record if kind == "fork" and f[0] == str(orphan))

@@ -72,6 +72,7 @@ if (last < 0) {
   $("slider").oninput = () => go(Number($("slider").value) - 1);
   $("save").onclick = () => downloadSvg($("tree"), `event-${at + 1}.svg`);
   $("timebox").addEventListener("scroll", () => drawTimeline(run, at));
+  $("showChld").addEventListener("change", () => drawTimeline(run, at));
   $("timeline").addEventListener("click", (e) => {
     const c = columnAt(e.clientX);
     if (c >= 0 && c <= last)

@@ -22,15 +22,23 @@ function work(run) {
   const row = new Map(order.map((i, r) => [i, r]));
   const spans = [], marks = [];
   const open = new Map();
+  const commandEnd = run.command >= 0 ? run.procs[run.command].ended : -1;
   run.events.forEach((ev, e) => {
     const i = run.procOf[e], r = row.get(i);
-    if (ev.kind === "wait")
+    // A poll (WNOHANG) returns at once: a mark of its own, not a sleep.
+    const polls = ev.kind === "wait" && ev.f[1] === "nohang";
+    if (ev.kind === "wait" && !polls)
       open.set(i, e);
     if (ev.kind === "waited" && open.has(i)) {
       spans.push({r, from: open.get(i), to: e, kind: "wait"});
       open.delete(i);
     }
-    if (MARKS[ev.kind])
+    if (polls)
+      marks.push({r, c: e, text: "?", title: "a poll for a child's end, returning at once"});
+    else if (ev.kind === "signal")
+      marks.push({r, c: e, text: "S", title: ev.f[0] + (ev.f[1] ? ` from ${ev.f[1]}` : ""),
+                  faint: ev.f[0] === "SIGCHLD"});
+    else if (MARKS[ev.kind])
       marks.push({r, c: e, text: MARKS[ev.kind]});
     if (ev.kind === "fork") {
       const child = run.procs[i].children.find((k) => run.procs[k].born === e);
@@ -42,8 +50,13 @@ function work(run) {
     const from = p.born < 0 ? 0 : p.born;
     const to = p.reaped >= 0 ? p.reaped : run.events.length - 1;
     spans.push({r: row.get(i), from, to, kind: "life"});
-    if (p.ended >= 0)
+    if (p.ended >= 0 && p.zombie)
       spans.push({r: row.get(i), from: p.ended, to, kind: "zombie"});
+    // Still running when the command ended: left in the background.
+    if (commandEnd >= 0 && i !== run.root && i !== run.command && p.born < commandEnd &&
+        (p.ended < 0 || p.ended > commandEnd))
+      marks.push({r: row.get(i), c: commandEnd, text: "&",
+                  title: "left running in the background as the command ended"});
   });
   return {order, row, spans, marks, rows: order.length};
 }
@@ -70,10 +83,15 @@ export function drawTimeline(run, k) {
                   width: Math.max(1, (b - a) * CW), height: RH - 2 * inset,
                   class: `span ${s.kind}`}, g);
     }
+  const faintShown = $("showChld")?.checked ?? true;
   for (const m of shape.marks)
-    if (m.r >= r0 && m.r < r1 && m.c >= c0 && m.c < c1)
-      svgElement("text", {x: x(m.c) + CW / 2, y: y(m.r) + 14, class: "mark",
-                  "text-anchor": "middle"}, g).textContent = m.text;
+    if (m.r >= r0 && m.r < r1 && m.c >= c0 && m.c < c1 && (faintShown || !m.faint)) {
+      const t = svgElement("text", {x: x(m.c) + CW / 2, y: y(m.r) + 14,
+                                    class: m.faint ? "mark faint" : "mark", "text-anchor": "middle"}, g);
+      t.textContent = m.text;
+      if (m.title)
+        svgElement("title", {}, t).textContent = m.title;
+    }
   for (let c = c0; c < c1; c++)
     if ((c + 1) % 10 === 0 || c === k)
       svgElement("text", {x: x(c) + CW / 2, y: 12 + box.scrollTop, class: "number",
