@@ -480,6 +480,14 @@ drawOutput(FILE *out, const Run &run, const Look &look)
     if (hidden > 0)
         fprintf(out, "%*s (and %lld more lines into pipes and files)\n", label,
                 "", hidden);
+    for (const CopiedLine &c : copiedLines(run))
+        fprintf(out,
+                "%*s (\"%s\" %zu times: it was in %d's stdio buffer when it "
+                "forked, and each fork copied the buffer; fflush(stdout) "
+                "before fork prints it once)\n",
+                label, "",
+                printable(c.line.substr(0, c.line.size() - 1), false).c_str(),
+                c.writes.size(), run.procs[(size_t)c.origin].pid);
     if (lost > 0)
         fprintf(out,
                 "%*s (%lld bytes more were written; the record keeps "

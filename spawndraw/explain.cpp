@@ -3,6 +3,7 @@
 
 #include "run.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -117,6 +118,33 @@ holdersText(const Run &run, const std::vector<std::string> &f, size_t from)
 }
 
 std::string
+copiedWords(const Run &run, int e)
+{
+    for (const CopiedLine &c : copiedLines(run)) {
+        auto at = std::find(c.writes.begin(), c.writes.end(), e);
+        if (at == c.writes.end())
+            continue;
+        std::string line = shownBytes(c.line.substr(0, c.line.size() - 1));
+        std::string origin = std::to_string(run.procs[(size_t)c.origin].pid);
+        if (at != c.writes.begin() && run.procOf[(size_t)e] == c.origin)
+            return ". Its line " + line + " again: " + origin + "'s own " +
+                   "buffer, written out at last";
+        if (at != c.writes.begin())
+            return ". Its line " + line + " again: a copy of " + origin +
+                   "'s stdio buffer, made by a fork";
+        return ". Its line " + line + " is written " +
+               std::to_string(c.writes.size()) +
+               " times in all: it was still "
+               "in " +
+               origin + "'s stdio buffer when " + origin + " forked, " +
+               "and each fork copied the buffer. Into a pipe or a file stdio "
+               "writes in blocks, at a terminal at each line end; "
+               "fflush(stdout) before fork prints it once";
+    }
+    return "";
+}
+
+std::string
 blockedWords(const Run &run, int e)
 {
     const Event &ev = run.events[(size_t)e];
@@ -228,7 +256,9 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
         long long n = atoll(f[1].c_str());
         std::string s = pn + " writes " + std::to_string(n) + " byte" +
                         (n == 1 ? "" : "s") + " to " + stream(f[0]);
-        return f[2].empty() ? s + " (not kept)" : s + ": " + shownBytes(f[2]);
+        return (f[2].empty() ? s + " (not kept)"
+                             : s + ": " + shownBytes(f[2])) +
+               copiedWords(run, e);
     }
     if (ev.kind == "pipe")
         return pn + " made " + f[0] + ": its read end is descriptor " + f[1] +
@@ -258,7 +288,8 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
         std::string s = pn + (reads ? " reads " : " writes ") +
                         std::to_string(n) + " byte" + (n == 1 ? "" : "s") +
                         (reads ? " from " : " into ") + f[1] + via;
-        return f[3].empty() ? s : s + ": " + shownBytes(f[3]);
+        return (f[3].empty() ? s : s + ": " + shownBytes(f[3])) +
+               (reads ? "" : copiedWords(run, e));
     }
     if (ev.kind == "blocked")
         return blockedWords(run, e);

@@ -2,6 +2,7 @@
 
 #include "run.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -55,6 +56,70 @@ errnoMessage(const std::string &name)
             return strerror(e);
     }
     return name;
+}
+
+// Whether process a is process d or one d descends from by forks alone.
+static bool
+forkedFrom(const Run &run, int d, int a)
+{
+    for (int i = d; i >= 0; i = run.procs[(size_t)i].parent)
+        if (i == a)
+            return true;
+    return false;
+}
+
+std::vector<CopiedLine>
+copiedLines(const Run &run)
+{
+    // The first line of each write, by its text; and where each process
+    // ran a new program, which leaves no buffer of the old one.
+    std::vector<CopiedLine> found;
+    if (run.events.size() > 200000)
+        return found;
+    std::vector<int> firstExec(run.procs.size(), -1);
+    std::unordered_map<std::string, std::vector<int>> byLine;
+    for (size_t e = 0; e < run.events.size(); e++) {
+        const Event &ev = run.events[e];
+        int i = run.procOf[e];
+        if (ev.kind == "exec" && firstExec[(size_t)i] < 0)
+            firstExec[(size_t)i] = (int)e;
+        bool into = ev.kind == "writeinto";
+        if (ev.kind != "write" && !into)
+            continue;
+        const std::string &bytes = ev.f[into ? 3 : 2];
+        size_t nl = bytes.find('\n');
+        if (nl != std::string::npos && nl > 0)
+            byLine[bytes.substr(0, nl + 1)].push_back((int)e);
+    }
+    for (auto &l : byLine) {
+        std::vector<int> &writes = l.second;
+        if (writes.size() < 2)
+            continue;
+        // The origin: a writer that every other descends from by forks,
+        // none of which ran a new program before it wrote.
+        for (int w : writes) {
+            int origin = run.procOf[(size_t)w];
+            bool all = true, other = false;
+            for (int x : writes) {
+                int i = run.procOf[(size_t)x];
+                if (i == origin)
+                    continue;
+                other = true;
+                all = all && forkedFrom(run, i, origin) &&
+                      (firstExec[(size_t)i] < 0 || firstExec[(size_t)i] > x);
+            }
+            if (all && other) {
+                std::sort(writes.begin(), writes.end());
+                found.push_back({l.first, origin, writes});
+                break;
+            }
+        }
+    }
+    std::sort(found.begin(), found.end(),
+              [](const CopiedLine &a, const CopiedLine &b) {
+                  return a.writes[0] < b.writes[0];
+              });
+    return found;
 }
 
 bool

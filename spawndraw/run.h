@@ -96,6 +96,18 @@ struct OutputLine {
     std::string where; // a pipe or a file it went into, or empty for output
 };
 
+// A line written by several processes of one family that the first of
+// them printed once: it was in stdio's buffer when that one forked, and
+// each copy of the buffer was written out.
+struct CopiedLine {
+    std::string line;        // with its line end
+    int origin;              // the process whose buffer it was in
+    std::vector<int> writes; // the events that wrote it, first of all
+};
+
+// Every such line of the run.
+std::vector<CopiedLine> copiedLines(const Run &run);
+
 // The lines of the output, in the order their ends were written.
 std::vector<OutputLine> outputLines(const Run &run);
 
@@ -107,6 +119,10 @@ void drawPipes(FILE *out, const Run &run, const Look &look);
 void drawBlocked(FILE *out, const Run &run, const Look &look);
 
 void explainRun(FILE *out, const Run &run);
+
+// Where write e wrote a line that a fork copied from a stdio buffer, why,
+// in words, as a sentence to follow the write's own; else empty.
+std::string copiedWords(const Run &run, int e);
 
 // What a process still running was blocked in, and why, in words.
 std::string blockedWords(const Run &run, int e);

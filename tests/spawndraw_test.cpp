@@ -40,7 +40,7 @@ TEST_P(Recorded, DrawsAsItHappened)
 INSTANTIATE_TEST_SUITE_P(Runs, Recorded,
                          testing::Values("launchers", "failed-exec", "killed",
                                          "orphan", "zombie", "threads",
-                                         "path-search", "pipeline"),
+                                         "path-search", "pipeline", "buffered"),
                          [](const auto &p) {
                              std::string n = p.param;
                              std::replace(n.begin(), n.end(), '-', '_');
