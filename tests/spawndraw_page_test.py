@@ -160,6 +160,15 @@ class Page(OneBrowser):
                          "as descriptor 0",
                          self.d.find_element(By.ID, "standing").text)
 
+    def test_a_line_a_fork_copied_is_explained(self):
+        self.open(made("buffered.events"))
+        note = self.d.find_element(By.ID, "bufferNote")
+        self.assertTrue(note.is_displayed())
+        self.assertIn("comes 4 times", note.text)
+        self.assertEqual(3, self.js("return document.querySelectorAll('#lines .copied').length"))
+        self.open(made("forkfork.events"))
+        self.assertFalse(self.d.find_element(By.ID, "bufferNote").is_displayed())
+
     def test_the_orders_that_were_possible(self):
         for name, said in (("p2spawn.events", "One order only"),
                            ("forkfork.events", "24 orders"),

@@ -4,6 +4,7 @@
 // it. The page's reading of the same record is held to this.
 //   state K PID MADE ENDED ZOMBIE GONE PARENT
 //   line EVENT PID TID FD CUT WHERE TEXT (escaped as the record is)
+//   copied ORIGIN LINE EVENT... (a line a fork copied from a stdio buffer)
 
 #include "events.h"
 #include "run.h"
@@ -30,6 +31,14 @@ main(int argc, char *argv[])
             printf("state\t%d\t%d\t%d\t%d\t%d\t%d\t%d\n", k, p.pid, p.born <= k,
                    ended, ended && !gone && p.zombie, gone, parent);
         }
+    for (const CopiedLine &c : copiedLines(run)) {
+        std::string line;
+        appendEscaped(&line, c.line.data(), c.line.size());
+        printf("copied\t%d\t%s", run.procs[(size_t)c.origin].pid, line.c_str());
+        for (int w : c.writes)
+            printf("\t%d", w);
+        printf("\n");
+    }
     for (const OutputLine &l : outputLines(run)) {
         std::string text, where;
         appendEscaped(&text, l.text.data(), l.text.size());

@@ -8,6 +8,7 @@ import {linesUpTo, outputLines} from "../spawndraw/page/output.js";
 import {readRecord, unescape} from "../spawndraw/page/record.js";
 import {buildRun} from "../spawndraw/page/run.js";
 import {stateAt} from "../spawndraw/page/state.js";
+import {copiedLines} from "../spawndraw/page/buffered.js";
 
 const {STATES, RECORDS} = process.env;
 const records = readdirSync(RECORDS).filter((f) => f.endsWith(".events"));
@@ -34,6 +35,9 @@ for (const name of records) {
       l.bytes]),
       wantLines.map((w) => [Number(w[1]), Number(w[2]), Number(w[4]), Number(w[5]),
         unescape(w[6]), unescape(w[7] ?? "")]));
+    assert.deepEqual(copiedLines(run).map((c) => [pidOf(c.origin), c.line, ...c.writes]),
+      want.filter((w) => w[0] === "copied").map((w) => [Number(w[1]), unescape(w[2]),
+        ...w.slice(3).map(Number)]));
     for (let k = 0; k < run.events.length; k++)
       assert.equal(linesUpTo(lines, k), wantLines.filter((w) => Number(w[1]) <= k).length,
         `the lines shown at event ${k}`);

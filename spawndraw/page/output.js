@@ -6,6 +6,7 @@
 import {$} from "../../common/page/dom.js";
 import {shown} from "./record.js";
 import {point} from "./picture.js";
+import {copiedLines} from "./buffered.js";
 
 // The lines of the run, each with the event that ended it, its process, its
 // stream and where it went: the run's output, or a pipe or a file ("where");
@@ -64,7 +65,7 @@ export function lineElement(run, line, pids) {
   return li;
 }
 
-let lines = null, shownCount = 0;
+let lines = null, shownCount = 0, copies = [];
 
 // How many of the lines had been written by event k, that one's included.
 export function linesUpTo(lines, k) {
@@ -85,9 +86,20 @@ export function showOutput(run, k) {
   if (!lines) {
     lines = outputLines(run);
     const pids = new Map(run.procs.map((p, i) => [p.pid, i]));
+    copies = copiedLines(run);
     list.replaceChildren(...lines.map((l) => {
       const li = lineElement(run, l, pids);
       li.hidden = true;
+      // A copy of a line that sat in a stdio buffer when a fork copied it.
+      const c = copies.find((x) => x.line === `${l.bytes}\n` && x.writes.includes(l.event));
+      if (c && c.writes[0] !== l.event) {
+        const why = document.createElement("span");
+        why.className = "copied";
+        const origin = run.procs[c.origin].pid;
+        why.textContent = l.proc === c.origin ? `  (again: ${origin}'s own buffer, written out at last)` :
+          `  (again: a copy of ${origin}'s stdio buffer)`;
+        li.append(why);
+      }
       return li;
     }));
     shownCount = 0;
@@ -98,6 +110,15 @@ export function showOutput(run, k) {
   for (let i = Math.min(count, shownCount); i < Math.max(count, shownCount); i++)
     items[i].hidden = i >= count;
   shownCount = count;
+  // Said once the line has come twice.
+  const twice = copies.filter((c) => c.writes[1] <= k);
+  $("bufferNote").hidden = twice.length === 0;
+  $("bufferNote").textContent = twice.map((c) => `"${shown(c.line.slice(0, -1))}" ` +
+    `comes ${c.writes.filter((w) => w <= k).length} times: the program printed it once, ` +
+    `and it was still in ${run.procs[c.origin].pid}'s stdio buffer when it forked; each ` +
+    "fork copied the buffer, and each copy was written out. Into a pipe or a file stdio " +
+    "writes in blocks, at a terminal at each line end: fflush(stdout) before fork prints " +
+    "it once.").join(" ");
   $("outputCount").textContent = `${count} of ${lines.length} line${lines.length === 1 ? "" : "s"}`;
 }
 
