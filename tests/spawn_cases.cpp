@@ -21,6 +21,8 @@
 //        spawn_cases forgot-close   a parent writes into a pipe to wc and
 //                                   never closes it; says ready once wc
 //                                   sleeps in its read
+//        spawn_cases crowded-pipe   a pipe held by a thousand descriptors,
+//                                   written by a hundred children
 //        spawn_cases traceme        asks to be traced
 //        spawn_cases two-threads    its first thread writes A, a second B;
 //                                   the first joins the second, writes C
@@ -37,6 +39,7 @@
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/ptrace.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -288,6 +291,38 @@ main(int argc, char *argv[])
         printf("ready\n");
         fflush(stdout);
         wait(nullptr);
+    } else if (strcmp(argv[1], "crowded-pipe") == 0) {
+        // A thousand descriptors of one pipe, a hundred writers into it,
+        // and its read end passed over a socket: a reader gets all.
+        int p[2], sv[2];
+        if (pipe(p) != 0 || socketpair(AF_UNIX, SOCK_STREAM, 0, sv) != 0)
+            return 1;
+        for (int i = 0; i < 1000 && dup(p[1]) >= 0; i++) {
+        }
+        for (int i = 0; i < 100; i++)
+            if (fork() == 0) {
+                (void)!write(p[1], "x\n", 2);
+                _exit(0);
+            }
+        char byte = 0, control[CMSG_SPACE(sizeof(int))] = {};
+        struct iovec io = {&byte, 1};
+        struct msghdr m = {};
+        m.msg_iov = &io;
+        m.msg_iovlen = 1;
+        m.msg_control = control;
+        m.msg_controllen = sizeof control;
+        struct cmsghdr *h = CMSG_FIRSTHDR(&m);
+        h->cmsg_level = SOL_SOCKET;
+        h->cmsg_type = SCM_RIGHTS;
+        h->cmsg_len = CMSG_LEN(sizeof(int));
+        memcpy(CMSG_DATA(h), &p[0], sizeof(int));
+        if (sendmsg(sv[0], &m, 0) != 1)
+            return 1;
+        while (wait(nullptr) > 0) {
+        }
+        char got[256];
+        ssize_t n = read(p[0], got, sizeof got);
+        printf("%zd bytes\n", n);
     } else if (strcmp(argv[1], "traceme") == 0) {
         long r = ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
         printf("traceme: %s\n", r == 0 ? "yes" : strerrorname_np(errno));

@@ -691,6 +691,12 @@ TEST_F(Traced, FollowsPipesAndRedirections)
             out += e.f[1] + ": " + e.f[3];
     EXPECT_EQ(dir + "/out.txt: a\nb\na\nb\n", out);
 
+    // A crowded pipe: no crash, every writer's write in the record.
+    r = traced({SPAWN_CASES, "crowded-pipe"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("200 bytes\n", r.out);
+    EXPECT_EQ(100, count(evs, "writeinto"));
+
     r = traced({"/bin/sh", "-c", "yes | head -1"}, {"--explain"});
     EXPECT_EQ("y\n", r.out);
     const Ev *broken = find(evs, "writeinto", -1, "1");
