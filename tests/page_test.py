@@ -301,8 +301,12 @@ class Trying(OneBrowser):
         self.d.find_element(By.XPATH, "//summary[.='A new run from answers']").click()
         self.d.find_element(By.ID, "answers").send_keys("3\n5 1 x 4")
         self.d.find_element(By.XPATH, "//button[.='Start this run']").click()
-        self.assertEqual("rotadraw: element 3: not a number",
-                         self.d.find_element(By.ID, "answersMessage").text)
+        # The steps are made a slice at a time; the message says "Making the
+        # steps." until the last slice is done.
+        message = lambda: self.d.find_element(By.ID, "answersMessage").text
+        wait_until(lambda: not message().startswith("Making the steps"),
+                   "the steps were never made")
+        self.assertEqual("rotadraw: element 3: not a number", message())
         self.assertEqual(text_pictures(draw("2\n5 1\n")[0])[-1], self.shown())
         # A run that comes while every step shows: the address and the view
         # agree on where it is.
