@@ -589,6 +589,17 @@ drawPipes(FILE *out, const Run &run, const Look &look)
             fprintf(out, "   %s %s %s, %s\n", named(run, u.proc).c_str(),
                     u.reads ? "read" : "wrote", count(u.bytes, "byte").c_str(),
                     count(u.lines, "line").c_str());
+        // A read above 2 would cost a stop at every read of every file a
+        // program opens, the loader's and a compiler's first; so it is not
+        // seen, and the silence is said.
+        bool read = false;
+        for (const Channel::Use &u : c.uses)
+            read = read || u.reads;
+        if (c.maker >= 0 && c.readFd > 2 && !read)
+            fprintf(out,
+                    "   no read of it was followed: reads on descriptor %d, "
+                    "as on every descriptor above 2, are not\n",
+                    c.readFd);
         if (c.endSeen >= 0 && c.name.compare(0, 5, "pipe ") != 0)
             fprintf(out, "   %s read it to its end\n",
                     named(run, run.procOf[(size_t)c.endSeen]).c_str());

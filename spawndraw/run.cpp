@@ -77,6 +77,9 @@ copiedLines(const Run &run)
     if (run.events.size() > 200000)
         return found;
     std::vector<int> firstExec(run.procs.size(), -1);
+    // A buffer flushed is flushed where its stream goes, so the copies go
+    // to one place: the same line in a pipe and at the terminal was passed
+    // on, not copied.
     std::unordered_map<std::string, std::vector<int>> byLine;
     for (size_t e = 0; e < run.events.size(); e++) {
         const Event &ev = run.events[e];
@@ -89,7 +92,9 @@ copiedLines(const Run &run)
         const std::string &bytes = ev.f[into ? 3 : 2];
         size_t nl = bytes.find('\n');
         if (nl != std::string::npos && nl > 0)
-            byLine[bytes.substr(0, nl + 1)].push_back((int)e);
+            byLine[(into ? ev.f[1] : std::string()) + '\0' +
+                   bytes.substr(0, nl + 1)]
+                .push_back((int)e);
     }
     for (auto &l : byLine) {
         std::vector<int> &writes = l.second;
@@ -110,7 +115,8 @@ copiedLines(const Run &run)
             }
             if (all && other) {
                 std::sort(writes.begin(), writes.end());
-                found.push_back({l.first, origin, writes});
+                found.push_back(
+                    {l.first.substr(l.first.find('\0') + 1), origin, writes});
                 break;
             }
         }

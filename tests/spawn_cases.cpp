@@ -23,6 +23,8 @@
 //                                   sleeps in its read
 //        spawn_cases crowded-pipe   a pipe held by a thousand descriptors,
 //                                   written by a hundred children
+//        spawn_cases relay          a child writes a line into a pipe,
+//                                   its parent reads it and prints it
 //        spawn_cases traceme        asks to be traced
 //        spawn_cases two-threads    its first thread writes A, a second B;
 //                                   the first joins the second, writes C
@@ -323,6 +325,20 @@ main(int argc, char *argv[])
         char got[256];
         ssize_t n = read(p[0], got, sizeof got);
         printf("%zd bytes\n", n);
+    } else if (strcmp(argv[1], "relay") == 0) {
+        int p[2];
+        if (pipe(p) != 0)
+            return 1;
+        if (fork() == 0) {
+            (void)!write(p[1], "hello\n", 6);
+            _exit(0);
+        }
+        close(p[1]);
+        char got[64];
+        ssize_t n;
+        while ((n = read(p[0], got, sizeof got)) > 0)
+            (void)!write(1, got, (size_t)n);
+        wait(nullptr);
     } else if (strcmp(argv[1], "traceme") == 0) {
         long r = ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
         printf("traceme: %s\n", r == 0 ? "yes" : strerrorname_np(errno));

@@ -40,7 +40,8 @@ TEST_P(Recorded, DrawsAsItHappened)
 INSTANTIATE_TEST_SUITE_P(Runs, Recorded,
                          testing::Values("launchers", "failed-exec", "killed",
                                          "orphan", "zombie", "threads",
-                                         "path-search", "pipeline", "buffered"),
+                                         "path-search", "pipeline", "buffered",
+                                         "relay"),
                          [](const auto &p) {
                              std::string n = p.param;
                              std::replace(n.begin(), n.end(), '-', '_');
@@ -696,6 +697,16 @@ TEST_F(Traced, FollowsPipesAndRedirections)
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("200 bytes\n", r.out);
     EXPECT_EQ(100, count(evs, "writeinto"));
+
+    // A pipe read on descriptor 3, unseen and said so, and passed on: the
+    // line twice, but not a copied buffer.
+    r = traced({SPAWN_CASES, "relay"});
+    EXPECT_EQ("hello\n", r.out);
+    EXPECT_NE(std::string::npos,
+              r.err.find("   no read of it was followed: reads on descriptor "
+                         "3, as on every descriptor above 2, are not\n"))
+        << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find("stdio buffer")) << r.err;
 
     r = traced({"/bin/sh", "-c", "yes | head -1"}, {"--explain"});
     EXPECT_EQ("y\n", r.out);

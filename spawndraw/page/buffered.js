@@ -25,13 +25,16 @@ export function copiedLines(run) {
       return;
     const bytes = ev.f[into ? 3 : 2] ?? "", nl = bytes.indexOf("\n");
     if (nl > 0) {
-      const line = bytes.slice(0, nl + 1);
-      if (!byLine.has(line))
-        byLine.set(line, []);
-      byLine.get(line).push(e);
+      // Copies of a buffer go where its stream goes: the same line in a
+      // pipe and at the terminal was passed on, not copied.
+      const key = `${into ? ev.f[1] : ""}\0${bytes.slice(0, nl + 1)}`;
+      if (!byLine.has(key))
+        byLine.set(key, []);
+      byLine.get(key).push(e);
     }
   });
-  for (const [line, writes] of byLine) {
+  for (const [key, writes] of byLine) {
+    const line = key.slice(key.indexOf("\0") + 1);
     if (writes.length < 2)
       continue;
     for (const w of writes) {
