@@ -132,6 +132,19 @@ class Page(OneBrowser):
                    return Math.abs(r.top - m.bottom) < 2 && Math.abs(r.bottom - o.top) < 2; })
                  .length""", str(maker), str(orphan)))
 
+    def test_time_to_scale_cuts_a_long_gap_short(self):
+        # The orphan's parent sleeps: to scale, the longest gap is cut short
+        # and says how long it was.
+        with open(os.path.join(RECORDS, "orphan.events"), encoding="latin-1") as f:
+            times = [int(l.split("\t")[1]) for l in f.read().split("\n")[1:] if l]
+        gap = max(b - a for a, b in zip(times, times[1:]))
+        self.open(made("orphan.events"))
+        cuts = lambda: self.js("return [...document.querySelectorAll('#timeline .cut text')]"
+                               ".map(t => t.textContent)")
+        self.assertEqual([], cuts())
+        self.d.find_element(By.ID, "toScale").click()
+        self.assertEqual([f"\u2248 {float(f'{gap / 1000:.3g}'):g} ms"], cuts())
+
     def test_each_line_of_output_after_its_writer(self):
         want = []
         for pid, kind, f in events("launchers.events"):

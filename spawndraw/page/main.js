@@ -73,6 +73,10 @@ if (last < 0) {
   $("save").onclick = () => downloadSvg($("tree"), `event-${at + 1}.svg`);
   $("timebox").addEventListener("scroll", () => drawTimeline(run, at));
   $("showChld").addEventListener("change", () => drawTimeline(run, at));
+  $("toScale").addEventListener("change", () => {
+    showColumn(run, at);
+    drawTimeline(run, at);
+  });
   $("timeline").addEventListener("click", (e) => {
     const c = columnAt(e.clientX);
     if (c >= 0 && c <= last)

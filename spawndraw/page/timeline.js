@@ -1,7 +1,9 @@
 // The timeline: a row a process, a column an event, the column of the
 // event shown marked; a wait and a zombie's life are bars. Only what is in
 // view is drawn, so that a run of thousands of events scrolls freely.
-// Clicking a column goes to its event.
+// Clicking a column goes to its event. To scale, the time between two
+// events widens the gap between their columns; a gap too long for the
+// page is cut short and marked with how long it was.
 
 import {$, svgElement} from "../../common/page/dom.js";
 
@@ -10,7 +12,64 @@ const MARKS = {fork: "F", exec: "E", execfail: "X", write: "W", signal: "S",
                thread: "T", joined: "J", pipe: "|", fd: "=", writeinto: "w",
                readfrom: "r", blocked: ".", exit: "#", reaped: "R", adopted: "A", running: ">"};
 
+// The widest a gap is drawn to scale, in columns.
+const CUT = 24;
+
 let shape = null; // rows, spans and marks, worked out once
+let lefts = null, cuts = []; // each column's left edge, and the gaps cut short
+let scaled = null;
+
+function duration(us) {
+  return us >= 1e6 ? `${(us / 1e6).toPrecision(3)} s` : us >= 1000 ?
+    `${(us / 1000).toPrecision(3)} ms` : `${Math.round(us)} \u00b5s`;
+}
+
+// Where each column starts: a column an event, or, to scale, the run's
+// time spread over about three columns an event.
+export function placeColumns(events, toScale) {
+  const n = events.length, at = new Float64Array(n + 1), cut = [];
+  const total = n > 1 ? events[n - 1].us - events[0].us : 0;
+  const perUs = total > 0 ? 3 * n * CW / total : 0;
+  let x = LABEL;
+  for (let c = 0; c < n; c++) {
+    if (toScale && c > 0) {
+      const gap = Math.max(0, events[c].us - events[c - 1].us) * perUs;
+      if (gap > CUT * CW) {
+        cut.push({x, width: CUT * CW, us: events[c].us - events[c - 1].us});
+        x += CUT * CW;
+      } else {
+        x += gap;
+      }
+    }
+    at[c] = x;
+    x += CW;
+  }
+  at[n] = x;
+  return {at, cut};
+}
+
+function columns(run) {
+  const toScale = $("toScale")?.checked ?? false;
+  if (scaled !== toScale) {
+    ({at: lefts, cut: cuts} = placeColumns(run.events, toScale));
+    scaled = toScale;
+  }
+}
+
+// The column at x in the picture, or -1 left of the first.
+function columnOf(x) {
+  let lo = 0, hi = lefts.length - 1;
+  if (x < lefts[0])
+    return -1;
+  while (lo < hi - 1) {
+    const mid = (lo + hi) >> 1;
+    if (lefts[mid] <= x)
+      lo = mid;
+    else
+      hi = mid;
+  }
+  return lo;
+}
 
 function work(run) {
   const order = [], stack = [run.root];
@@ -64,24 +123,36 @@ function work(run) {
 // Draws what of the timeline is in view, event k marked.
 export function drawTimeline(run, k) {
   shape ??= work(run);
+  columns(run);
   const box = $("timebox"), svg = $("timeline");
-  const n = run.events.length;
-  svg.setAttribute("width", LABEL + n * CW);
-  svg.setAttribute("height", HEAD + shape.rows * RH);
-  const c0 = Math.max(0, Math.floor((box.scrollLeft - LABEL) / CW) - 2);
-  const c1 = Math.min(n, c0 + Math.ceil(box.clientWidth / CW) + 4);
+  const n = run.events.length, height = HEAD + shape.rows * RH;
+  svg.setAttribute("width", lefts[n]);
+  svg.setAttribute("height", height);
+  const c0 = Math.max(0, columnOf(box.scrollLeft) - 2);
+  const c1 = Math.min(n, Math.max(0, columnOf(box.scrollLeft + box.clientWidth)) + 4);
   const r0 = Math.max(0, Math.floor((box.scrollTop - HEAD) / RH) - 1);
   const r1 = Math.min(shape.rows, r0 + Math.ceil(box.clientHeight / RH) + 2);
   const g = svgElement("g", {});
-  const x = (c) => LABEL + c * CW, y = (r) => HEAD + r * RH;
-  svgElement("rect", {x: x(k), y: 0, width: CW, height: HEAD + shape.rows * RH, class: "now"}, g);
+  const x = (c) => lefts[c], y = (r) => HEAD + r * RH;
+  svgElement("rect", {x: x(k), y: 0, width: CW, height, class: "now"}, g);
+  for (const cut of cuts)
+    if (cut.x + cut.width >= box.scrollLeft && cut.x <= box.scrollLeft + box.clientWidth) {
+      const mark = svgElement("g", {class: "cut"}, g);
+      svgElement("rect", {x: cut.x, y: 0, width: cut.width, height}, mark);
+      svgElement("text", {x: cut.x + cut.width / 2, y: 12 + box.scrollTop,
+                          "text-anchor": "middle"},
+                 mark).textContent = `\u2248 ${duration(cut.us)}`;
+      svgElement("title", {}, mark).textContent =
+        `${duration(cut.us)} with no event, drawn shorter than to scale`;
+    }
   for (const s of shape.spans)
     if (s.r >= r0 && s.r < r1 && s.to >= c0 && s.from < c1) {
       const a = Math.max(s.from, c0), b = Math.min(s.to, c1);
       const inset = s.kind === "life" ? 9 : s.kind === "wait" ? 5 : 3;
-      svgElement("rect", {x: x(a) + (a === s.from ? CW / 2 : 0), y: y(s.r) + inset,
-                  width: Math.max(1, (b - a) * CW), height: RH - 2 * inset,
-                  class: `span ${s.kind}`}, g);
+      const left = x(a) + (a === s.from ? CW / 2 : 0);
+      svgElement("rect", {x: left, y: y(s.r) + inset,
+                  width: Math.max(1, x(b) - left + (b === s.to ? CW / 2 : 0)),
+                  height: RH - 2 * inset, class: `span ${s.kind}`}, g);
     }
   const faintShown = $("showChld")?.checked ?? true;
   for (const m of shape.marks)
@@ -97,8 +168,8 @@ export function drawTimeline(run, k) {
       svgElement("text", {x: x(c) + CW / 2, y: 12 + box.scrollTop, class: "number",
                   "text-anchor": "middle"}, g).textContent = String(c + 1);
   const labels = svgElement("g", {class: "labels"}, g);
-  svgElement("rect", {x: box.scrollLeft, y: 0, width: LABEL, height: HEAD + shape.rows * RH,
-              class: "labelBack"}, labels);
+  svgElement("rect", {x: box.scrollLeft, y: 0, width: LABEL, height, class: "labelBack"},
+             labels);
   for (let r = r0; r < r1; r++)
     svgElement("text", {x: box.scrollLeft + LABEL - 6, y: y(r) + 14, "text-anchor": "end",
                 class: "label"}, labels).textContent = String(run.procs[shape.order[r]].pid);
@@ -108,7 +179,8 @@ export function drawTimeline(run, k) {
 // Scrolls event k, and the row of its process, into view.
 export function showColumn(run, k) {
   shape ??= work(run);
-  const box = $("timebox"), left = LABEL + k * CW;
+  columns(run);
+  const box = $("timebox"), left = lefts[k];
   if (left < box.scrollLeft + LABEL || left + CW > box.scrollLeft + box.clientWidth)
     box.scrollLeft = Math.max(0, left - box.clientWidth / 2);
   const r = shape.row.get(run.procOf[k]) ?? -1, top = HEAD + r * RH;
@@ -119,6 +191,7 @@ export function showColumn(run, k) {
 // The event of a click at clientX, or -1.
 export function columnAt(clientX) {
   const box = $("timebox");
-  const c = Math.floor((clientX - box.getBoundingClientRect().left + box.scrollLeft - LABEL) / CW);
-  return c >= 0 ? c : -1;
+  const x = clientX - box.getBoundingClientRect().left + box.scrollLeft;
+  const c = columnOf(x);
+  return c >= 0 && x < lefts[c] + CW ? c : -1;
 }
