@@ -116,6 +116,10 @@ class Desk(OneBrowser):
             was = size()
             self.d.find_element(By.ID, "large").click()
             self.assertAlmostEqual(1.5 * was, size(), delta=0.5)
+            # The address keeps it, and opens it so.
+            self.assertIn("?projector#step=9", self.d.current_url)
+            load(self.d, self.d.current_url)
+            self.assertTrue(self.d.find_element(By.ID, "large").is_selected())
         finally:
             self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 

@@ -225,5 +225,37 @@ class OnAPhone(OneBrowser):
         self.assertGreaterEqual(least, 40)
 
 
+class OnAProjector(OneBrowser):
+    # 1280x720 at 160%: 800x450 in the page's pixels.
+    window = dict(size=(1280, 720))
+
+    def test_large_text_keeps_the_tree_and_the_event_in_view(self):
+        self.d.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": 800, "height": 450, "deviceScaleFactor": 1.6, "mobile": False})
+        url = made("launchers.events")
+        size = lambda: self.d.execute_script("return parseFloat(getComputedStyle("
+                                             "document.getElementById('heading')).fontSize)")
+        load(self.d, url + "#event=20")
+        self.d.find_element(By.ID, "heading")
+        plain = size()
+        load(self.d, url.replace(".html", ".html?projector") + "#event=20")
+        self.assertTrue(self.d.find_element(By.ID, "large").is_selected())
+        self.assertAlmostEqual(1.5 * plain, size(), delta=0.5)
+        for _ in range(3):
+            marked, picture, words = self.d.execute_script("""
+                const box = (e) => { const r = e.getBoundingClientRect();
+                                     return [r.left, r.top, r.right, r.bottom]; };
+                return [box(document.querySelector('#tree g.node.marked rect')),
+                        box(document.getElementById('picture')),
+                        box(document.getElementById('sentence'))];""")
+            self.assertLessEqual(picture[3], 450)
+            self.assertLessEqual(marked[3], picture[3])
+            self.assertGreaterEqual(marked[1], picture[1])
+            self.assertLess(words[1], 450)
+            self.d.find_element(By.TAG_NAME, "body").send_keys("\ue014")  # right
+        # Stepping keeps it in the address.
+        self.assertIn("?projector#event=23", self.d.current_url)
+
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1], verbosity=1)

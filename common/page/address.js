@@ -10,5 +10,6 @@ export function addressed(name) {
 // Names place k (from 0) in the address, or nothing for no place, without
 // a new entry in the history.
 export function nameInAddress(name, k) {
-  history.replaceState(null, "", k >= 0 ? `#${name}=${k + 1}` : location.pathname);
+  history.replaceState(null, "", k >= 0 ? `#${name}=${k + 1}` :
+    location.pathname + location.search);
 }

@@ -5,6 +5,7 @@ import {addressed} from "../../common/page/address.js";
 import {$} from "../../common/page/dom.js";
 import {listenToKeys} from "../../common/page/keys.js";
 import {pause, play, playing} from "../../common/page/player.js";
+import {largeText} from "../../common/page/projector.js";
 import {changeSpeed} from "../../common/page/speed.js";
 import {keepingMiddle, nextZoom, panWhenDragged} from "../../common/page/zoom.js";
 import {showAll, showOne} from "./all.js";
@@ -135,8 +136,7 @@ function listenToButtons(page, actions) {
   $("slider").addEventListener("input", () => go(page, Number($("slider").value) - 1));
   $("heights").addEventListener("change", () => setHeights(page, $("heights").checked));
   $("full").addEventListener("change", () => setScale(page, $("full").checked ? 1 : null));
-  $("large").addEventListener("change", () =>
-    document.body.classList.toggle("large", $("large").checked));
+  largeText($("large"));
   $("zoomIn").addEventListener("click", () => zoomBy(page, 1));
   $("zoomOut").addEventListener("click", () => zoomBy(page, -1));
   panWhenDragged($("picture"));

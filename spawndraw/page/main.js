@@ -7,6 +7,7 @@ import {addressed, nameInAddress} from "../../common/page/address.js";
 import {downloadSvg} from "../../common/page/download.js";
 import {listenToKeys} from "../../common/page/keys.js";
 import {pause, play, playing} from "../../common/page/player.js";
+import {largeText} from "../../common/page/projector.js";
 import {changeSpeed} from "../../common/page/speed.js";
 import {showAll} from "./all.js";
 import {listenToPointing, showOutput} from "./output.js";
@@ -88,7 +89,12 @@ if (last < 0) {
     " ": () => $("play").click(),
     "+": () => changeSpeed(1), "-": () => changeSpeed(-1),
     s: () => $("save").click(),
+    t: () => $("large").click(),
   }, () => location.hash !== "#all", () => {});
+  largeText($("large"), () => {
+    if (location.hash !== "#all" && last >= 0)
+      go(at);
+  });
   listenToPointing();
   // A pipe clicked, or pressed, names its ends.
   const namePipe = (e) => {

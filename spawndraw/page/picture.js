@@ -67,10 +67,12 @@ export function drawTree(run, states, marked, k = -1) {
   });
   const {place, width, depth} = layout(roots, kids);
   const w = outline ? 8 : W + GAP_X, h = outline ? 16 : H + GAP_Y;
-  svg.setAttribute("width", Math.max(1, width) * w + 20);
+  // Large text draws the tree half as large again, for the back of a room.
+  const scale = !outline && document.body.classList.contains("large") ? 1.5 : 1;
+  svg.setAttribute("width", (Math.max(1, width) * w + 20) * scale);
   // Room beneath the last row for its descriptors and pipes.
   const tall = depth * h + (outline ? 10 : 44);
-  svg.setAttribute("height", tall);
+  svg.setAttribute("height", tall * scale);
   svg.setAttribute("viewBox", `0 0 ${Math.max(1, width) * w + 20} ${tall}`);
   const edges = svg.querySelector(".edges") ?? svgElement("g", {class: "edges"}, svg);
   const seen = new Set();
@@ -211,14 +213,15 @@ function drawPipes(run, states, svg, at, k) {
 
 // Brings the point at (x, y) of the picture into its box's view.
 export function follow(point) {
-  const box = $("picture");
+  const box = $("picture"), svg = $("tree");
   if (!point)
     return;
-  const {x, y} = point;
-  if (x < box.scrollLeft || x + W > box.scrollLeft + box.clientWidth)
-    box.scrollLeft = x + W / 2 - box.clientWidth / 2;
-  if (y < box.scrollTop || y + H > box.scrollTop + box.clientHeight)
-    box.scrollTop = y + H / 2 - box.clientHeight / 2;
+  const k = svg.width.baseVal.value / (svg.viewBox.baseVal?.width || svg.width.baseVal.value);
+  const x = point.x * k, y = point.y * k, w = W * k, h = H * k;
+  if (x < box.scrollLeft || x + w > box.scrollLeft + box.clientWidth)
+    box.scrollLeft = x + w / 2 - box.clientWidth / 2;
+  if (y < box.scrollTop || y + h > box.scrollTop + box.clientHeight)
+    box.scrollTop = y + h / 2 - box.clientHeight / 2;
 }
 
 function label(g, first, second, state) {
