@@ -145,6 +145,27 @@ class Page(OneBrowser):
         self.d.find_element(By.ID, "toScale").click()
         self.assertEqual([f"\u2248 {float(f'{gap / 1000:.3g}'):g} ms"], cuts())
 
+    def test_printed_whole_as_the_run_ended(self):
+        n = len(events("launchers.events"))
+        self.open(made("launchers.events") + "#event=5")
+        self.d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": "print"})
+        try:
+            page.wait_until(lambda: self.js(
+                "return document.querySelectorAll('#timePrint svg').length") > 1,
+                "the timeline is not printed in blocks")
+            self.assertTrue(self.d.find_element(By.ID, "heading").text
+                            .startswith(f"Event {n} of {n}:"))
+            blocks = self.js("""return [...document.querySelectorAll('#timePrint svg')]
+                .map(s => [s.dataset.to, s.getBoundingClientRect().right])""")
+            self.assertEqual(str(n), blocks[-1][0])
+            width = self.js("return document.documentElement.clientWidth")
+            for _, right in blocks:
+                self.assertLessEqual(right, width)
+        finally:
+            page.reduce_motion(self.d, True)
+        page.wait_until(lambda: self.d.find_element(By.ID, "heading").text
+                        .startswith(f"Event 5 of {n}:"), "not back at the event shown")
+
     def test_each_line_of_output_after_its_writer(self):
         want = []
         for pid, kind, f in events("launchers.events"):

@@ -16,7 +16,7 @@ import {describeTree, drawTree, follow} from "./picture.js";
 import {decodeUtf8, readRecord, shown} from "./record.js";
 import {buildRun} from "./run.js";
 import {stateAt, touched} from "./state.js";
-import {columnAt, drawTimeline, showColumn} from "./timeline.js";
+import {columnAt, drawTimeline, showColumn, timelineBlocks} from "./timeline.js";
 import {explain} from "./why.js";
 
 const run = buildRun(readRecord($("run").textContent));
@@ -45,6 +45,35 @@ function go(k) {
   nameInAddress("event", at);
 }
 
+const PRINTED_BLOCKS = 40;
+
+// Printed, the page shows the run as it ended, and the whole timeline in
+// blocks a sheet wide; after, the event it showed.
+function printing() {
+  let was = -1;
+  const before = () => {
+    if (was >= 0 || location.hash === "#all")
+      return;
+    was = at;
+    go(last);
+    $("timePrint").replaceChildren(...timelineBlocks(run, last, 680, PRINTED_BLOCKS));
+    if (run.events.length > $("timePrint").lastChild.dataset.to)
+      $("timePrint").append(Object.assign(document.createElement("p"), {
+        className: "hint",
+        textContent: `The timeline printed is its first ${PRINTED_BLOCKS} blocks; ` +
+          "the rest is on the screen."}));
+  };
+  const after = () => {
+    if (was < 0)
+      return;
+    $("timePrint").replaceChildren();
+    go(was);
+    was = -1;
+  };
+  addEventListener("beforeprint", before);
+  addEventListener("afterprint", after);
+  matchMedia("print").addEventListener("change", (e) => (e.matches ? before() : after()));
+}
 function view() {
   const all = location.hash === "#all";
   $("one").hidden = all;
@@ -95,6 +124,7 @@ if (last < 0) {
     if (location.hash !== "#all" && last >= 0)
       go(at);
   });
+  printing();
   listenToPointing();
   // A pipe clicked, or pressed, names its ends.
   const namePipe = (e) => {

@@ -125,22 +125,52 @@ export function drawTimeline(run, k) {
   shape ??= work(run);
   columns(run);
   const box = $("timebox"), svg = $("timeline");
-  const n = run.events.length, height = HEAD + shape.rows * RH;
+  const n = run.events.length;
   svg.setAttribute("width", lefts[n]);
-  svg.setAttribute("height", height);
-  const c0 = Math.max(0, columnOf(box.scrollLeft) - 2);
-  const c1 = Math.min(n, Math.max(0, columnOf(box.scrollLeft + box.clientWidth)) + 4);
+  svg.setAttribute("height", HEAD + shape.rows * RH);
   const r0 = Math.max(0, Math.floor((box.scrollTop - HEAD) / RH) - 1);
-  const r1 = Math.min(shape.rows, r0 + Math.ceil(box.clientHeight / RH) + 2);
+  svg.replaceChildren(drawPart(run, k, {
+    left: box.scrollLeft, top: box.scrollTop, right: box.scrollLeft + box.clientWidth,
+    c0: Math.max(0, columnOf(box.scrollLeft) - 2),
+    c1: Math.min(n, Math.max(0, columnOf(box.scrollLeft + box.clientWidth)) + 4),
+    r0, r1: Math.min(shape.rows, r0 + Math.ceil(box.clientHeight / RH) + 2)}));
+}
+
+// The whole timeline for the paper, in blocks as wide as `width`, each a
+// picture of its own fitted to the page; at most `most` of them.
+export function timelineBlocks(run, k, width, most) {
+  shape ??= work(run);
+  columns(run);
+  const blocks = [], n = run.events.length, height = HEAD + shape.rows * RH;
+  for (let c0 = 0; c0 < n && blocks.length < most;) {
+    let c1 = c0 + 1;
+    while (c1 < n && lefts[c1 + 1] - lefts[c0] <= width - LABEL)
+      c1++;
+    const left = lefts[c0] - LABEL, right = lefts[c1];
+    const svg = svgElement("svg", {width: right - left, height,
+                                   viewBox: `${left} 0 ${right - left} ${height}`,
+                                   role: "img", class: "timeline",
+                                   "aria-label": `Timeline, events ${c0 + 1} to ${c1}`});
+    svg.append(drawPart(run, k, {left, top: 0, right, c0, c1, r0: 0, r1: shape.rows}));
+    svg.dataset.to = c1;
+    blocks.push(svg);
+    c0 = c1;
+  }
+  return blocks;
+}
+
+// Columns c0 to c1 and rows r0 to r1 of the timeline, the labels at the
+// left edge of what is seen, its top holding the numbers.
+function drawPart(run, k, {left, top, right, c0, c1, r0, r1}) {
+  const height = HEAD + shape.rows * RH;
   const g = svgElement("g", {});
   const x = (c) => lefts[c], y = (r) => HEAD + r * RH;
   svgElement("rect", {x: x(k), y: 0, width: CW, height, class: "now"}, g);
   for (const cut of cuts)
-    if (cut.x + cut.width >= box.scrollLeft && cut.x <= box.scrollLeft + box.clientWidth) {
+    if (cut.x + cut.width >= left && cut.x <= right) {
       const mark = svgElement("g", {class: "cut"}, g);
       svgElement("rect", {x: cut.x, y: 0, width: cut.width, height}, mark);
-      svgElement("text", {x: cut.x + cut.width / 2, y: 12 + box.scrollTop,
-                          "text-anchor": "middle"},
+      svgElement("text", {x: cut.x + cut.width / 2, y: 12 + top, "text-anchor": "middle"},
                  mark).textContent = `\u2248 ${duration(cut.us)}`;
       svgElement("title", {}, mark).textContent =
         `${duration(cut.us)} with no event, drawn shorter than to scale`;
@@ -149,9 +179,9 @@ export function drawTimeline(run, k) {
     if (s.r >= r0 && s.r < r1 && s.to >= c0 && s.from < c1) {
       const a = Math.max(s.from, c0), b = Math.min(s.to, c1);
       const inset = s.kind === "life" ? 9 : s.kind === "wait" ? 5 : 3;
-      const left = x(a) + (a === s.from ? CW / 2 : 0);
-      svgElement("rect", {x: left, y: y(s.r) + inset,
-                  width: Math.max(1, x(b) - left + (b === s.to ? CW / 2 : 0)),
+      const from = x(a) + (a === s.from ? CW / 2 : 0);
+      svgElement("rect", {x: from, y: y(s.r) + inset,
+                  width: Math.max(1, x(b) - from + (b === s.to ? CW / 2 : 0)),
                   height: RH - 2 * inset, class: `span ${s.kind}`}, g);
     }
   const faintShown = $("showChld")?.checked ?? true;
@@ -165,15 +195,14 @@ export function drawTimeline(run, k) {
     }
   for (let c = c0; c < c1; c++)
     if ((c + 1) % 10 === 0 || c === k)
-      svgElement("text", {x: x(c) + CW / 2, y: 12 + box.scrollTop, class: "number",
+      svgElement("text", {x: x(c) + CW / 2, y: 12 + top, class: "number",
                   "text-anchor": "middle"}, g).textContent = String(c + 1);
   const labels = svgElement("g", {class: "labels"}, g);
-  svgElement("rect", {x: box.scrollLeft, y: 0, width: LABEL, height, class: "labelBack"},
-             labels);
+  svgElement("rect", {x: left, y: 0, width: LABEL, height, class: "labelBack"}, labels);
   for (let r = r0; r < r1; r++)
-    svgElement("text", {x: box.scrollLeft + LABEL - 6, y: y(r) + 14, "text-anchor": "end",
+    svgElement("text", {x: left + LABEL - 6, y: y(r) + 14, "text-anchor": "end",
                 class: "label"}, labels).textContent = String(run.procs[shape.order[r]].pid);
-  svg.replaceChildren(g);
+  return g;
 }
 
 // Scrolls event k, and the row of its process, into view.
