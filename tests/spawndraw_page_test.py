@@ -246,6 +246,27 @@ class OnAPhone(OneBrowser):
         self.assertGreaterEqual(least, 40)
 
 
+class OnADesk(OneBrowser):
+    window = dict(size=(1280, 900))
+
+    def test_eight_children_scroll_in_their_box_unclipped(self):
+        for at in ("", "#event=20"):
+            load(self.d, made("eight.events") + at)
+            self.d.find_element(By.ID, "heading")
+            page_width, box, svg, nodes = self.d.execute_script("""
+                const r = (e) => { const b = e.getBoundingClientRect(); return [b.left, b.right]; };
+                const p = document.getElementById('picture');
+                return [document.documentElement.scrollWidth, [...r(p), p.scrollWidth],
+                        r(document.getElementById('tree')),
+                        [...document.querySelectorAll('#tree g.node rect')].map(r)];""")
+            self.assertLessEqual(page_width, 1280)
+            self.assertEqual(10 if at == "" else 9, len(nodes))
+            for left, right in nodes:
+                self.assertGreaterEqual(left, svg[0], at)
+                self.assertLessEqual(right, svg[1], at)
+            self.assertGreaterEqual(box[2], svg[1] - svg[0])
+
+
 class OnAProjector(OneBrowser):
     # 1280x720 at 160%: 800x450 in the page's pixels.
     window = dict(size=(1280, 720))
