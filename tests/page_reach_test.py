@@ -180,6 +180,27 @@ class Desk(OneBrowser):
         self.d.find_element(By.ID, "zoomIn").click()
         now = settled()
         self.assertLess(abs(now[1] - was[1]) + abs(now[2] - was[2]), 4)
+        # At 300% from the first step, each turn's nodes whole: the rising
+        # node's ▲ and its heights too.
+        load(self.d, f"file://{page}#step=1")
+        for _ in range(8):
+            if self.d.find_element(By.ID, "zoomShown").text == "300%":
+                break
+            self.d.find_element(By.ID, "zoomIn").click()
+        whole = ("const box = document.getElementById('picture').getBoundingClientRect();"
+                 "return [...document.querySelectorAll('#picture g.node.pivot, "
+                 "#picture g.node.riser')].map(g => [...g.querySelectorAll('*')]"
+                 ".filter(e => e.getBBox && getComputedStyle(e).display !== 'none' && "
+                 "getComputedStyle(e).visibility !== 'hidden')"
+                 ".map(e => e.getBoundingClientRect()).filter(b => b.width > 0)"
+                 ".every(b => b.left >= box.left - 1 && b.right <= box.right + 1 && "
+                 "b.top >= box.top - 1 && b.bottom <= box.bottom + 1))")
+        for _ in range(3):
+            self.key("]")
+            shown = self.d.execute_async_script(
+                "const done = arguments[arguments.length - 1]; requestAnimationFrame(() => "
+                "requestAnimationFrame(() => done((() => {" + whole + "})())))")
+            self.assertTrue(shown and all(shown), (self.d.find_element(By.ID, "heading").text, shown))
 
     # Every step on one page has the legend at its top and a way back;
     # printed, no control or field shows, the legend does, and a picture

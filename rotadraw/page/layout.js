@@ -39,9 +39,14 @@ export function glyphOf(r) {
 // The size of a picture of `columns` nodes in `rows` rows, drawn `zoom`
 // times its full size: the nodes' room and the margins around it.
 export function pictureSize(geometry, columns, rows, zoom = FULL_SIZE) {
-  const {margin, dx, dy} = geometry;
+  const {dx, dy} = geometry, margin = marginOf(geometry, zoom);
   return {width: Math.ceil(2 * margin + Math.max(0, columns * dx - 10) * zoom.across),
           height: Math.ceil(2 * margin + Math.max(0, rows * dy - 30) * zoom.down)};
+}
+
+// The room round the nodes for their marks, which grow with a zoom in.
+function marginOf(geometry, zoom) {
+  return geometry.margin * Math.max(1, zoom.across);
 }
 
 // How much smaller a tree of `count` nodes is drawn to fit `width`, or
@@ -65,7 +70,7 @@ export const READABLE = 10 / 14;
 // class of its edge up, and the text of its height, or null.
 export function placesOf(tree, geometry, zoom, look) {
   const {order, rows} = layOut(tree);
-  const {r, margin, dx, dy} = geometry;
+  const {r, dx, dy} = geometry, margin = marginOf(geometry, zoom);
   const {across, down} = zoom;
   const places = order.map(({node, column, row}) => {
     const {classes, edge, height} = look(node);
