@@ -116,9 +116,9 @@ class Page(OneBrowser):
         marks = lambda: self.js("return [...document.querySelectorAll('#timeline .mark')]"
                                 ".map(m => m.firstChild.textContent + (m.classList.contains('faint') ? '-' : ''))")
         self.assertEqual(1, marks().count("&"))
-        self.assertIn("S-", marks())
+        self.assertIn("CHLD-", marks())
         self.d.find_element(By.ID, "showChld").click()
-        self.assertNotIn("S-", marks())
+        self.assertNotIn("CHLD-", marks())
         # Still under the process that made it, a solid edge from its maker.
         orphan = record[at - 1][0]
         maker = next(pid for pid, kind, f in record if kind == "fork" and f[0] == str(orphan))

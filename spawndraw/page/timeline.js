@@ -16,7 +16,7 @@ const MARKS = {fork: "F", exec: "E", execfail: "X", write: "W", signal: "S",
 const CUT = 24;
 
 let shape = null; // rows, spans and marks, worked out once
-let lefts = null, cuts = []; // each column's left edge, and the gaps cut short
+let lefts = null, widths = null, cuts = []; // each column's edge and width, gaps cut short
 let scaled = null;
 
 function duration(us) {
@@ -24,10 +24,20 @@ function duration(us) {
     `${(us / 1000).toPrecision(3)} ms` : `${Math.round(us)} \u00b5s`;
 }
 
-// Where each column starts: a column an event, or, to scale, the run's
-// time spread over about three columns an event.
+// A signal's column is as wide as its name (SIGINT as INT), in the
+// marks' monospace of about 7.3 pixels a letter.
+function widthOf(ev) {
+  return ev.kind === "signal" ? Math.max(CW, 7.3 * signalName(ev).length + 4) : CW;
+}
+
+function signalName(ev) {
+  return (ev.f[0] ?? "").replace(/^SIG/, "") || "S";
+}
+
+// Where each column starts, and how wide it is: a column an event, or, to
+// scale, the run's time spread over about three columns an event.
 export function placeColumns(events, toScale) {
-  const n = events.length, at = new Float64Array(n + 1), cut = [];
+  const n = events.length, at = new Float64Array(n + 1), width = new Float64Array(n), cut = [];
   const total = n > 1 ? events[n - 1].us - events[0].us : 0;
   const perUs = total > 0 ? 3 * n * CW / total : 0;
   let x = LABEL;
@@ -42,16 +52,17 @@ export function placeColumns(events, toScale) {
       }
     }
     at[c] = x;
-    x += CW;
+    width[c] = widthOf(events[c]);
+    x += width[c];
   }
   at[n] = x;
-  return {at, cut};
+  return {at, width, cut};
 }
 
 function columns(run) {
   const toScale = $("toScale")?.checked ?? false;
   if (scaled !== toScale) {
-    ({at: lefts, cut: cuts} = placeColumns(run.events, toScale));
+    ({at: lefts, width: widths, cut: cuts} = placeColumns(run.events, toScale));
     scaled = toScale;
   }
 }
@@ -95,7 +106,7 @@ function work(run) {
     if (polls)
       marks.push({r, c: e, text: "?", title: "a poll for a child's end, returning at once"});
     else if (ev.kind === "signal")
-      marks.push({r, c: e, text: "S", title: ev.f[0] + (ev.f[1] ? ` from ${ev.f[1]}` : ""),
+      marks.push({r, c: e, text: signalName(ev), title: ev.f[0] + (ev.f[1] ? ` from ${ev.f[1]}` : ""),
                   faint: ev.f[0] === "SIGCHLD"});
     else if (MARKS[ev.kind])
       marks.push({r, c: e, text: MARKS[ev.kind]});
@@ -165,7 +176,7 @@ function drawPart(run, k, {left, top, right, c0, c1, r0, r1}) {
   const height = HEAD + shape.rows * RH;
   const g = svgElement("g", {});
   const x = (c) => lefts[c], y = (r) => HEAD + r * RH;
-  svgElement("rect", {x: x(k), y: 0, width: CW, height, class: "now"}, g);
+  svgElement("rect", {x: x(k), y: 0, width: widths[k], height, class: "now"}, g);
   for (const cut of cuts)
     if (cut.x + cut.width >= left && cut.x <= right) {
       const mark = svgElement("g", {class: "cut"}, g);
@@ -179,15 +190,15 @@ function drawPart(run, k, {left, top, right, c0, c1, r0, r1}) {
     if (s.r >= r0 && s.r < r1 && s.to >= c0 && s.from < c1) {
       const a = Math.max(s.from, c0), b = Math.min(s.to, c1);
       const inset = s.kind === "life" ? 9 : s.kind === "wait" ? 5 : 3;
-      const from = x(a) + (a === s.from ? CW / 2 : 0);
+      const from = x(a) + (a === s.from ? widths[a] / 2 : 0);
       svgElement("rect", {x: from, y: y(s.r) + inset,
-                  width: Math.max(1, x(b) - from + (b === s.to ? CW / 2 : 0)),
+                  width: Math.max(1, x(b) - from + (b === s.to ? widths[b] / 2 : 0)),
                   height: RH - 2 * inset, class: `span ${s.kind}`}, g);
     }
   const faintShown = $("showChld")?.checked ?? true;
   for (const m of shape.marks)
     if (m.r >= r0 && m.r < r1 && m.c >= c0 && m.c < c1 && (faintShown || !m.faint)) {
-      const t = svgElement("text", {x: x(m.c) + CW / 2, y: y(m.r) + 14,
+      const t = svgElement("text", {x: x(m.c) + widths[m.c] / 2, y: y(m.r) + 14,
                                     class: m.faint ? "mark faint" : "mark", "text-anchor": "middle"}, g);
       t.textContent = m.text;
       if (m.title)
@@ -195,7 +206,7 @@ function drawPart(run, k, {left, top, right, c0, c1, r0, r1}) {
     }
   for (let c = c0; c < c1; c++)
     if ((c + 1) % 10 === 0 || c === k)
-      svgElement("text", {x: x(c) + CW / 2, y: 12 + top, class: "number",
+      svgElement("text", {x: x(c) + widths[c] / 2, y: 12 + top, class: "number",
                   "text-anchor": "middle"}, g).textContent = String(c + 1);
   const labels = svgElement("g", {class: "labels"}, g);
   svgElement("rect", {x: left, y: 0, width: LABEL, height, class: "labelBack"}, labels);
@@ -210,7 +221,7 @@ export function showColumn(run, k) {
   shape ??= work(run);
   columns(run);
   const box = $("timebox"), left = lefts[k];
-  if (left < box.scrollLeft + LABEL || left + CW > box.scrollLeft + box.clientWidth)
+  if (left < box.scrollLeft + LABEL || left + widths[k] > box.scrollLeft + box.clientWidth)
     box.scrollLeft = Math.max(0, left - box.clientWidth / 2);
   const r = shape.row.get(run.procOf[k]) ?? -1, top = HEAD + r * RH;
   if (r >= 0 && (top < box.scrollTop + HEAD || top + RH > box.scrollTop + box.clientHeight))
@@ -222,5 +233,5 @@ export function columnAt(clientX) {
   const box = $("timebox");
   const x = clientX - box.getBoundingClientRect().left + box.scrollLeft;
   const c = columnOf(x);
-  return c >= 0 && x < lefts[c] + CW ? c : -1;
+  return c >= 0 && x < lefts[c] + widths[c] ? c : -1;
 }
