@@ -21,24 +21,37 @@ putData(FILE *page, const std::string &text)
     }
 }
 
+// Text of any bytes, escaped as the record escapes them, "<" too.
+static void
+putEscaped(FILE *page, const std::string &text)
+{
+    for (char ch : text) {
+        unsigned char c = (unsigned char)ch;
+        if (c == '\\')
+            fputs("\\\\", page);
+        else if (c < 0x20 || c >= 0x7f || c == '<')
+            fprintf(page, "\\x%02x", c);
+        else
+            putc(c, page);
+    }
+}
+
 void
-writePage(FILE *page, const std::string &record, const Run &run)
+writePage(FILE *page, const std::string &record, const Run &run,
+          const Exercise &exercise)
 {
     fputs(pageStartText, page);
     putData(page, record);
     fputs("</script>\n<script type=\"text/plain\" id=\"words\">\n", page);
     // The words hold paths and arguments: escaped as the record's are.
     for (const std::string &s : explainAll(run)) {
-        for (char ch : s) {
-            unsigned char c = (unsigned char)ch;
-            if (c == '\\')
-                fputs("\\\\", page);
-            else if (c < 0x20 || c >= 0x7f || c == '<')
-                fprintf(page, "\\x%02x", c);
-            else
-                putc(c, page);
-        }
+        putEscaped(page, s);
         putc('\n', page);
     }
+    // A line for what the page asks, then the source as one escaped line.
+    fputs("</script>\n<script type=\"text/plain\" id=\"exercise\">\n", page);
+    fputs(exercise.predict ? "predict\n" : "watch\n", page);
+    putEscaped(page, exercise.source);
+    putc('\n', page);
     fputs(pageEndText, page);
 }

@@ -130,9 +130,17 @@ std::string blockedWords(const Run &run, int e);
 // Every event in words, as --explain says them.
 std::vector<std::string> explainAll(const Run &run);
 
-// The page: the record, and the events in words, between the page's start
-// and end, every byte that the command chose escaped.
-void writePage(FILE *page, const std::string &record, const Run &run);
+// What a page asks of its reader: to watch the run, or to predict it
+// first; and the program's source, to show beside it, or empty.
+struct Exercise {
+    bool predict = false;
+    std::string source;
+};
+
+// The page: the record, the events in words and the exercise, between the
+// page's start and end, every byte that the command chose escaped.
+void writePage(FILE *page, const std::string &record, const Run &run,
+               const Exercise &exercise);
 
 // One event in words, as --explain says it; names holds each process's
 // program at that moment.

@@ -35,6 +35,11 @@ static const char help[] =
     "  --events FILE      write the run's record to FILE, an event a line\n"
     "  --html FILE        also write the run to FILE as a web page that\n"
     "                     replays it, event by event\n"
+    "  --predict          make the page ask its reader to predict the run\n"
+    "                     (how many processes, who made each, who wrote\n"
+    "                     what, the orders, who collected whom) before it\n"
+    "                     shows it\n"
+    "  --source FILE      show FILE, the program's source, on the page\n"
     "  --from EVENTS      draw a recorded run on standard output, running\n"
     "                     nothing\n"
     "  --timeout SECONDS  end the command after SECONDS as timeout(1) does\n"
@@ -58,6 +63,8 @@ struct Options {
     const char *eventsName = nullptr;
     const char *fromName = nullptr;
     const char *pageName = nullptr;
+    const char *sourceName = nullptr;
+    Exercise exercise;
     Colour colour = AUTO;
     char **command = nullptr;
 };
@@ -111,6 +118,12 @@ parseOptions(int argc, char *argv[], Options *o)
             o->explain = true;
         else if (strcmp(a, "--no-wait-orphans") == 0)
             o->waitOrphans = false;
+        else if (strcmp(a, "--predict") == 0)
+            o->exercise.predict = true;
+        else if (strcmp(a, "--source") == 0 && i + 1 < argc)
+            o->sourceName = argv[++i];
+        else if (strncmp(a, "--source=", 9) == 0 && a[9] != '\0')
+            o->sourceName = a + 9;
         else if ((strcmp(a, "--events") == 0 || strcmp(a, "--from") == 0 ||
                   strcmp(a, "--html") == 0) &&
                  i + 1 < argc)
@@ -144,7 +157,7 @@ parseOptions(int argc, char *argv[], Options *o)
         else if (strcmp(a, "--color=never") == 0)
             o->colour = NEVER;
         else if (strcmp(a, "--events") == 0 || strcmp(a, "--from") == 0 ||
-                 strcmp(a, "--html") == 0)
+                 strcmp(a, "--html") == 0 || strcmp(a, "--source") == 0)
             return misused("option needs a file name:", a);
         else
             return misused("unknown option", a);
@@ -153,6 +166,9 @@ parseOptions(int argc, char *argv[], Options *o)
         return misused("--from runs nothing, but was given", argv[i]);
     if (o->fromName != nullptr && o->eventsName != nullptr)
         return misused("--from records nothing, but was given", "--events");
+    if (o->pageName == nullptr && (o->exercise.predict || o->sourceName))
+        return misused("there is no page to put it on, without --html:",
+                       o->exercise.predict ? "--predict" : "--source");
     if (o->fromName == nullptr && i == argc) {
         fputs("spawndraw: no command to run\n", stderr);
         fputs(usage, stderr);
@@ -248,8 +264,37 @@ finishPage(FILE *page, const Options &o, const std::string &record,
 {
     if (page == nullptr)
         return true;
-    writePage(page, record, run);
+    writePage(page, record, run, o.exercise);
     return closePage(page, o.pageName);
+}
+
+// The most of a program's source that a page shows.
+static const size_t SOURCE_MOST = 256 * 1024;
+
+// Reads the source that --source names, before anything runs; false, having
+// said why, when it can't be.
+static bool
+readSource(Options *o)
+{
+    if (o->sourceName == nullptr)
+        return true;
+    FILE *in = fopen(o->sourceName, "re");
+    std::string &text = o->exercise.source;
+    char chunk[65536];
+    size_t n = 0;
+    while (in != nullptr && text.size() <= SOURCE_MOST &&
+           (n = fread(chunk, 1, sizeof chunk, in)) > 0)
+        text.append(chunk, n);
+    int why = in == nullptr || ferror(in) ? errno : 0;
+    if (in != nullptr)
+        fclose(in);
+    if (why != 0 || text.size() > SOURCE_MOST) {
+        fprintf(stderr, "spawndraw: --source %s: %s\n", shown(o->sourceName).s,
+                why != 0 ? strerror(why)
+                         : "longer than 256 KiB, too long to show");
+        return false;
+    }
+    return true;
 }
 
 // Reads the record that --from names into record and run; -1, or the
@@ -565,5 +610,7 @@ main(int argc, char *argv[])
     int status = parseOptions(argc, argv, &o);
     if (status >= 0)
         return status;
+    if (!readSource(&o))
+        return 1;
     return o.fromName != nullptr ? drawRecorded(o) : traceAndDraw(o);
 }

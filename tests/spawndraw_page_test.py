@@ -27,15 +27,16 @@ def events(name):
     return out
 
 
-def made(name, text=None):
-    """The page of a record in the records or of the record `text`."""
+def made(name, text=None, *options):
+    """The page of a record in the records or of the record `text`, made
+    with options."""
     path = os.path.join(page.WORK, f"s{len(os.listdir(page.WORK))}.html")
     source = os.path.join(RECORDS, name)
     if text is not None:
         source = os.path.join(page.WORK, name)
         with open(source, "w", encoding="latin-1") as f:
             f.write(text)
-    run = subprocess.run([SPAWNDRAW, "--from", source, "--html", path],
+    run = subprocess.run([SPAWNDRAW, "--from", source, "--html", path, *options],
                          capture_output=True)
     assert run.returncode == 0, run.stderr
     return "file://" + path
@@ -223,8 +224,16 @@ class Page(OneBrowser):
                 "".join(f"{3 + i}\t{5 + i}\t11\twrite\t1\t9\t{h}\n"
                         for i, h in enumerate(hostile)) +
                 "9\t20\t11\texit\texited\t0\n")
-        self.open(made("hostile.events", text))
-        self.assertEqual(3, self.js("return document.scripts.length"))
+        source = os.path.join(page.WORK, "hostile.c")
+        program = "/* </script><b>bold</b> */\nint main(void) { return '\\0' < 1; }\n\xe9\n"
+        with open(source, "w", encoding="utf-8") as f:
+            f.write(program)
+        self.open(made("hostile.events", text, "--source", source) + "#predict")
+        self.assertEqual(4, self.js("return document.scripts.length"))
+        self.assertEqual(program, self.js("return document.getElementById('source').textContent"))
+        self.assertEqual("</script><b>bold</b>", self.d.find_element(By.ID, "about").text)
+        self.d.get(self.d.current_url.replace("#predict", "#event=1"))
+        self.d.refresh()
         lines = self.js("""return [...document.querySelectorAll('#lines li')]
             .map(li => li.textContent.replace(/^11 /, ''))""")
         self.assertEqual(["<script>alert(1)</script>", "</script>",

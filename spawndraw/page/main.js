@@ -11,6 +11,7 @@ import {largeText} from "../../common/page/projector.js";
 import {changeSpeed} from "../../common/page/speed.js";
 import {showAll} from "./all.js";
 import {listenToPointing, showOutput} from "./output.js";
+import {readExercise, startPredicting} from "./predict.js";
 import {showOrders} from "./ordersview.js";
 import {describeTree, drawTree, follow} from "./picture.js";
 import {decodeUtf8, readRecord, shown} from "./record.js";
@@ -20,6 +21,8 @@ import {columnAt, drawTimeline, showColumn, timelineBlocks} from "./timeline.js"
 import {explain} from "./why.js";
 
 const run = buildRun(readRecord($("run").textContent));
+const exercise = readExercise();
+let asked = false;
 const words = $("words").textContent.replace(/^\n/, "").split("\n")
   .map((w) => decodeUtf8(w.replace(/\\(\\|x([0-9a-fA-F]{2}))/g,
     (all, one, hex) => hex ? String.fromCharCode(parseInt(hex, 16)) : "\\")));
@@ -74,11 +77,21 @@ function printing() {
   addEventListener("afterprint", after);
   matchMedia("print").addEventListener("change", (e) => (e.matches ? before() : after()));
 }
+// A page made to be predicted opens asking, as does any at #predict; the
+// run is shown once the reader asks for it by its address.
 function view() {
+  const asking = location.hash === "#predict" || (exercise.predict && location.hash === "");
   const all = location.hash === "#all";
-  $("one").hidden = all;
+  $("predict").hidden = !asking;
+  $("one").hidden = all || asking;
   $("every").hidden = !all;
-  if (all)
+  if (asking) {
+    if (!asked) {
+      asked = true;
+      startPredicting(run, words, $("run").textContent, exercise.source);
+    }
+    history.replaceState(null, "", "#predict");
+  } else if (all)
     showAll(run, words);
   else
     go(/^#event=\d+$/.test(location.hash) ? addressed("event") : last);
@@ -119,7 +132,7 @@ if (last < 0) {
     "+": () => changeSpeed(1), "-": () => changeSpeed(-1),
     s: () => $("save").click(),
     t: () => $("large").click(),
-  }, () => location.hash !== "#all", () => {});
+  }, () => location.hash !== "#all" && location.hash !== "#predict", () => {});
   largeText($("large"), () => {
     if (location.hash !== "#all" && last >= 0)
       go(at);

@@ -247,6 +247,12 @@ export function pairs(run, clocks) {
 // {waiter, waitedFor, then} or {forker, forked}; null when it isn't so
 // simple.
 function reason(run, clocks, a, b) {
+  return reasonBetween(run, a, clocks.writes.filter((w) => w.proc === a).pop().event,
+                       b, clocks.writes.find((w) => w.proc === b).event);
+}
+
+// The same for a's write at event lastWrite and b's at event firstWrite.
+export function reasonBetween(run, a, lastWrite, b, firstWrite) {
   const {procs, events, procOf} = run;
   const lineOf = (i) => {
     const line = [];
@@ -254,8 +260,6 @@ function reason(run, clocks, a, b) {
       line.push(k);
     return line;
   };
-  const lastWrite = clocks.writes.filter((w) => w.proc === a).pop().event;
-  const firstWrite = clocks.writes.find((w) => w.proc === b).event;
   const line = lineOf(b);
   for (let k = 0; k < line.length; k++) {
     const q = line[k];
