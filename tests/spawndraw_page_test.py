@@ -1,6 +1,6 @@
 """spawndraw's page in a real browser: recorded runs replayed, and held to
 their records; the orders worked out; bytes a command chose shown as text.
-Usage: spawndraw_page_test.py SPAWNDRAW RECORDS_DIR"""
+Usage: spawndraw_page_test.py SPAWNDRAW RECORDS_DIR [EXERCISES_DIR]"""
 import os
 import re
 import subprocess
@@ -11,6 +11,7 @@ import page  # exits 77 without a browser to drive
 from page import By, OneBrowser, load
 
 SPAWNDRAW, RECORDS = sys.argv[1], sys.argv[2]
+PACK = sys.argv[3] if len(sys.argv) > 3 else ""
 
 
 def events(name):
@@ -240,6 +241,79 @@ class Page(OneBrowser):
                           "\\xff\\xfe ok", "a\\x00b", "<b>&amp;</b>"], lines)
         self.assertIn("<i>x</i>", self.d.find_element(By.ID, "title").text)
         self.assertEqual(0, self.js("return document.querySelectorAll('#lines b, h1 i').length"))
+
+
+class Predicting(OneBrowser):
+    window = dict(size=(1280, 900))
+
+    def form(self):
+        return self.d.find_elements(By.CSS_SELECTOR, "form.question")[-1]
+
+    def check(self):
+        """Checks the question by the keyboard, and returns its verdict."""
+        button = self.form().find_element(By.CSS_SELECTOR, "button[type=submit]")
+        button.send_keys(page.Keys.ENTER)
+        verdict = self.form().find_element(By.CLASS_NAME, "verdict")
+        page.wait_until(lambda: verdict.text, "no verdict")
+        self.assertEqual("status", verdict.get_attribute("role"))
+        return verdict.text
+
+    def next(self):
+        # The way on has the focus: Enter takes it.
+        self.d.switch_to.active_element.send_keys(page.Keys.ENTER)
+
+    def test_answered_by_keys_graded_at_once_and_scored(self):
+        record = events("forkfork.events")
+        forked = {f[0]: str(pid) for pid, kind, f in record if kind == "fork"}
+        self.d.get(made("forkfork.events", None, "--predict"))
+        self.d.find_element(By.ID, "heading")
+        self.assertFalse(self.d.find_element(By.ID, "one").is_displayed())
+        # How many: the command made three.
+        self.assertIn("Question 1", self.d.switch_to.active_element.text)
+        self.form().find_element(By.TAG_NAME, "input").send_keys("3")
+        self.assertIn("\u2713 processes made: right", self.check())
+        self.next()
+        # The tree, each process put under its parent by the arrow keys.
+        for select in self.form().find_elements(By.TAG_NAME, "select"):
+            child = select.find_element(By.XPATH, "..").text.split()[0]
+            for _ in range(8):
+                select.send_keys(page.Keys.ARROW_DOWN)
+                chosen = self.js("return arguments[0].selectedOptions[0].text", select)
+                if chosen.startswith(forked[child] + " "):
+                    break
+        verdict = self.check()
+        self.assertIn("2 of 2 right.", verdict)
+        self.assertIn("\u2514\u2500 ", verdict)  # the tree, shown
+        self.next()
+        # Who wrote what, answered with nothing: told who did, and why.
+        verdict = self.check()
+        self.assertRegex(verdict, r"\u2717 \u201cpid \d+, parent \d+\u201d was written by: "
+                                  r"wrong\. \u201cpid \d+, parent \d+\u201d was "
+                                  r"written by \d+: \d+ \(forkfork\) writes")
+        # The rest unanswered, to the score.
+        while not self.d.find_element(By.ID, "scored").is_displayed():
+            self.next()
+            if not self.d.find_element(By.ID, "scored").is_displayed():
+                self.check()
+        score = self.d.find_element(By.ID, "score").text.split("\n")
+        self.assertEqual(["how many: 1 of 1", "the tree: 2 of 2"], score[:2])
+        self.assertRegex(score[2], r"^who wrote what: 0 of \d+$")
+        self.d.find_element(By.ID, "seeRun").click()
+        page.wait_until(lambda: self.d.find_element(By.ID, "one").is_displayed(),
+                        "the run is not shown")
+
+    def test_an_exercise_of_the_pack(self):
+        if not PACK:
+            self.skipTest("no pack of exercises given")
+        self.d.set_window_size(390, 844)
+        try:
+            load(self.d, f"file://{PACK}/fork-twice.html")
+            self.d.find_element(By.ID, "heading")
+            self.assertIn("Fork twice.", self.d.find_element(By.ID, "about").text)
+            self.assertIn("fork();", self.d.find_element(By.ID, "source").text)
+            self.assertLessEqual(self.js("return document.documentElement.scrollWidth"), 390)
+        finally:
+            self.d.set_window_size(1280, 900)
 
 
 class OnAPhone(OneBrowser):

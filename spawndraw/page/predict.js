@@ -5,7 +5,7 @@
 
 import {$} from "../../common/page/dom.js";
 import {outputLines} from "./output.js";
-import {KIND_NAMES, KINDS, graded, questionsOf, scoreOf, seedOf} from "./questions.js";
+import {KIND_NAMES, KINDS, graded, questionsOf, scoreOf, seedOf, wasZombie} from "./questions.js";
 import {decodeUtf8, shown} from "./record.js";
 
 // What the page was made to ask, and the program's source: the exercise's
@@ -41,7 +41,7 @@ function treeLines(run, ends) {
     const p = run.procs[i];
     const end = !ends ? "" : p.reaped < 0 ? ": not collected" :
       `: collected by ${p.reaper === 0 ? "the kernel" : p.reaper}` +
-        (p.zombie ? ", a zombie first" : "") + (p.adopted >= 0 ? `, an orphan` : "");
+        (wasZombie(p) ? ", a zombie first" : "") + (p.adopted >= 0 ? `, an orphan` : "");
     lines.push(`${indent}${i === run.command ? "" : last ? "\u2514\u2500 " : "\u251c\u2500 "}` +
                `${p.pid} ${p.programs[p.programs.length - 1]}${end}`);
     const kids = p.children.filter((k) => run.procs[k].born >= 0);
