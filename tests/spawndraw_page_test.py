@@ -269,7 +269,7 @@ class Predicting(OneBrowser):
         self.d.find_element(By.ID, "heading")
         self.assertFalse(self.d.find_element(By.ID, "one").is_displayed())
         # How many: the command made three.
-        self.assertIn("Question 1", self.d.switch_to.active_element.text)
+        self.assertIn("Question 1", self.form().text)
         self.form().find_element(By.TAG_NAME, "input").send_keys("3")
         self.assertIn("\u2713 processes made: right", self.check())
         self.next()

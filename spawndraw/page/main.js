@@ -82,7 +82,7 @@ function printing() {
 function view() {
   const asking = location.hash === "#predict" || (exercise.predict && location.hash === "");
   const all = location.hash === "#all";
-  $("predict").hidden = !asking;
+  $("predicting").hidden = !asking;
   $("one").hidden = all || asking;
   $("every").hidden = !all;
   if (asking) {

@@ -129,7 +129,10 @@ export function startPredicting(run, words, recordText, source) {
     const verdict = element("div", {className: "verdict", role: "status"});
     form.append(heading, ...inputs.map((i) => i.box), check, verdict);
     $("asked").append(form);
-    heading.focus();
+    // The next question takes the focus; the first leaves the page at
+    // its top, where the program is read first.
+    if (n > 0)
+      heading.focus();
     form.addEventListener("submit", (e) => {
       e.preventDefault();
       if (check.disabled)
