@@ -69,6 +69,7 @@ static struct {
     int node;          // the number of its node
     int levels, level; // the levels it traces, and the last that has
     Text data;         // the insertion as the page holds it
+    Nodes way;         // the nodes its way down passed
 } insertion;
 
 // The step under way in it.
@@ -76,8 +77,13 @@ static struct {
     Text turns;   // its rotations, in words
     Text why;     // with --explain, what its checks decided
     int checks;   // the nodes its balancing checked
+    Text named;   // with --explain, the first of them by value
     Nodes moved;  // the nodes it made or moved
     Text heading; // and its drawing's
+    // Where the balancing left a subtree alone: risers[k] rose in the turn
+    // at turned[k]; below stops[k] nothing was checked, for the turn or
+    // the lean at stoppedAt[k].
+    Nodes risers, turned, stops, stoppedAt;
 } step;
 
 // The step before, which the end of the insertions may still draw.
@@ -192,6 +198,12 @@ noteRotation(const Tree *top, bool right)
         run.heightKept++;
     const Tree *rises = right ? top->left : top->right;
     const Tree *crosses = right ? rises->right : rises->left;
+    addNode(&step.risers, rises);
+    addNode(&step.turned, top);
+    if (!right) {
+        addNode(&step.stops, rises);
+        addNode(&step.stoppedAt, top);
+    }
     addNode(&step.moved, top);
     addNode(&step.moved, rises);
     if (crosses != nullptr)
@@ -203,14 +215,37 @@ noteRotation(const Tree *top, bool right)
     run.rotations++;
 }
 
+// Whether a node is in the list.
+static bool
+has(const Nodes *s, const Tree *t)
+{
+    for (size_t i = 0; i < s->n; i++)
+        if (s->at[i] == t)
+            return true;
+    return false;
+}
+
+// How many of a quiet step's checks are named; and what a turn away from
+// the new value's way down says of it.
+static const int NAMED_MOST = 12;
+static const char OFF_WAY[] =
+    "; it is off %d's way down: the balancing goes down both sides of "
+    "every node that doesn't lean right, and so came to it";
+
 // A check that turns, or that stops the balancing going down, is told
 // in words; every check is counted.
 static void
 noteCheck(const Tree *top, int hLeft, int hRight)
 {
     step.checks++;
+    if (hLeft + 1 == hRight) {
+        addNode(&step.stops, top);
+        addNode(&step.stoppedAt, top);
+    }
     if (!drawing.explain)
         return;
+    if (step.checks <= NAMED_MOST)
+        addText(&step.named, "%s%d", step.checks > 1 ? ", " : ": ", top->a);
     const char *did = hRight + 1 < hLeft   ? "turned right"
                       : hLeft + 1 < hRight ? "turned left; nothing below it is "
                                              "checked"
@@ -221,9 +256,95 @@ noteCheck(const Tree *top, int hLeft, int hRight)
         return;
     addText(&step.why, "\n-- %d: left %d, right %d: %s", top->a, hLeft, hRight,
             did);
-    if (hRight + 1 < hLeft || hLeft + 1 < hRight)
+    if (hRight + 1 < hLeft || hLeft + 1 < hRight) {
         sayHeight(&step.why, top, hRight + 1 < hLeft,
                   1 + (hLeft > hRight ? hLeft : hRight));
+        if (!has(&insertion.way, top))
+            addText(&step.why, OFF_WAY, insertion.value);
+    }
+}
+
+// Why a node the last step left out of balance stayed so, by what the
+// balancing did there: the node rose in a turn, which is not checked
+// again; or it lies below where the balancing stopped; or its heights were
+// taken before a turn below it lowered one side.
+static void
+sayUndone(Text *t, const Tree *n, int hLeft, int hRight, const Nodes *above)
+{
+    addText(t, "\n-- %d (left %d, right %d) stays out of balance: ", n->a,
+            hLeft, hRight);
+    for (size_t k = step.risers.n; k-- > 0;)
+        if (step.risers.at[k] == n) {
+            addText(t,
+                    "it rose in the turn at %d, and the balancing doesn't "
+                    "come back to it",
+                    step.turned.at[k]->a);
+            return;
+        }
+    for (size_t i = above->n; i-- > 0;)
+        for (size_t k = 0; k < step.stops.n; k++)
+            if (step.stops.at[k] == above->at[i]) {
+                const Tree *at = step.stoppedAt.at[k];
+                if (at == above->at[i])
+                    addText(t,
+                            "the balancing stopped at %d, which leans right "
+                            "by 1, and checks nothing below it",
+                            at->a);
+                else
+                    addText(t, "below the left turn at %d nothing is checked",
+                            at->a);
+                return;
+            }
+    addText(t, "its heights were taken before a turn below it lowered a side");
+}
+
+// The height of every node of the subtree at n, by its number; n's.
+static int
+heightsOf(const Tree *n, int *heights)
+{
+    if (n == nullptr)
+        return 0;
+    int l = heightsOf(n->left, heights), r = heightsOf(n->right, heights);
+    return heights[numberOf(n)] = 1 + (l > r ? l : r);
+}
+
+// Says, in the order of their values, the nodes of the subtree at n that
+// are out of balance; above holds the nodes above n. The number of them.
+static int
+sayAllUndone(Text *t, const Tree *n, const int *heights, Nodes *above)
+{
+    if (n == nullptr)
+        return 0;
+    addNode(above, n);
+    int found = sayAllUndone(t, n->left, heights, above);
+    above->n--;
+    int l = n->left != nullptr ? heights[numberOf(n->left)] : 0;
+    int r = n->right != nullptr ? heights[numberOf(n->right)] : 0;
+    if (l - r > 1 || r - l > 1) {
+        if (t != nullptr)
+            sayUndone(t, n, l, r, above);
+        found++;
+    }
+    addNode(above, n);
+    found += sayAllUndone(t, n->right, heights, above);
+    above->n--;
+    return found;
+}
+
+// The nodes out of balance in the whole tree, said into t unless it is
+// null; how many.
+static int
+undone(Text *t)
+{
+    int *heights = (int *)malloc((numbers.n + 1) * sizeof *heights);
+    Nodes above = {nullptr, 0, 0};
+    if (heights == nullptr)
+        outOfMemory();
+    heightsOf(root, heights);
+    int found = sayAllUndone(t, root, heights, &above);
+    free(heights);
+    free(above.at);
+    return found;
 }
 
 // Where insert would print a trace block.
@@ -235,7 +356,7 @@ traceStep()
     addText(&step.heading, "== insert %d (step %d of %d): %s", insertion.value,
             insertion.level, insertion.levels,
             rotated ? step.turns.s : "no rotation");
-    if (drawing.explain)
+    if (drawing.explain) {
         addText(&step.heading, "%s%s\n-- checked %d node%s",
                 step.why.len != 0 ? step.why.s : "",
                 rotated ? ""
@@ -243,8 +364,18 @@ traceStep()
                           "heights that differ by at most 1, or leaned right "
                           "by 1",
                 step.checks, step.checks == 1 ? "" : "s");
+        // A quiet step says which.
+        if (!rotated)
+            addText(&step.heading, "%s%s", step.named.s,
+                    step.checks > NAMED_MOST ? ", ..." : "");
+        // The last level balanced the whole tree: what it left is left.
+        if (insertion.level == insertion.levels)
+            undone(&step.heading);
+    }
     step.why.len = 0;
+    step.named.len = 0;
     step.checks = 0;
+    step.risers.n = step.turned.n = step.stops.n = step.stoppedAt.n = 0;
     bool draw = drawing.show == SHOW_ALL ||
                 ((drawing.show & SHOW_ROTATIONS) && rotated);
     if (draw)
@@ -308,6 +439,9 @@ insertValue(int a)
             next = t;
         t = right ? t->right : t->left;
     }
+    insertion.way.n = 0;
+    for (const Tree *t = root; t != nullptr; t = t->a < a ? t->right : t->left)
+        addNode(&insertion.way, t);
     int depth = 0;
     if (previous != nullptr)
         depth = run.plainDepth[numberOf(previous)];
@@ -405,4 +539,8 @@ writeSummary(FILE *out)
     fputc('\n', out);
     fprintf(out, "height: %d (least possible %d; without rotations %d)\n",
             height(root), leastHeight(n), run.plainHeight);
+    int left = root != nullptr ? undone(nullptr) : 0;
+    if (root != nullptr)
+        fprintf(out, "out of balance at the end: %d node%s\n", left,
+                left == 1 ? "" : "s");
 }

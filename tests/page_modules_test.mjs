@@ -12,7 +12,7 @@ import assert from "node:assert/strict";
 
 import {readAnswers, unreadWords} from "../rotadraw/page/answers.js";
 import {countLevel, judge, newDrill, seededValues, turningLevels} from "../rotadraw/page/drill.js";
-import {leastHeight, runStats} from "../rotadraw/page/chart.js";
+import {leastHeight, outOfBalance, runStats} from "../rotadraw/page/chart.js";
 import {apply, newTree, undo} from "../rotadraw/page/replay.js";
 import {runSteps} from "../rotadraw/page/runs.js";
 import {readRecord} from "../rotadraw/page/steps.js";
@@ -71,7 +71,8 @@ const runs = [shuffled(300), Array.from({length: 40}, (_, i) => i), [5, 5, 5, 5,
 
 test("the page's numbers of a run are --summary's", () => {
   for (const values of runs) {
-    const ins = runStats(runSteps(values, null)).insertions;
+    const stats = runStats(runSteps(values, null)), ins = stats.insertions;
+    const left = outOfBalance(stats.tree);
     const last = ins[ins.length - 1];
     const rotations = ins.reduce((sum, r) => sum + r.rotations, 0);
     const kept = ins.reduce((sum, r) => sum + r.heightKept, 0);
@@ -80,7 +81,8 @@ test("the page's numbers of a run are --summary's", () => {
                  `== summary\nvalues: ${values.length}, rotations: ${rotations}` +
                  (kept ? ` (${kept} left the subtree's height as it was)` : "") + "\n" +
                  `height: ${last.height} (least possible ${last.least}; ` +
-                 `without rotations ${last.plain})\n`);
+                 `without rotations ${last.plain})\n` +
+                 `out of balance at the end: ${left} node${left === 1 ? "" : "s"}\n`);
   }
 });
 

@@ -119,10 +119,19 @@ class Page(OneBrowser):
         load(self.d, f"file://{page}#step={k + 1}")
         self.assertEqual(["50: left 0, right 1: leans right by 1; nothing below it "
                           "is checked", "nothing turned: every node checked had heights "
-                          "that differ by at most 1, or leaned right by 1", "checked 1 node"],
+                          "that differ by at most 1, or leaned right by 1", "checked 1 node: 50"],
                          [li.text for li in els("#why li")])
         self.assertEqual([50], checked())
         self.assertEqual(["if (hLeft < hRight) {"], taken())
+        # What the balancing left undone, in the picture and in words.
+        _, undone = draw("6\n9 16 17 31 21 1\n")
+        load(self.d, f"file://{undone}#step=99999")
+        self.assertEqual(["17"], [g.find_element(By.CSS_SELECTOR, "text.value").text
+                                  for g in els("#picture g.node.undone")])
+        self.assertIn("17 (left 0, right 2) stays out of balance: it rose in the turn at 31, "
+                      "and the balancing doesn't come back to it",
+                      [li.text for li in els("#why li")])
+        load(self.d, f"file://{page}#step={len(headings)}")
         # The lookup's panel is its own.
         load(self.d, f"file://{page}#step={len(headings)}")
         self.assertEqual("The lookup's way down", self.d.find_element(By.ID, "whyHeading").text)

@@ -342,8 +342,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 // With --explain, under each heading, what the balancing checked: a check
 // that turns or stops is told, with what a turn did to the height, a step
-// where nothing turned says why, and every check is counted. The drawings
-// are as without.
+// where nothing turned says why and names what it checked, every check is
+// counted, and the last step of an insertion says each node it left out of
+// balance, and why. The drawings are as without.
 INSTANTIATE_TEST_SUITE_P(
     Explained, Rotadraw,
     testing::Values(
@@ -355,7 +356,7 @@ INSTANTIATE_TEST_SUITE_P(
             "checked\n"
             "-- nothing turned: every node checked had heights that differ "
             "by at most 1, or leaned right by 1\n"
-            "-- checked 1 node\n"
+            "-- checked 1 node: 1\n"
             "1\n"
             "└──┐\n"
             "   2*\n",
@@ -374,6 +375,8 @@ INSTANTIATE_TEST_SUITE_P(
             "taller grandchild was on the inside, and a single turn only "
             "mirrors that\n"
             "-- checked 6 nodes\n"
+            "-- 17 (left 0, right 2) stays out of balance: it rose in the turn "
+            "at 31, and the balancing doesn't come back to it\n"
             "      16*\n"
             "   ┌──┴───┐\n"
             "   9      17*\n"
@@ -381,6 +384,27 @@ INSTANTIATE_TEST_SUITE_P(
             "1                 31*\n"
             "              ┌───┘\n"
             "              21*\n",
+            0,
+            ""},
+        // 44 goes right at 40, and the balancing turns 18 on the left:
+        // why it came there is said.
+        Row{"turn_off_the_way",
+            {ROTADRAW, "--explain", "--last"},
+            "7\n40 48 20 18 20 36 44\n",
+            "== insert 44 (step 2 of 2): rotated left at 18\n"
+            "-- 18: left 0, right 2: turned left; nothing below it is checked; "
+            "the height stays 3: the grandchildren below the rising child were "
+            "as tall, and the one that crosses stays as deep; it is off 44's "
+            "way down: the balancing goes down both sides of every node that "
+            "doesn't lean right, and so came to it\n"
+            "-- checked 4 nodes\n"
+            "                40\n"
+            "        ┌───────┴───────┐\n"
+            "        20*             48\n"
+            "┌───────┴───┐       ┌───┘\n"
+            "18*         36      44\n"
+            "└───┐\n"
+            "    20*\n",
             0,
             ""},
         // A left-leaning chain: a difference of 1 goes down both sides.
@@ -392,14 +416,14 @@ INSTANTIATE_TEST_SUITE_P(
             "== insert 2 (step 1 of 1): no rotation\n"
             "-- nothing turned: every node checked had heights that differ "
             "by at most 1, or leaned right by 1\n"
-            "-- checked 2 nodes\n"
+            "-- checked 2 nodes: 3, 2\n"
             "   3\n"
             "┌──┘\n"
             "2*\n"
             "== insert 1 (step 1 of 2): no rotation\n"
             "-- nothing turned: every node checked had heights that differ "
             "by at most 1, or leaned right by 1\n"
-            "-- checked 2 nodes\n"
+            "-- checked 2 nodes: 2, 1\n"
             "      3\n"
             "   ┌──┘\n"
             "   2\n"
@@ -423,9 +447,12 @@ INSTANTIATE_TEST_SUITE_P(
             "checked; the height stays 3: the taller grandchild was on the "
             "inside, and a single turn only mirrors that\n"
             "-- checked 1 node\n"
+            "-- 3 (left 2, right 0) stays out of balance: it rose in the turn "
+            "at 1, and the balancing doesn't come back to it\n"
             "      3*\n┌─────┘\n1*\n└──┐\n   2*\n"
             "== summary\nvalues: 3, rotations: 1 (1 left the subtree's height "
-            "as it was)\nheight: 3 (least possible 2; without rotations 3)\n",
+            "as it was)\nheight: 3 (least possible 2; without rotations 3)\n"
+            "out of balance at the end: 1 node\n",
             0,
             ""},
         // Equal values go left; the lookup says its way down.
@@ -893,6 +920,17 @@ countRotation(const Tree *, bool)
 // The summary's numbers, against the tree module's own rotations and
 // height, the least height of as many nodes as known, and a plain search tree
 // that sends equal values left, as insert does.
+// The nodes whose subtrees' heights differ by more than 1, by the module's
+// own heights.
+static int
+outOfBalance(const Tree *t)
+{
+    if (t == nullptr)
+        return 0;
+    int d = height(t->left) - height(t->right);
+    return (d > 1 || d < -1) + outOfBalance(t->left) + outOfBalance(t->right);
+}
+
 TEST_F(InDir, SummaryOfTheRun)
 {
     std::vector<std::vector<int>> runs = {{}, {5}, {}, {}, {}, {3, 3, 3, 3, 3}};
@@ -928,6 +966,11 @@ TEST_F(InDir, SummaryOfTheRun)
             "\nheight: " + std::to_string(height(root)) + " (least possible " +
             std::to_string(leastOf[k]) + "; without rotations " +
             std::to_string(plainHeight) + ")\n";
+        if (root != nullptr) {
+            int left = outOfBalance(root);
+            want += "out of balance at the end: " + std::to_string(left) +
+                    (left == 1 ? " node\n" : " nodes\n");
+        }
         freeTree(root);
         root = nullptr;
         for (Tree *t : plain)

@@ -27,6 +27,23 @@ export function newStats() {
   return {tree: newTree(), at: -1, insertions: [], plainDepth: [], plainHeight: 0};
 }
 
+// How many nodes of the replayed tree are out of balance: their two
+// subtrees' heights apart by more than 1.
+export function outOfBalance(tree) {
+  let n = 0;
+  const stack = tree.root ? [tree.root] : [];
+  const h = (t) => (t ? t.height : 0);
+  while (stack.length) {
+    const t = stack.pop();
+    if (Math.abs(h(t.left) - h(t.right)) > 1)
+      n++;
+    for (const c of [t.left, t.right])
+      if (c)
+        stack.push(c);
+  }
+  return n;
+}
+
 // Adds the run's next step to its numbers.
 export function addStep(stats, step) {
   const k = ++stats.at;

@@ -13,7 +13,8 @@ export function verdictOf(check) {
   const did = hRight + 1 < hLeft ? "turned right" :
     hLeft + 1 < hRight ? "turned left; nothing below it is checked" :
     hLeft + 1 === hRight ? "leans right by 1; nothing below it is checked" : null;
-  return turns(check) ? did + heightWords(check) : did;
+  return turns(check) ? did + heightWords(check) + (check.offWay != null ?
+    offWay(check.offWay) : "") : did;
 }
 
 // Whether the check turned its node.
@@ -49,14 +50,72 @@ function checkOf(t, hLeft, hRight) {
   return {...check, outer, inner, after: 1 + Math.max(outer, 1 + Math.max(inner, other))};
 }
 
+// What a turn away from the new value's way says of it.
+const offWay = (a) => `; it is off ${a}'s way down: the balancing goes down both sides of ` +
+  "every node that doesn't lean right, and so came to it";
+
 // Inserting a into the port's tree: its steps, and the checks of each of
 // its levels, the deepest level first: {number, a, hLeft, hRight} in the
-// order made.
+// order made. The last level, which balanced the whole tree, also holds
+// what it left out of balance, in words (undone).
 export function insertionChecks(tree, a) {
-  const levels = [];
-  const steps = insertSteps(tree, a, (level, top, hLeft, hRight) =>
-    (levels[level - 1] ??= []).push(checkOf(top, hLeft, hRight)));
+  const levels = [], way = new Set();
+  for (let t = tree.root; t; t = t.a < a ? t.right : t.left)
+    way.add(t);
+  // Where the balancing left a subtree alone, by level: a node that rose in
+  // a turn, and the subtrees below which nothing was checked.
+  const alone = [];
+  const at = (level) => (alone[level - 1] ??= {risers: [], stops: []});
+  const steps = insertSteps(tree, a, (level, top, hLeft, hRight) => {
+    (levels[level - 1] ??= []).push({...checkOf(top, hLeft, hRight),
+                                      offWay: way.has(top) ? null : a});
+    if (hLeft + 1 === hRight)
+      at(level).stops.push({root: top, at: top});
+  }, (level, top, right) => {
+    const rises = right ? top.left : top.right;
+    at(level).risers.push({node: rises, at: top});
+    if (!right)
+      at(level).stops.push({root: rises, at: top});
+  });
+  if (levels.length) {
+    const last = levels[levels.length - 1];
+    last.undoneNodes = new Set();
+    last.undone = undoneLines(tree.root, at(levels.length), last.undoneNodes);
+  }
   return {steps, levels};
+}
+
+// Each node of the tree out of balance, in the order of the values, and
+// why the balancing left it so: it rose in a turn, which is not checked
+// again; or it lies below where the balancing stopped; or its heights were
+// taken before a turn below it lowered one side.
+function undoneLines(root, {risers, stops}, numbers) {
+  const lines = [], above = [];
+  const walk = (n) => {
+    if (!n)
+      return;
+    above.push(n);
+    walk(n.left);
+    above.pop();
+    const l = heightOf(n.left), r = heightOf(n.right);
+    if (Math.abs(l - r) > 1) {
+      numbers.add(n.number);
+      const rose = risers.findLast((x) => x.node === n);
+      const stop = rose ? null : [...above].reverse().map((u) => stops.find((s) => s.root === u))
+        .find(Boolean);
+      lines.push(`${n.a} (left ${l}, right ${r}) stays out of balance: ` + (rose ?
+        `it rose in the turn at ${rose.at.a}, and the balancing doesn't come back to it` :
+        stop && stop.at === stop.root ? `the balancing stopped at ${stop.at.a}, which ` +
+          "leans right by 1, and checks nothing below it" :
+        stop ? `below the left turn at ${stop.at.a} nothing is checked` :
+        "its heights were taken before a turn below it lowered a side"));
+    }
+    above.push(n);
+    walk(n.right);
+    above.pop();
+  };
+  walk(root);
+  return lines;
 }
 
 // The checks that one level's balancing makes of a replayed subtree as it
@@ -71,6 +130,9 @@ export function balancingChecks(top) {
   return checks;
 }
 
+// How many of a quiet step's checks are named.
+const NAMED_MOST = 12;
+
 // A level's checks: those that turned or stopped, then how many in all.
 export function checkLines(checks) {
   const lines = [];
@@ -82,8 +144,12 @@ export function checkLines(checks) {
   if (!checks.some(turns))
     lines.push("nothing turned: every node checked had heights that differ by at most " +
                "1, or leaned right by 1");
-  lines.push(`checked ${checks.length} node${checks.length === 1 ? "" : "s"}`);
-  return lines;
+  // A quiet step names what it checked.
+  const named = checks.some(turns) ? "" : `: ${checks.slice(0, NAMED_MOST).map((c) => c.a)
+    .join(", ")}${checks.length > NAMED_MOST ? ", ..." : ""}`;
+  lines.push(`checked ${checks.length} node${checks.length === 1 ? "" : "s"}` +
+             (checks.length ? named : ""));
+  return [...lines, ...(checks.undone ?? [])];
 }
 
 // The lookup's way down, a line a node; `values` by node number.

@@ -3,7 +3,7 @@
 // `goTo`, since going to a step marks the chart).
 
 import {$} from "../../common/page/dom.js";
-import {chartSizeFor, chartText, chartX} from "./chart.js";
+import {chartSizeFor, chartText, chartX, outOfBalance} from "./chart.js";
 import {isLookup} from "./steps.js";
 
 function counted(n, what) {
@@ -22,7 +22,8 @@ export function drawChart(page) {
     `${counted(insertions.length, "value")}, ${counted(rotations, "rotation")}` +
     (kept ? ` (${kept} left the subtree's height as it was)` : "") + "; " +
     `the tree after the last: height ${last.height} (least possible ` +
-    `${last.least}; without rotations ${last.plain}).` : "No values.";
+    `${last.least}; without rotations ${last.plain}), ` +
+    `${counted(outOfBalance(page.stats.tree), "node")} out of balance.` : "No values.";
   $("numbersTable").replaceChildren();
   if ($("numbers").open)
     fillNumbers(page);

@@ -23,6 +23,8 @@ export function lookOf(step, marks, withHeights, checks) {
       classes.push("pivot");
     if (marks.risers.has(node.number))
       classes.push("riser");
+    if (checks?.undoneNodes?.has(node.number))
+      classes.push("undone");
     const onWay = way !== null && way.has(node.number);
     if (onWay)
       classes.push("path");

@@ -14,7 +14,7 @@ export const GLIDE_MS = 350;
 const DRAWN_NODES_MAX = 4000;
 // The marks that a node keeps over an outline, drawn by itself: a whole
 // level's checks may be thousands of nodes, and are left to the outline.
-const OVER_OUTLINE = new Set(["moved", "pivot", "riser", "path", "selected"]);
+const OVER_OUTLINE = new Set(["moved", "pivot", "riser", "path", "selected", "undone"]);
 // How far beyond what is in view the picture is drawn, so that a short
 // scroll finds nodes there.
 const VIEW_MARGIN = 300;
