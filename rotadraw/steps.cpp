@@ -84,6 +84,7 @@ static struct {
     // at turned[k]; below stops[k] nothing was checked, for the turn or
     // the lean at stoppedAt[k].
     Nodes risers, turned, stops, stoppedAt;
+    Nodes turnedNodes; // every node a turn moved, once
 } step;
 
 // The step before, which the end of the insertions may still draw.
@@ -189,6 +190,16 @@ sayHeight(Text *t, const Tree *top, bool right, int before)
                             "as tall, and the one that crosses stays as deep");
 }
 
+// Whether a node is in the list.
+static bool
+has(const Nodes *s, const Tree *t)
+{
+    for (size_t i = 0; i < s->n; i++)
+        if (s->at[i] == t)
+            return true;
+    return false;
+}
+
 // The node turned, the child that rises in its place, and the grandchild
 // that crosses from one to the other all move.
 static void
@@ -200,6 +211,10 @@ noteRotation(const Tree *top, bool right)
     const Tree *crosses = right ? rises->right : rises->left;
     addNode(&step.risers, rises);
     addNode(&step.turned, top);
+    const Tree *moves[] = {top, rises, crosses};
+    for (const Tree *n : moves)
+        if (n != nullptr && !has(&step.turnedNodes, n))
+            addNode(&step.turnedNodes, n);
     if (!right) {
         addNode(&step.stops, rises);
         addNode(&step.stoppedAt, top);
@@ -213,16 +228,6 @@ noteRotation(const Tree *top, bool right)
     addText(&insertion.data, " %d%c%d", insertion.level + 1, right ? 'r' : 'l',
             numberOf(top));
     run.rotations++;
-}
-
-// Whether a node is in the list.
-static bool
-has(const Nodes *s, const Tree *t)
-{
-    for (size_t i = 0; i < s->n; i++)
-        if (s->at[i] == t)
-            return true;
-    return false;
 }
 
 // How many of a quiet step's checks are named; and what a turn away from
@@ -368,6 +373,13 @@ traceStep()
         if (!rotated)
             addText(&step.heading, "%s%s", step.named.s,
                     step.checks > NAMED_MOST ? ", ..." : "");
+        // Where it turned, each node it moved, as it now stands.
+        for (size_t i = 0; i < step.turnedNodes.n; i++) {
+            const Tree *n = step.turnedNodes.at[i];
+            addText(&step.heading, "%s%d: left %d, right %d",
+                    i == 0 ? "\n-- after the turns: " : "; ", n->a,
+                    height(n->left), height(n->right));
+        }
         // The last level balanced the whole tree: what it left is left.
         if (insertion.level == insertion.levels)
             undone(&step.heading);
@@ -376,6 +388,7 @@ traceStep()
     step.named.len = 0;
     step.checks = 0;
     step.risers.n = step.turned.n = step.stops.n = step.stoppedAt.n = 0;
+    step.turnedNodes.n = 0;
     bool draw = drawing.show == SHOW_ALL ||
                 ((drawing.show & SHOW_ROTATIONS) && rotated);
     if (draw)

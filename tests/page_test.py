@@ -131,6 +131,16 @@ class Page(OneBrowser):
         self.assertIn("17 (left 0, right 2) stays out of balance: it rose in the turn at 31, "
                       "and the balancing doesn't come back to it",
                       [li.text for li in els("#why li")])
+        # After a turn, a node it moved shows its heights now beside those
+        # the balancing took.
+        _, turned = draw("7\n50 30 70 20 40 10 5\n")
+        load(self.d, f"file://{turned}#step=10")
+        self.assertIn("rotated right at 50", self.d.find_element(By.ID, "heading").text)
+        self.assertEqual({"50": "3|1 \u2192 1|1", "30": "2|2"}, {
+            g.find_element(By.CSS_SELECTOR, "text.value").text:
+            g.find_element(By.CSS_SELECTOR, "text.height").text
+            for g in els("#picture g.node") if
+            g.find_element(By.CSS_SELECTOR, "text.value").text in ("50", "30")})
         load(self.d, f"file://{page}#step={len(headings)}")
         # The lookup's panel is its own.
         load(self.d, f"file://{page}#step={len(headings)}")

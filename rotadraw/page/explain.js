@@ -76,6 +76,16 @@ export function insertionChecks(tree, a) {
     at(level).risers.push({node: rises, at: top});
     if (!right)
       at(level).stops.push({root: rises, at: top});
+    const moved = at(level).moved ??= [];
+    for (const n of [top, rises, right ? rises.right : rises.left])
+      if (n && !moved.includes(n))
+        moved.push(n);
+  }, (level) => {
+    // Where it turned, each node it moved, as it now stands.
+    const moved = alone[level - 1]?.moved;
+    if (moved && levels[level - 1])
+      levels[level - 1].after = "after the turns: " + moved.map((n) =>
+        `${n.a}: left ${heightOf(n.left)}, right ${heightOf(n.right)}`).join("; ");
   });
   if (levels.length) {
     const last = levels[levels.length - 1];
@@ -91,6 +101,11 @@ export function insertionChecks(tree, a) {
 // taken before a turn below it lowered one side.
 function undoneLines(root, {risers, stops}, numbers) {
   const lines = [], above = [];
+  const rose = new Map(risers.map((x) => [x.node, x.at]));
+  const stopAt = new Map();
+  for (const s of stops)
+    if (!stopAt.has(s.root))
+      stopAt.set(s.root, s.at);
   const walk = (n) => {
     if (!n)
       return;
@@ -100,11 +115,14 @@ function undoneLines(root, {risers, stops}, numbers) {
     const l = heightOf(n.left), r = heightOf(n.right);
     if (Math.abs(l - r) > 1) {
       numbers.add(n.number);
-      const rose = risers.findLast((x) => x.node === n);
-      const stop = rose ? null : [...above].reverse().map((u) => stops.find((s) => s.root === u))
-        .find(Boolean);
-      lines.push(`${n.a} (left ${l}, right ${r}) stays out of balance: ` + (rose ?
-        `it rose in the turn at ${rose.at.a}, and the balancing doesn't come back to it` :
+      const turn = rose.get(n);
+      let below = -1;
+      for (let k = above.length - 1; !turn && below < 0 && k >= 0; k--)
+        if (stopAt.has(above[k]))
+          below = k;
+      const stop = below >= 0 ? {root: above[below], at: stopAt.get(above[below])} : null;
+      lines.push(`${n.a} (left ${l}, right ${r}) stays out of balance: ` + (turn ?
+        `it rose in the turn at ${turn.a}, and the balancing doesn't come back to it` :
         stop && stop.at === stop.root ? `the balancing stopped at ${stop.at.a}, which ` +
           "leans right by 1, and checks nothing below it" :
         stop ? `below the left turn at ${stop.at.a} nothing is checked` :
@@ -149,7 +167,7 @@ export function checkLines(checks) {
     .join(", ")}${checks.length > NAMED_MOST ? ", ..." : ""}`;
   lines.push(`checked ${checks.length} node${checks.length === 1 ? "" : "s"}` +
              (checks.length ? named : ""));
-  return [...lines, ...(checks.undone ?? [])];
+  return [...lines, ...(checks.after ? [checks.after] : []), ...(checks.undone ?? [])];
 }
 
 // The lookup's way down, a line a node; `values` by node number.

@@ -19,13 +19,13 @@ function layOut(tree) {
 
 // The picture at full size: circles as wide as the run's longest value, one
 // column per node, one row per depth, and room around for the marks (a
-// ring, the riser's arrow, a height).
+// ring, the riser's arrow, a height, "3|1 → 1|1" after a turn).
 export function geometryOf(steps) {
   let longest = 1;
   for (const s of steps)
     longest = Math.max(longest, String(s.value ?? s.lookup).length);
   const r = 4 * longest + 10;
-  return {r, margin: 36, dx: 2 * r + 10, dy: 2 * r + 30};
+  return {r, margin: 60, dx: 2 * r + 10, dy: 2 * r + 30};
 }
 
 export const FULL_SIZE = {across: 1, down: 1};

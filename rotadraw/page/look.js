@@ -5,7 +5,9 @@ import {isLookup} from "./steps.js";
 
 // `marks` are the step's, as apply (replay.js) notes them; `checks` the
 // checks its balancing made, or null. A checked node's height is its two
-// subtrees' as the balancing first took them.
+// subtrees' as the balancing first took them; one a turn moved shows them
+// as they are after it too, "3|1 → 1|1", since the picture is the tree
+// after the turn.
 export function lookOf(step, marks, withHeights, checks) {
   const way = step && isLookup(step) ? new Set(step.way) : null;
   const checked = new Map();
@@ -28,8 +30,13 @@ export function lookOf(step, marks, withHeights, checks) {
     const onWay = way !== null && way.has(node.number);
     if (onWay)
       classes.push("path");
+    const h = (n) => (n ? n.height : 0);
+    const now = `${h(node.left)}|${h(node.right)}`;
+    const turned = step?.turns?.length > 0 && marks.moved.has(node.number);
+    const taken = check && `${check.hLeft}|${check.hRight}`;
     return {classes, edge: onWay ? "edge path" : "edge",
             height: !withHeights ? null :
-              check ? `${check.hLeft}|${check.hRight}` : String(node.height)};
+              turned ? (taken && taken !== now ? `${taken} \u2192 ${now}` : now) :
+              taken || String(node.height)};
   };
 }

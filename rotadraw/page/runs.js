@@ -6,7 +6,7 @@ import {insertionSteps} from "./steps.js";
 
 // The steps of inserting a into the port's tree {root, count}; each check
 // told to onCheck(level, node, hLeft, hRight) when it is given.
-export function insertSteps(tree, a, onCheck, onTurn) {
+export function insertSteps(tree, a, onCheck, onTurn, onLevel) {
   const number = tree.count++;
   if (!tree.root) {
     tree.root = {a, left: null, right: null, number, h: 1};
@@ -19,7 +19,10 @@ export function insertSteps(tree, a, onCheck, onTurn) {
       turns.push({level: level + 1, right, node: top.number});
       onTurn?.(level + 1, top, right);
     },
-    onTrace: () => level++,
+    onTrace: () => {
+      level++;
+      onLevel?.(level);
+    },
     onCheck: onCheck && ((top, hLeft, hRight) => onCheck(level + 1, top, hLeft, hRight)),
   });
   return insertionSteps(a, number, level, turns);
