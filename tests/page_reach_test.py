@@ -123,6 +123,19 @@ class Desk(OneBrowser):
         finally:
             self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
+    # Large text draws the values and heights larger too, where the box
+    # has the room.
+    def test_large_text_grows_the_values(self):
+        _, page = draw("4\n50 30 70 20\n")
+        load(self.d, f"file://{page}#step=4")
+        sizes = lambda: self.js("return ['text.value', 'text.height'].map(c => Math.max("
+                                "...[...document.querySelectorAll('#picture ' + c)]"
+                                ".map(t => t.getBoundingClientRect().height)))")
+        plain = sizes()
+        self.d.find_element(By.ID, "large").click()
+        for was, now in zip(plain, sizes()):
+            self.assertGreater(now, 1.3 * was)
+
     # Printed after a zoom, the picture is the whole tree, fitted to the
     # paper; back on the screen, the zoom is as it was.
     def test_printing_a_zoomed_picture(self):

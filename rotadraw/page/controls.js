@@ -136,7 +136,10 @@ function listenToButtons(page, actions) {
   $("slider").addEventListener("input", () => go(page, Number($("slider").value) - 1));
   $("heights").addEventListener("change", () => setHeights(page, $("heights").checked));
   $("full").addEventListener("change", () => setScale(page, $("full").checked ? 1 : null));
-  largeText($("large"));
+  largeText($("large"), () => {
+    if (page.cursor.at >= 0)
+      show(page, false);
+  });
   $("zoomIn").addEventListener("click", () => zoomBy(page, 1));
   $("zoomOut").addEventListener("click", () => zoomBy(page, -1));
   panWhenDragged($("picture"));

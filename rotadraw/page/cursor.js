@@ -101,9 +101,19 @@ export function show(page, glide) {
   // labels stay readable, and past that shown at the least readable size,
   // following the action.
   const width = measure(page.live).width;
-  const fit = zoomOf(page.geometry, tree.nodes.length, width).across;
+  // Large text draws a tree that fits half as large again, its values and
+  // heights with it, as far as the box's height allows: the picture and the
+  // step buttons stay in the first screen.
+  let most = 1;
+  if (document.body.classList.contains("large")) {
+    const {margin, dy} = page.geometry;
+    const tall = parseFloat(getComputedStyle($("picture")).maxHeight) || Infinity;
+    const rows = tree.root ? tree.root.height : 1;
+    most = Math.max(1, Math.min(1.5, tall / (2 * margin + Math.max(1, rows * dy - 30))));
+  }
+  const fit = zoomOf(page.geometry, tree.nodes.length, width, undefined, most).across;
   const scale = page.scale ?? (fit < READABLE ? READABLE : undefined);
-  const zoom = zoomOf(page.geometry, tree.nodes.length, width, scale);
+  const zoom = zoomOf(page.geometry, tree.nodes.length, width, scale, most);
   $("picture").className = scale === undefined ? "fit" : "zoomed";
   $("zoomShown").textContent = scale === undefined ? "fitted" :
     page.scale !== null && page.scale <= fit * 1.01 ? "whole tree" : `${Math.round(scale * 100)}%`;

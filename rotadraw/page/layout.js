@@ -51,12 +51,16 @@ function marginOf(geometry, zoom) {
 
 // How much smaller a tree of `count` nodes is drawn to fit `width`, or
 // `scale` times its full size when asked: across, nodes and spacing alike;
-// down, never less than keeps the rows apart enough to show its shape.
-export function zoomOf(geometry, count, width, scale) {
+// down, never less than keeps the rows apart enough to show its shape. A
+// fitted tree is drawn at most `most` times its full size: larger, for
+// large text.
+export function zoomOf(geometry, count, width, scale, most = 1) {
   const {margin, dy} = geometry;
-  const across = scale ??
-    Math.min(1, (width - 2 * margin) / Math.max(1, pictureSize(geometry, count, 0).width -
-                                                 2 * margin));
+  const content = Math.max(1, pictureSize(geometry, count, 0).width - 2 * margin);
+  // Past full size, the margins grow with the picture.
+  const fit = (width - 2 * margin) / content;
+  const across = scale ?? (fit <= 1 ? fit :
+    Math.max(1, Math.min(most, width / (2 * margin + content))));
   return {across, down: Math.max(across, Math.min(1, 16 / dy))};
 }
 
