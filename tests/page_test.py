@@ -268,6 +268,25 @@ class Trying(OneBrowser):
         self.assertEqual(len(text_pictures(self.out)), self.steps())
         self.assertFalse(self.d.find_element(By.ID, "differs").is_displayed())
 
+    # A run made on the page is in the address: reopened, the same tree at
+    # the same step, and the recorded run a click away.
+    def test_a_made_run_reopened_from_its_address(self):
+        self.d.get(f"file://{self.page}#step=99")
+        self.ask("45")
+        self.key(Keys.END)
+        self.key(Keys.ARROW_LEFT)
+        url, shown = self.d.current_url, self.shown()
+        self.assertRegex(url, r"#run=50,40,30,20,10,60,70,35,36,45&step=\d+$")
+        load(self.d, url)
+        self.assertEqual(shown, self.shown())
+        self.assertTrue(self.d.find_element(By.ID, "differs").is_displayed())
+        self.d.find_element(By.XPATH, "//button[.='Back to the recorded run']").click()
+        self.assertEqual(len(text_pictures(self.out)), self.steps())
+        # One the page can't make is said, and the recorded run shown.
+        load(self.d, f"file://{self.page}#run=1,x&step=2")
+        self.assertTrue(self.d.find_element(By.ID, "addressNote").is_displayed())
+        self.assertEqual(len(text_pictures(self.out)), self.steps())
+
     # From step 8, in the middle of inserting 10, 10 goes in whole first.
     def test_insert_from_the_middle(self):
         self.d.get(f"file://{self.page}#step=8")
@@ -489,6 +508,12 @@ class Practice(OneBrowser):
         self.assertEqual(values, self.d.find_element(By.ID, "practise-values").text.split())
         self.assertNotEqual(values, self.start("tuesday")[0])
         self.assertEqual(values, self.start("monday")[0])
+        # The result, as one line for a teacher: the seed brings the values
+        # back.
+        self.press("Copy the result")
+        self.assertRegex(self.d.find_element(By.ID, "resultLine").text,
+                         r"^rotadraw practice, seed monday: turns: 0 of \d+ right; levels "
+                         r"without a turn: 0 of \d+ right; \d{4}-\d\d-\d\d( \(copied\))?$")
         load(self.d, f"file://{self.page}#step=5")
         self.d.find_element(By.ID, "practiseSeeded").click()
         self.assertRegex(self.d.current_url, r"#practise=\d+$")

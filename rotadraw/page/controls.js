@@ -94,7 +94,30 @@ function fitForPrinting(page) {
 // Another view, or a step, as the address asks. One that can't be read (a
 // % not followed by two hexadecimal digits, say) is said, and the first
 // step is shown.
+// The most values an address may bring: a run made at once, as the page
+// opens.
+const SHARED_MOST = 5000;
+
 export function followAddress(page) {
+  const shared = /^#run=(-?\d+(?:,-?\d+)*)?(?:\/(-?\d+))?&step=(\d+)$/.exec(location.hash);
+  if (shared) {
+    const values = shared[1] ? shared[1].split(",").map(Number) : [];
+    const lookup = shared[2] === undefined ? null : Number(shared[2]);
+    if (values.length <= SHARED_MOST && [...values, lookup ?? 0].every((v) =>
+      v >= -2147483648 && v <= 2147483647)) {
+      $("addressNote").hidden = true;
+      page.openRun(values, lookup, Math.max(0, Number(shared[3]) - 1));
+      return;
+    }
+  }
+  if (shared || location.hash.startsWith("#run=")) {
+    $("addressNote").textContent = `The address holds a run this page can't make ` +
+      `(more than ${SHARED_MOST.toLocaleString("en")} values, or one past 32 bits, or ` +
+      "not written as the page writes it): the recorded run is shown instead.";
+    $("addressNote").hidden = false;
+    showOne(page, 0);
+    return;
+  }
   const seed = /^#practise(-turns)?(?:=(.*))?$/.exec(location.hash);
   let text = null;
   try {

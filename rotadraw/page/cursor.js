@@ -140,6 +140,24 @@ export function show(page, glide) {
     $("said").textContent = heading.replace(/^== /, "");
 }
 
+// Names step k in the address; for a run other than the recorded one, a
+// run made on the page, its values and lookup too, so that the address
+// brings back the same tree at the same step: #run=50,30,70/40&step=9.
+function nameStep(page, k) {
+  const steps = page.cursor.steps;
+  if (steps === page.record.steps)
+    return nameInAddress("step", k);
+  const values = [];
+  let lookup = null;
+  for (const s of steps)
+    if (isLookup(s))
+      lookup = s.lookup;
+    else if (makesNode(s))
+      values.push(s.value);
+  history.replaceState(null, "", `#run=${values.join(",")}` +
+                       (lookup !== null ? `/${lookup}` : "") + `&step=${k + 1}`);
+}
+
 // Shows step k (0-based), and names it in the address. A step that turns,
 // reached by a jump from another, is shown turning: the step before it,
 // then the glide. A run just shown is drawn still.
@@ -157,7 +175,7 @@ export function go(page, k, still = false) {
   $("slider").max = Math.max(1, c.steps.length);
   $("slider").value = k + 1;
   $("where").textContent = k >= 0 ? `step ${k + 1} of ${c.steps.length}` : "no steps";
-  nameInAddress("step", k);
+  nameStep(page, k);
   markChart(page);
 }
 

@@ -69,7 +69,7 @@ function startPage() {
   const hash = location.hash;
   $("one").hidden = hash.startsWith("#all") || hash.startsWith("#practise");
   setSteps(page, record.steps, addressed("step"), record.failure, stats);
-  if ($("one").hidden) {
+  if ($("one").hidden || hash.startsWith("#run=")) {
     history.replaceState(null, "", hash);
     followAddress(page);
   }

@@ -9,7 +9,7 @@
 import {$} from "../../common/page/dom.js";
 import {pause} from "../../common/page/player.js";
 import {showOne} from "./all.js";
-import {newDrill, seededValues, seedOf, turningLevels} from "./drill.js";
+import {newDrill, scoreWords, seededValues, seedOf, turningLevels} from "./drill.js";
 import {geometryOf} from "./layout.js";
 import {clearPicture, newPicture} from "./picture.js";
 import {newTree} from "./replay.js";
@@ -53,6 +53,7 @@ export function startPractising(page) {
   $("practiseRun").addEventListener("click", () => practise(page, null));
   $("practiseSeeded").addEventListener("click", () => practise(page, newSeed()));
   $("leavePractice").addEventListener("click", () => leavePractice(page));
+  $("copyResult").addEventListener("click", () => copyResult(state));
   $("practiseHeights").addEventListener("change", () => drawPractice(page, 0));
   $("practiseTurnsOnly").addEventListener("change", () =>
     practise(page, state.seed, $("practiseTurnsOnly").checked));
@@ -132,4 +133,23 @@ export function leavePractice(page) {
   $("practise").hidden = true;
   document.querySelector("footer").hidden = false;
   showOne(page, page.cursor.at);
+}
+
+// The practice's result as one line, for a teacher: its values (by seed,
+// which brings them back), the score by kind of level, and the date.
+export function resultLine(state, date = new Date()) {
+  const day = [date.getFullYear(), date.getMonth() + 1, date.getDate()]
+    .map((n) => String(n).padStart(2, "0")).join("-");
+  const values = state.seed === null ? "the run's own values" : `seed ${state.seed}`;
+  return `rotadraw practice, ${values}${state.onlyTurns ? ", only the levels that turn" : ""}` +
+    `: ${state.drill ? scoreWords(state.drill) : "not begun"}; ${day}`;
+}
+
+// Copied where the browser lets a page copy; shown to be copied by hand
+// in any case.
+function copyResult(state) {
+  const line = resultLine(state);
+  $("resultLine").textContent = line;
+  navigator.clipboard?.writeText(line).then(
+    () => ($("resultLine").textContent = `${line} (copied)`), () => {});
 }

@@ -7,11 +7,11 @@ import {$} from "../../common/page/dom.js";
 import {play} from "../../common/page/player.js";
 import {showOne} from "./all.js";
 import {readAnswers, unreadWords} from "./answers.js";
-import {addStep, statsAt} from "./chart.js";
+import {addStep, runStats, statsAt} from "./chart.js";
 import {makeRun} from "./making.js";
 import {leavePractice} from "./practise.js";
 import {copyTree, treeAt} from "./replay.js";
-import {insertSteps, lookupStep, moduleTree} from "./runs.js";
+import {insertSteps, lookupStep, moduleTree, runSteps} from "./runs.js";
 import {setSteps} from "./showrun.js";
 import {isLookup} from "./steps.js";
 
@@ -111,6 +111,11 @@ export function startTrying(page) {
     if (a !== null)
       addSteps(page, changes, (port) => [lookupStep(port, a)]);
   });
+  // A run that an address holds comes as a change, as a pasted one.
+  page.openRun = (values, lookup, k) => {
+    const steps = runSteps(values, lookup);
+    changes.change(steps, Math.min(k, steps.length - 1), null, runStats(steps));
+  };
   $("undoButton").addEventListener("click", changes.undo);
   $("recorded").addEventListener("click", changes.toRecorded);
   $("value").addEventListener("input", () => {
