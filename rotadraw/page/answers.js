@@ -56,8 +56,9 @@ export function unreadWords(answers) {
     `${n === 1 ? "" : "s"} after the element to search ${n === 1 ? "was" : "were"} not read`;
 }
 
-// What rotatree reads to make the run of these steps.
-export function answersOf(steps) {
+// The values these steps insert, in order, and the value they look up or
+// null.
+export function runOf(steps) {
   const values = [];
   let lookup = null;
   for (const s of steps)
@@ -65,6 +66,12 @@ export function answersOf(steps) {
       lookup = s.lookup;
     else if (makesNode(s))
       values.push(s.value);
+  return {values, lookup};
+}
+
+// What rotatree reads to make the run of these steps.
+export function answersOf(steps) {
+  const {values, lookup} = runOf(steps);
   return `${values.length}\n` + (values.length ? `${values.join(" ")}\n` : "") +
          (lookup !== null ? `${lookup}\n` : "");
 }

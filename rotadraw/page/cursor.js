@@ -6,6 +6,7 @@ import {nameInAddress} from "../../common/page/address.js";
 import {$} from "../../common/page/dom.js";
 import {playing} from "../../common/page/player.js";
 import {stepMs} from "../../common/page/speed.js";
+import {runOf} from "./answers.js";
 import {treeWords} from "./explain.js";
 import {markChart} from "./glance.js";
 import {READABLE, placesOf, zoomOf} from "./layout.js";
@@ -147,13 +148,7 @@ function nameStep(page, k) {
   const steps = page.cursor.steps;
   if (steps === page.record.steps)
     return nameInAddress("step", k);
-  const values = [];
-  let lookup = null;
-  for (const s of steps)
-    if (isLookup(s))
-      lookup = s.lookup;
-    else if (makesNode(s))
-      values.push(s.value);
+  const {values, lookup} = runOf(steps);
   history.replaceState(null, "", `#run=${values.join(",")}` +
                        (lookup !== null ? `/${lookup}` : "") + `&step=${k + 1}`);
 }
