@@ -177,6 +177,7 @@ function startKeys(page, actions) {
     h: () => setHeights(page, !$("heights").checked),
     f: () => setScale(page, $("full").checked ? null : 1),
     t: () => $("large").click(),
+    u: () => $("undoButton").click(),
     s: actions.saveSvg,
   };
   listenToKeys(keys, () => !$("one").hidden, (by) => zoomBy(page, by));

@@ -146,7 +146,8 @@ export function show(page, glide) {
 // brings back the same tree at the same step: #run=50,30,70/40&step=9.
 function nameStep(page, k) {
   const steps = page.cursor.steps;
-  if (steps === page.record.steps)
+  // A run of no steps has no place to name.
+  if (steps === page.record.steps || k < 0)
     return nameInAddress("step", k);
   const {values, lookup} = runOf(steps);
   history.replaceState(null, "", `#run=${values.join(",")}` +
