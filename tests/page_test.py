@@ -460,6 +460,22 @@ class Practice(OneBrowser):
         missed[1].click()
         self.assertIn(name, self.task())
 
+    # A verdict counts as it is given, wrong or right, once; Try again
+    # takes the level back to where its balancing began.
+    def test_a_verdict_counts_at_once_and_the_level_is_tried_again(self):
+        values, levels, _ = self.start()
+        self.assertEqual([], levels[0])
+        before = self.practised()
+        self.choose(values[0])
+        self.assertIn("not quite", self.press("Turn left"))
+        score = lambda: self.d.find_element(By.ID, "score").text
+        self.assertEqual("turns: 0 of 0 right; levels without a turn: 0 of 1 right", score())
+        self.assertIn(", again: ", self.press("Try again"))
+        self.assertEqual(before, self.practised())
+        self.assertTrue(self.d.find_element(By.ID, "turnLeft").is_enabled())
+        self.press("No more turns")
+        self.assertEqual("turns: 0 of 0 right; levels without a turn: 0 of 1 right", score())
+
     # The keys that practice lists each do what it says.
     def test_practice_keys(self):
         self.start()

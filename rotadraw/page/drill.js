@@ -70,8 +70,12 @@ export function newDrill(steps) {
           score: {turns: 0, turning: 0, flat: 0, flats: 0}};
 }
 
-// Counts the level under way, right or missed, and moves on to the next.
-export function countLevel(drill) {
+// Counts the level under way, right or missed, once: as its first verdict
+// is given.
+export function scoreLevel(drill) {
+  if (drill.counted || drill.again)
+    return;
+  drill.counted = true;
   const {score} = drill, level = drill.levels[drill.at];
   if (level.turns) {
     score.turning++;
@@ -82,9 +86,16 @@ export function countLevel(drill) {
   }
   if (drill.missed && !drill.missedLevels.includes(drill.at))
     drill.missedLevels.push(drill.at);
+}
+
+// Counts the level under way, unless its verdict has been, and moves on
+// to the next.
+export function countLevel(drill) {
+  scoreLevel(drill);
   drill.at++;
   drill.made = 0;
   drill.missed = false;
+  drill.counted = false;
 }
 
 export function scoreWords({score}) {

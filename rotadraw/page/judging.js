@@ -3,7 +3,7 @@
 // the module's own turns played on it and each mistake said in words.
 
 import {$} from "../../common/page/dom.js";
-import {judge, levelWords} from "./drill.js";
+import {judge, levelWords, scoreLevel, scoreWords} from "./drill.js";
 import {GLIDE_MS} from "./picture.js";
 import {endLevel, levelName} from "./levels.js";
 import {drawPractice, turnAt} from "./practisedraw.js";
@@ -93,6 +93,8 @@ function review(page, mistake) {
   for (const id of ["turnLeft", "turnRight", "noMoreTurns"])
     $(id).disabled = true;
   $("practiseGoOn").hidden = false;
+  scoreLevel(d);
+  $("score").textContent = scoreWords(d);
   $("verdict").textContent = `${levelName(d)}: not quite: ${mistake} What the ` +
     `balancing does here: ${levelWords(state.checks)}`;
   drawPractice(page, GLIDE_MS);
@@ -101,4 +103,26 @@ function review(page, mistake) {
 
 export function goOn(page) {
   endLevel(page, "");
+}
+
+// The level under way once more, from the tree as its balancing found it:
+// every turn made at it taken back. Its score stays as its first verdict
+// gave it. Past the last level, the whole practice again.
+export function tryAgain(page, again) {
+  const state = page.practice, d = state.drill;
+  if (!d || d.at >= d.levels.length)
+    return again();
+  const turns = d.steps[d.levels[d.at].k].turns;
+  for (let j = d.made - 1; j >= 0; j--) {
+    const x = state.tree.nodes[turns[j].node];
+    turnAt(state, x.up, !turns[j].right);
+  }
+  d.made = 0;
+  state.selected = null;
+  state.reviewing = false;
+  for (const id of ["turnLeft", "turnRight", "noMoreTurns"])
+    $(id).disabled = false;
+  $("practiseGoOn").hidden = true;
+  $("verdict").textContent = `${levelName(d)}, again: the tree as the balancing found it.`;
+  drawPractice(page, GLIDE_MS);
 }

@@ -15,7 +15,7 @@ import {clearPicture, newPicture} from "./picture.js";
 import {newTree} from "./replay.js";
 import {runSteps} from "./runs.js";
 import {isLookup} from "./steps.js";
-import {goOn, noMoreTurns, turn} from "./judging.js";
+import {goOn, noMoreTurns, tryAgain, turn} from "./judging.js";
 import {enterLevel, openLevel} from "./levels.js";
 import {drawPractice} from "./practisedraw.js";
 
@@ -48,7 +48,8 @@ export function startPractising(page) {
   $("turnRight").addEventListener("click", () => turn(page, true));
   $("noMoreTurns").addEventListener("click", () => noMoreTurns(page));
   $("practiseGoOn").addEventListener("click", () => goOn(page));
-  $("practiseAgain").addEventListener("click", () => practise(page, state.seed));
+  $("practiseAgain").addEventListener("click", () =>
+    tryAgain(page, () => practise(page, state.seed)));
   $("practiseNew").addEventListener("click", () => practise(page, newSeed()));
   $("practiseRun").addEventListener("click", () => practise(page, null));
   $("practiseSeeded").addEventListener("click", () => practise(page, newSeed()));
