@@ -73,16 +73,23 @@ export function noMoreTurns(page) {
     review(page, "a turn remained when the level ended.");
 }
 
+// Takes back the turns made at the level under way, last first: the tree
+// as its balancing found it. The level's turns, as the module makes them.
+function takeBack(state) {
+  const d = state.drill, turns = d.steps[d.levels[d.at].k].turns;
+  for (let j = d.made - 1; j >= 0; j--) {
+    const x = state.tree.nodes[turns[j].node];
+    turnAt(state, x.up, !turns[j].right);
+  }
+  return turns;
+}
+
 // A wrong move: the level's tree goes back to how the balancing found it,
 // the module's own turns are made on it, gliding, with the heights shown,
 // and the verdict says why. Go on moves to the next level.
 function review(page, mistake) {
   const state = page.practice, d = state.drill;
-  const turns = d.steps[d.levels[d.at].k].turns;
-  for (let j = d.made - 1; j >= 0; j--) {
-    const x = state.tree.nodes[turns[j].node];
-    turnAt(state, x.up, !turns[j].right);
-  }
+  const turns = takeBack(state);
   state.selected = null;
   state.reviewing = true;
   $("practiseHeights").checked = true;
@@ -112,11 +119,7 @@ export function tryAgain(page, again) {
   const state = page.practice, d = state.drill;
   if (!d || d.at >= d.levels.length)
     return again();
-  const turns = d.steps[d.levels[d.at].k].turns;
-  for (let j = d.made - 1; j >= 0; j--) {
-    const x = state.tree.nodes[turns[j].node];
-    turnAt(state, x.up, !turns[j].right);
-  }
+  takeBack(state);
   d.made = 0;
   state.selected = null;
   state.reviewing = false;
