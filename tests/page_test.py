@@ -460,6 +460,25 @@ class Practice(OneBrowser):
         missed[1].click()
         self.assertIn(name, self.task())
 
+    # Tab goes through the nodes in the order of their values, as the keys
+    # say, once the tree has grown and turned.
+    def test_tab_in_order(self):
+        _, levels, _ = self.start()
+        for turns in levels[:12]:
+            for side, value in turns:
+                self.choose(value)
+                self.press(f"Turn {side}")
+            self.press("No more turns")
+        nodes = self.d.find_elements(By.CSS_SELECTOR, "#practisePicture g.node")
+        self.d.execute_script("arguments[0].focus()", nodes[0])
+        seen = []
+        for _ in nodes:
+            seen.append(int(self.d.execute_script(
+                "return document.activeElement.querySelector('text.value').textContent")))
+            self.d.switch_to.active_element.send_keys(Keys.TAB)
+        self.assertGreater(len(seen), 4)
+        self.assertEqual(sorted(seen), seen)
+
     # A verdict counts as it is given, wrong or right, once; Try again
     # takes the level back to where its balancing began.
     def test_a_verdict_counts_at_once_and_the_level_is_tried_again(self):

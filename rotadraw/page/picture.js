@@ -170,6 +170,18 @@ export function drawView(live, glideMs) {
     moves.push({e, up: p.up && wanted.has(p.up.node) ? elementsOf(live, p.up.node) : p.up,
                 x0: from.x, y0: from.y, x1: p.x, y1: p.y});
   }
+  // Nodes to choose from are in the document in the order of their values,
+  // so that Tab goes through them in order; turns keep that order, so only
+  // a new node moves.
+  if (live.choosable) {
+    let before = null;
+    for (const p of drawn) {
+      const g = live.shown.get(p.node).g;
+      if (g.previousElementSibling !== before)
+        before ? before.after(g) : live.nodeLayer.prepend(g);
+      before = g;
+    }
+  }
   if (glideMs > 0 && !outline && moves.length <= MOVING_NODES_MAX)
     glideTo(live, moves, picture.scale, Math.min(GLIDE_MS, glideMs));
   else
