@@ -448,6 +448,16 @@ class Practice(OneBrowser):
             self.assertIn(moves[name][1], verdict)
             self.assertIn(name, self.task())
             self.assertEqual(pictures[i][1], self.practised())
+            # Drawn with the replay's marks where the balancing turned, and
+            # the move tried marked where it was tried.
+            marked = lambda c: [g.find_element(By.CSS_SELECTOR, "text.value").text for g in
+                                self.d.find_elements(By.CSS_SELECTOR,
+                                                     f"#practisePicture g.node.{c}")]
+            turned = re.findall(r"(right|left) at (-?\d+)", pictures[i][0])
+            self.assertEqual(sorted({v for _, v in turned}), sorted(marked("pivot")), name)
+            self.assertEqual(len({v for _, v in turned}), len(marked("riser")), name)
+            if moves[name][0]:
+                self.assertEqual([str(moves[name][0][-1][0])], marked("tried"), name)
             said[name] = verdict
             self.press("Go on")
             return True

@@ -58,7 +58,8 @@ export function turn(page, right) {
       `${right ? "right" : "left"}.`;
     drawPractice(page, GLIDE_MS);
   } else {
-    review(page, mistake);
+    review(page, `${mistake} Your move: ${node.a} ${right ? "right" : "left"} (ringed ` +
+           "dotted where the balancing didn't turn it).", {node: node.number, right});
   }
 }
 
@@ -87,15 +88,28 @@ function takeBack(state) {
 // A wrong move: the level's tree goes back to how the balancing found it,
 // the module's own turns are made on it, gliding, with the heights shown,
 // and the verdict says why. Go on moves to the next level.
-function review(page, mistake) {
+function review(page, mistake, tried = null) {
   const state = page.practice, d = state.drill;
   const turns = takeBack(state);
   state.selected = null;
   state.reviewing = true;
+  // The reader's move stays marked where it was tried; the module's turns
+  // are marked as the replay marks them: the node turned ringed, the one
+  // that rises with its ▲, every node moved dashed.
+  state.tried = tried;
+  state.marks = {pivots: new Set(), risers: new Set(), moved: new Set()};
   $("practiseHeights").checked = true;
   drawPractice(page, 0);
-  for (const t of turns)
-    turnAt(state, state.tree.nodes[t.node], t.right);
+  for (const t of turns) {
+    const x = state.tree.nodes[t.node], rises = t.right ? x.left : x.right;
+    const crosses = t.right ? rises.right : rises.left;
+    state.marks.pivots.add(x.number);
+    state.marks.risers.add(rises.number);
+    for (const n of [x, rises, crosses])
+      if (n)
+        state.marks.moved.add(n.number);
+    turnAt(state, x, t.right);
+  }
   d.made = turns.length;
   for (const id of ["turnLeft", "turnRight", "noMoreTurns"])
     $(id).disabled = true;

@@ -34,6 +34,14 @@ export function drawPractice(page, glideMs) {
       classes.push("moved");
     if (node.number === state.selected)
       classes.push("selected");
+    // A verdict on a wrong move: the reader's, and the module's turns.
+    if (state.reviewing) {
+      if (state.tried?.node === node.number)
+        classes.push("tried");
+      for (const [mark, name] of [["pivots", "pivot"], ["risers", "riser"], ["moved", "moved"]])
+        if (state.marks?.[mark].has(node.number) && !classes.includes(name))
+          classes.push(name);
+    }
     return {classes, edge: "edge",
             height: $("practiseHeights").checked ? String(node.height) : null};
   };
