@@ -123,6 +123,23 @@ class Desk(OneBrowser):
         finally:
             self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
+    # A projector, 1280x720 at 160%: with large text, the picture and every
+    # step button in the first screen, the buttons still named.
+    def test_a_projector_at_160_percent_with_large_text(self):
+        _, page = draw(NINE)
+        self.d.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": 800, "height": 450, "deviceScaleFactor": 1.6, "mobile": False})
+        try:
+            for step in (5, 9, 14):
+                load(self.d, f"file://{page}?projector#step={step}")
+                bottom = lambda css: self.js("return document.querySelector(arguments[0])"
+                                             ".getBoundingClientRect().bottom", css)
+                for css in ("#picture", "#first", "#next", "#last"):
+                    self.assertLessEqual(bottom(css), 450, (step, css))
+            self.assertEqual("Next", self.d.find_element(By.ID, "next").accessible_name)
+        finally:
+            self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
     # Large text draws the values and heights larger too, where the box
     # has the room.
     def test_large_text_grows_the_values(self):
