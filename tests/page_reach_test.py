@@ -7,8 +7,10 @@ the tree.
 
 Usage: page_reach_test.py ROTADRAW ROTATREE   (exits 77 when there is no browser)
 """
+import base64
 import os
 import random
+import re
 import sys
 import unittest
 
@@ -139,6 +141,19 @@ class Desk(OneBrowser):
             self.assertEqual("Next", self.d.find_element(By.ID, "next").accessible_name)
         finally:
             self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
+    # A step printed: its picture, what its balancing did and the legend on
+    # the first sheet; the chart on a sheet of its own, as the code is.
+    def test_a_step_printed(self):
+        _, page = draw(NINE)
+        load(self.d, f"file://{page}#step=5")
+        sheets = lambda: len(re.findall(rb"/Type\s*/Page(?![s\w])", base64.b64decode(
+            self.d.execute_cdp_cmd("Page.printToPDF", {})["data"])))
+        whole = sheets()
+        self.js("document.getElementById('glance').remove()")
+        self.assertEqual(whole - 1, sheets())
+        self.js("document.getElementById('codePanel').remove()")
+        self.assertEqual(1, sheets())
 
     # Large text draws the values and heights larger too, where the box
     # has the room.
