@@ -142,6 +142,40 @@ class Desk(OneBrowser):
         finally:
             self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
+    # A handout of the turns, printed on A4 (some 718 pixels across): each
+    # turn's subtree before and after, abreast, its values at 8 pt or more
+    # where it has 7 nodes or fewer.
+    def test_a_handout_of_the_turns(self):
+        values = [17, 3, 29, 38, 1, 22, 35, 8, 11, 30, 24, 6, 33, 19, 14, 27, 39, 2, 26, 13,
+                  37, 10, 21, 32, 5, 16, 36, 25, 9, 31, 4, 18, 34, 12, 23, 40, 7, 20, 28, 15]
+        _, page = draw(f"40 {' '.join(map(str, values))} 16")
+        load(self.d, f"file://{page}#all=turns")
+        self.d.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": 718, "height": 1000, "deviceScaleFactor": 1, "mobile": False})
+        self.d.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": "print"})
+        try:
+            pairs = self.js("""return [...document.querySelectorAll('#pictures .still.pair')]
+                .map(p => [[...p.querySelectorAll('figcaption')].map(c => c.textContent),
+                           p.querySelector('figure').querySelectorAll('g.node').length,
+                           Math.min(...[...p.querySelectorAll('text.value')]
+                                    .map(t => t.getBoundingClientRect().height)),
+                           [...p.querySelectorAll('figure')].map(f =>
+                             Math.round(f.getBoundingClientRect().top))])""")
+            self.assertGreater(len(pairs), 3)
+            for captions, nodes, least, tops in pairs:
+                self.assertEqual(["before", "after"], captions)
+                self.assertEqual(tops[0], tops[1])
+                if nodes <= 7:
+                    self.assertGreaterEqual(least, 8 / 72 * 96)
+        finally:
+            self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+            reduce_motion(self.d, True)
+        # Printed, two turns or more a sheet.
+        sheets = len(re.findall(rb"/Type\s*/Page(?![s\w])", base64.b64decode(
+            self.d.execute_cdp_cmd("Page.printToPDF", {})["data"])))
+        turns = self.js("return document.querySelectorAll('#pictures section.step').length")
+        self.assertLessEqual(sheets, turns / 2 + 1)
+
     # A step printed: its picture, what its balancing did and the legend on
     # the first sheet; the chart on a sheet of its own, as the code is.
     def test_a_step_printed(self):

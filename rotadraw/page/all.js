@@ -8,9 +8,10 @@ import {go} from "./cursor.js";
 import {FULL_SIZE, pictureSize, placesOf} from "./layout.js";
 import {lookOf} from "./look.js";
 import {checkLines, insertionChecks, wayLines} from "./explain.js";
-import {apply, copyTree, newMarks, newTree, undo} from "./replay.js";
+import {goesRight} from "./port.js";
+import {apply, attach, copyTree, newMarks, newTree, undo} from "./replay.js";
 import {moduleTree} from "./runs.js";
-import {headingOf, isLookup, turnsOf} from "./steps.js";
+import {headingOf, isLookup, makesNode, turnsOf} from "./steps.js";
 import {escapeText, pictureText} from "./still.js";
 
 // A long run is cut after this many steps; the rest one at a time.
@@ -59,6 +60,15 @@ export function showAll(page, turns = false) {
   drawWhenNear(page, steps, turns);
 }
 
+// The subtree that the step's level balances in tree: the one below the
+// insertion's way down, that many links from the root.
+function balancedIn(tree, step) {
+  let n = tree.root;
+  for (let i = 0; n && i < step.levels - step.level; i++)
+    n = goesRight(n, step.value) ? n.right : n.left;
+  return n;
+}
+
 function drawWhenNear(page, steps, heights) {
   const replay = {tree: newTree(), at: -1};
   let kept = null; // the checks of the insertion last drawn
@@ -81,11 +91,29 @@ function drawWhenNear(page, steps, heights) {
       }
       checks = kept.levels[step.level - 1] ?? [];
     }
+    // A handout of the turns: the subtree the level balanced, as the
+    // balancing found it and as it left it, side by side, so that a turn
+    // near the top of a big tree still prints at a size that can be read.
+    const heading = headingOf(step, page.values);
+    let before = null;
+    if (heights && !isLookup(step) && step.levels > 0) {
+      const tree = copyTree(replay.tree);
+      if (makesNode(step))
+        attach(tree, step.node, step.value);
+      before = pictureText(placesOf({root: balancedIn(tree, step)}, page.geometry, FULL_SIZE,
+                                    lookOf(step, newMarks(), true, checks)),
+                           `before: ${heading}`);
+    }
     const marks = newMarks();
     apply(replay.tree, steps[++replay.at], marks);
-    const heading = headingOf(step, page.values);
-    box.innerHTML = pictureText(placesOf(replay.tree, page.geometry, FULL_SIZE,
-                                         lookOf(step, marks, heights, checks)), heading);
+    const look = lookOf(step, marks, heights, checks);
+    box.innerHTML = before === null ?
+      pictureText(placesOf(replay.tree, page.geometry, FULL_SIZE, look), heading) :
+      `<figure><figcaption>before</figcaption>${before}</figure><figure>` +
+      "<figcaption>after</figcaption>" +
+      pictureText(placesOf({root: balancedIn(replay.tree, step)}, page.geometry, FULL_SIZE,
+                           look), `after: ${heading}`) + "</figure>";
+    box.classList.toggle("pair", before !== null);
     box.removeAttribute("style");
     const lines = isLookup(step) ? wayLines(step, page.values) : checks ? checkLines(checks) : [];
     box.nextElementSibling.replaceChildren(...lines.map((text) => {
