@@ -60,6 +60,13 @@ export function showAll(page, turns = false) {
   drawWhenNear(page, steps, turns);
 }
 
+// One of a turn's pair, captioned; printed, never narrower than keeps its
+// values at 8 pt (two thirds of their full size), where the sheet allows.
+function figure(caption, places, label) {
+  return `<figure style="--least: ${Math.ceil(places.width * 2 / 3)}px">` +
+    `<figcaption>${caption}</figcaption>${pictureText(places, label)}</figure>`;
+}
+
 // The subtree that the step's level balances in tree: the one below the
 // insertion's way down, that many links from the root.
 function balancedIn(tree, step) {
@@ -100,19 +107,17 @@ function drawWhenNear(page, steps, heights) {
       const tree = copyTree(replay.tree);
       if (makesNode(step))
         attach(tree, step.node, step.value);
-      before = pictureText(placesOf({root: balancedIn(tree, step)}, page.geometry, FULL_SIZE,
-                                    lookOf(step, newMarks(), true, checks)),
-                           `before: ${heading}`);
+      const places = placesOf({root: balancedIn(tree, step)}, page.geometry, FULL_SIZE,
+                              lookOf(step, newMarks(), true, checks));
+      before = figure("before", places, `before: ${heading}`);
     }
     const marks = newMarks();
     apply(replay.tree, steps[++replay.at], marks);
     const look = lookOf(step, marks, heights, checks);
     box.innerHTML = before === null ?
       pictureText(placesOf(replay.tree, page.geometry, FULL_SIZE, look), heading) :
-      `<figure><figcaption>before</figcaption>${before}</figure><figure>` +
-      "<figcaption>after</figcaption>" +
-      pictureText(placesOf({root: balancedIn(replay.tree, step)}, page.geometry, FULL_SIZE,
-                           look), `after: ${heading}`) + "</figure>";
+      before + figure("after", placesOf({root: balancedIn(replay.tree, step)}, page.geometry,
+                                         FULL_SIZE, look), `after: ${heading}`);
     box.classList.toggle("pair", before !== null);
     box.removeAttribute("style");
     const lines = isLookup(step) ? wayLines(step, page.values) : checks ? checkLines(checks) : [];
