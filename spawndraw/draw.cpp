@@ -482,9 +482,10 @@ drawOutput(FILE *out, const Run &run, const Look &look)
                 "", hidden);
     for (const CopiedLine &c : copiedLines(run))
         fprintf(out,
-                "%*s (\"%s\" %zu times: it was in %d's stdio buffer when it "
-                "forked, and each fork copied the buffer; fflush(stdout) "
-                "before fork prints it once)\n",
+                "%*s (\"%s\" %zu times, by one family that ran no new "
+                "program: each printed it, or %d printed it once and it was "
+                "still in stdio's buffer when a fork copied it; fflush(stdout) "
+                "before fork prints such a line once)\n",
                 label, "",
                 printable(c.line.substr(0, c.line.size() - 1), false).c_str(),
                 c.writes.size(), run.procs[(size_t)c.origin].pid);

@@ -126,20 +126,25 @@ copiedWords(const Run &run, int e)
             continue;
         std::string line = shownBytes(c.line.substr(0, c.line.size() - 1));
         std::string origin = std::to_string(run.procs[(size_t)c.origin].pid);
+        // The record can't tell a line each process printed from one that
+        // a fork copied out of a buffer: both are said.
         if (at != c.writes.begin() && run.procOf[(size_t)e] == c.origin)
-            return ". Its line " + line + " again: " + origin + "'s own " +
-                   "buffer, written out at last";
+            return ". Its line " + line + " again: printed again, or " +
+                   origin + "'s own buffer written out at last";
         if (at != c.writes.begin())
-            return ". Its line " + line + " again: a copy of " + origin +
-                   "'s stdio buffer, made by a fork";
+            return ". Its line " + line +
+                   " again: printed again, or a copy "
+                   "of " +
+                   origin + "'s stdio buffer, made by a fork";
         return ". Its line " + line + " is written " +
                std::to_string(c.writes.size()) +
-               " times in all: it was still "
-               "in " +
-               origin + "'s stdio buffer when " + origin + " forked, " +
-               "and each fork copied the buffer. Into a pipe or a file stdio "
-               "writes in blocks, at a terminal at each line end; "
-               "fflush(stdout) before fork prints it once";
+               " times in all, by one family that ran no new program: each "
+               "printed it, or " +
+               origin +
+               " printed it once and it was "
+               "still in stdio's buffer when a fork copied it. Into a pipe or "
+               "a file stdio writes in blocks, at a terminal at each line "
+               "end; fflush(stdout) before fork prints such a line once";
     }
     return "";
 }

@@ -65,6 +65,18 @@ test("each kind graded right and wrong", () => {
   }
 });
 
+test("who wrote into a pipe and who read it, asked", () => {
+  const {run, questions} = asked("pipeline.events");
+  const program = (i) => run.procs[i].programs.at(-1);
+  const parts = kind(questions, "pipes").parts;
+  const wrote = parts.find((p) => / wrote into pipe 1, /.test(p.label));
+  const read = parts.find((p) => / read from pipe 1, /.test(p.label));
+  assert.deepEqual(["ls"], wrote.right.map(program));
+  assert.deepEqual(["wc"], read.right.map(program));
+  assert.equal(graded(read, read.right), true);
+  assert.equal(graded(read, wrote.right), false);
+});
+
 test("an orphan and a zombie are asked of as such", () => {
   // The orphan, adopted before it ended, was collected at once by init.
   for (const [name, what] of [["orphan.events", "orphan"], ["zombie.events", "zombie"]]) {

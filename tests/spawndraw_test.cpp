@@ -706,7 +706,7 @@ TEST_F(Traced, FollowsPipesAndRedirections)
               r.err.find("   no read of it was followed: reads on descriptor "
                          "3, as on every descriptor above 2, are not\n"))
         << r.err;
-    EXPECT_EQ(std::string::npos, r.err.find("stdio buffer")) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find("stdio's buffer")) << r.err;
 
     r = traced({"/bin/sh", "-c", "yes | head -1"}, {"--explain"});
     EXPECT_EQ("y\n", r.out);

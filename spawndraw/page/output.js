@@ -96,8 +96,9 @@ export function showOutput(run, k) {
         const why = document.createElement("span");
         why.className = "copied";
         const origin = run.procs[c.origin].pid;
-        why.textContent = l.proc === c.origin ? `  (again: ${origin}'s own buffer, written out at last)` :
-          `  (again: a copy of ${origin}'s stdio buffer)`;
+        why.textContent = l.proc === c.origin ?
+          `  (again: printed again, or ${origin}'s own buffer written out at last)` :
+          `  (again: printed again, or a copy of ${origin}'s stdio buffer)`;
         li.append(why);
       }
       return li;
@@ -113,12 +114,14 @@ export function showOutput(run, k) {
   // Said once the line has come twice.
   const twice = copies.filter((c) => c.writes[1] <= k);
   $("bufferNote").hidden = twice.length === 0;
+  // The record can't tell a line each process printed from one that a fork
+  // copied out of a buffer: both are said.
   $("bufferNote").textContent = twice.map((c) => `"${shown(c.line.slice(0, -1))}" ` +
-    `comes ${c.writes.filter((w) => w <= k).length} times: the program printed it once, ` +
-    `and it was still in ${run.procs[c.origin].pid}'s stdio buffer when it forked; each ` +
-    "fork copied the buffer, and each copy was written out. Into a pipe or a file stdio " +
-    "writes in blocks, at a terminal at each line end: fflush(stdout) before fork prints " +
-    "it once.").join(" ");
+    `comes ${c.writes.filter((w) => w <= k).length} times, from one family that ran no new ` +
+    `program: each printed it, or ${run.procs[c.origin].pid} printed it once and it was still ` +
+    "in stdio's buffer when it forked, and each fork copied the buffer. Into a pipe or a " +
+    "file stdio writes in blocks, at a terminal at each line end: fflush(stdout) before " +
+    "fork prints such a line once.").join(" ");
   $("outputCount").textContent = `${count} of ${lines.length} line${lines.length === 1 ? "" : "s"}`;
 }
 

@@ -10,9 +10,10 @@ import {outputLines} from "./output.js";
 import {before, otherOrder, reasonBetween, writeClocks} from "./orders.js";
 import {shown} from "./record.js";
 
-export const KINDS = ["count", "tree", "writers", "orders", "collected"];
+export const KINDS = ["count", "tree", "writers", "pipes", "orders", "collected"];
 export const KIND_NAMES = {count: "how many", tree: "the tree", writers: "who wrote what",
-                           orders: "the orders", collected: "who collected whom"};
+                           pipes: "the pipes", orders: "the orders",
+                           collected: "who collected whom"};
 
 // At most this many lines are asked about, and orders of this many writes.
 const MOST_LINES = 4, MOST_WRITES = 10;
@@ -139,6 +140,42 @@ function writersQuestion(run, words, next) {
               (words[g.event] ? `: ${words[g.event]}` : "")};
   });
   return {kind: "writers", prompt: "Which processes wrote each line? Tick every one.", parts};
+}
+
+// Each pipe: which processes wrote into it, and which read from it.
+function pipesQuestion(run, next) {
+  const pipes = new Map();
+  run.events.forEach((ev, e) => {
+    if ((ev.kind !== "writeinto" && ev.kind !== "readfrom") || !/^pipe /.test(ev.f[1]) ||
+        Number(ev.f[2]) <= 0)
+      return;
+    if (!pipes.has(ev.f[1]))
+      pipes.set(ev.f[1], {wrote: new Set(), read: new Set(), maker: -1});
+    pipes.get(ev.f[1])[ev.kind === "writeinto" ? "wrote" : "read"].add(run.procOf[e]);
+  });
+  run.events.forEach((ev, e) => {
+    if (ev.kind === "pipe" && pipes.has(ev.f[0]))
+      pipes.get(ev.f[0]).maker = run.procOf[e];
+  });
+  const everyone = run.procs.map((p, i) => i).filter((i) => i !== run.root);
+  const parts = [];
+  for (const [pipe, {wrote, read, maker}] of [...pipes].slice(0, 2)) {
+    const named = maker >= 0 ? `${pipe}, made by ${run.procs[maker].pid},` : pipe;
+    for (const [set, verb] of [[wrote, "wrote into"], [read, "read from"]]) {
+      if (!set.size)
+        continue;
+      const right = [...set].sort((a, b) => a - b);
+      parts.push({type: "multi", label: `These ${verb} ${named}:`,
+                  choices: shuffled(everyone.map((k) => ({value: k, label: name(run, k)})), next),
+                  right,
+                  why: () => `${right.map((k) => name(run, k)).join(" and ")} ${verb} ${pipe}` +
+                    (verb === "wrote into" ? ": its write end was their descriptor, most " +
+                      "often 1, which the shell or the program made it with dup2" :
+                      ": its read end was their descriptor, most often 0")});
+    }
+  }
+  return parts.length ? {kind: "pipes", prompt: "Who used each pipe? Tick every one.", parts} :
+    null;
 }
 
 // Orders of the output: the one that happened and another that could have,
@@ -280,7 +317,7 @@ function collectedQuestion(run, words, next) {
 function shuffledBy(run, words, seed) {
   const next = random(seed);
   return [countQuestion(run, words), treeQuestion(run, words, next),
-          writersQuestion(run, words, next), ordersQuestion(run, next),
+          writersQuestion(run, words, next), pipesQuestion(run, next), ordersQuestion(run, next),
           collectedQuestion(run, words, next)].filter(Boolean);
 }
 
