@@ -241,10 +241,7 @@ class Desk(OneBrowser):
             "return [...document.querySelectorAll('#picture text.value')]"
             ".map(t => t.getBoundingClientRect().height)")), 10)
         load(self.d, f"file://{page}#step=40")
-        for _ in range(8):
-            if self.d.find_element(By.ID, "zoomShown").text == "200%":
-                break
-            self.d.find_element(By.ID, "zoomIn").click()
+        self.zoom_to("200%")
         turned = ("const box = document.getElementById('picture').getBoundingClientRect();"
                   "const b = document.querySelector('#picture g.node.pivot')"
                   ".querySelector('circle.body').getBoundingClientRect(); return [b.left >= "
@@ -254,21 +251,14 @@ class Desk(OneBrowser):
             self.key("]")
             self.assertIn("rotated", self.d.find_element(By.ID, "heading").text)
             self.assertTrue(self.js(turned)[0], self.d.find_element(By.ID, "heading").text)
-        # Read once the scrolling it caused has been drawn, two frames on.
-        settled = lambda: self.d.execute_async_script(
-            "const done = arguments[arguments.length - 1]; requestAnimationFrame(() => "
-            "requestAnimationFrame(() => done((() => {" + turned + "})())))")
-        was = settled()
+        was = self.settled(turned)
         self.d.find_element(By.ID, "zoomIn").click()
-        now = settled()
+        now = self.settled(turned)
         self.assertLess(abs(now[1] - was[1]) + abs(now[2] - was[2]), 4)
         # At 300% from the first step, each turn's nodes whole: the rising
         # node's ▲ and its heights too.
         load(self.d, f"file://{page}#step=1")
-        for _ in range(8):
-            if self.d.find_element(By.ID, "zoomShown").text == "300%":
-                break
-            self.d.find_element(By.ID, "zoomIn").click()
+        self.zoom_to("300%")
         whole = ("const box = document.getElementById('picture').getBoundingClientRect();"
                  "return [...document.querySelectorAll('#picture g.node.pivot, "
                  "#picture g.node.riser')].map(g => [...g.querySelectorAll('*')]"
@@ -279,10 +269,21 @@ class Desk(OneBrowser):
                  "b.top >= box.top - 1 && b.bottom <= box.bottom + 1))")
         for _ in range(3):
             self.key("]")
-            shown = self.d.execute_async_script(
-                "const done = arguments[arguments.length - 1]; requestAnimationFrame(() => "
-                "requestAnimationFrame(() => done((() => {" + whole + "})())))")
+            shown = self.settled(whole)
             self.assertTrue(shown and all(shown), (self.d.find_element(By.ID, "heading").text, shown))
+
+    def zoom_to(self, shown):
+        for _ in range(8):
+            if self.d.find_element(By.ID, "zoomShown").text == shown:
+                return
+            self.d.find_element(By.ID, "zoomIn").click()
+
+    def settled(self, script):
+        """What script returns once the scrolling a key or a zoom caused
+        has been drawn, two frames on."""
+        return self.d.execute_async_script(
+            "const done = arguments[arguments.length - 1]; requestAnimationFrame(() => "
+            "requestAnimationFrame(() => done((() => {" + script + "})())))")
 
     # Every step on one page has the legend at its top and a way back;
     # printed, no control or field shows, the legend does, and a picture
