@@ -106,6 +106,10 @@ class Page(OneBrowser):
             self.open(f"{url}#event={at}")
             self.assertEqual(1, self.js(
                 f"return document.querySelectorAll('#tree g.node.{state}').length"), at)
+        # An end its parent was waiting for is no zombie: b.o's, at event 20.
+        self.open(f"{made('launchers.events')}#event=20")
+        self.assertEqual([0, 1], self.js("return ['zombie', 'ended'].map(c => "
+                                         "document.querySelectorAll('#tree g.node.' + c).length)"))
         record = events("orphan.events")
         at = next(i for i, (_, kind, _) in enumerate(record) if kind == "adopted") + 1
         self.open(f"{made('orphan.events')}#event={at}")

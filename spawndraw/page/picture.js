@@ -1,9 +1,10 @@
 // The tree of processes at an event: a node for each process made so far,
 // with its pid and its program, under the process that made it, even once
-// an orphan: then a dashed line comes to it from the one that adopted it. Nodes glide to their places,
-// unless motion is reduced. Ended processes are zombies, drawn dashed,
-// until collected, then faded; the nodes the event touches are ringed and
-// marked with a diamond. Past OUTLINE processes, nodes are dots.
+// an orphan: then a dashed line comes to it from the one that adopted it.
+// Nodes glide to their places, unless motion is reduced. An ended process
+// whose parent wasn't waiting for it is a zombie, drawn dashed, until
+// collected; collected, it fades. The nodes the event touches are ringed
+// and marked with a diamond. Past OUTLINE processes, nodes are dots.
 
 import {$, svgElement} from "../../common/page/dom.js";
 
@@ -131,7 +132,9 @@ export function drawTree(run, states, marked, k = -1) {
       continue;
     }
     const p = run.procs[n];
-    const state = s.gone ? "gone" : s.ended ? "zombie" : s.waiting ? "waiting" :
+    // Ended, it is a zombie only where its parent wasn't waiting for it.
+    const state = s.gone ? "gone" : s.ended ? (p.zombie ? "zombie" : "ended") :
+      s.waiting ? "waiting" :
       s.running ? "running" : "";
     g.setAttribute("class", `node ${state}${marked.includes(n) ? " marked" : ""}`);
     if (outline) {
@@ -251,7 +254,8 @@ export function describeTree(run, states) {
       return;
     const parent = s.adoptedBy ? `adopted by ${s.adoptedBy}` :
       p.parent >= 0 ? `child of ${run.procs[p.parent].pid}` : "spawndraw itself";
-    const state = s.gone ? ", collected" : s.ended ? ", a zombie" : s.waiting ? ", waiting" : "";
+    const state = s.gone ? ", collected" : s.ended ? (p.zombie ? ", a zombie" : ", ended") :
+      s.waiting ? ", waiting" : "";
     const table = fdsText(s.fds ?? []);
     parts.push(`${p.pid} ${s.program}, ${parent}${state}${table && !s.gone ? `, ${table}` : ""}`);
   });
