@@ -5,6 +5,7 @@ import {addressed} from "../../common/page/address.js";
 import {$} from "../../common/page/dom.js";
 import {listenToKeys} from "../../common/page/keys.js";
 import {pause, play, playing} from "../../common/page/player.js";
+import {whenPrinted} from "../../common/page/printing.js";
 import {largeText} from "../../common/page/projector.js";
 import {changeSpeed} from "../../common/page/speed.js";
 import {keepingMiddle, nextZoom, panWhenDragged} from "../../common/page/zoom.js";
@@ -86,9 +87,7 @@ function fitForPrinting(page) {
     was = undefined;
     show(page, false);
   };
-  addEventListener("beforeprint", before);
-  addEventListener("afterprint", after);
-  matchMedia("print").addEventListener("change", (e) => (e.matches ? before() : after()));
+  whenPrinted(before, after);
 }
 
 // Another view, or a step, as the address asks. One that can't be read (a

@@ -7,6 +7,7 @@ import {addressed, nameInAddress} from "../../common/page/address.js";
 import {downloadSvg} from "../../common/page/download.js";
 import {listenToKeys} from "../../common/page/keys.js";
 import {pause, play, playing} from "../../common/page/player.js";
+import {whenPrinted} from "../../common/page/printing.js";
 import {largeText} from "../../common/page/projector.js";
 import {changeSpeed} from "../../common/page/speed.js";
 import {showAll} from "./all.js";
@@ -14,7 +15,7 @@ import {listenToPointing, showOutput} from "./output.js";
 import {readExercise, startPredicting} from "./predict.js";
 import {showOrders} from "./ordersview.js";
 import {describeTree, drawTree, follow} from "./picture.js";
-import {decodeUtf8, readRecord, shown} from "./record.js";
+import {decodeUtf8, readRecord, shown, unescape} from "./record.js";
 import {buildRun} from "./run.js";
 import {stateAt, touched} from "./state.js";
 import {columnAt, drawTimeline, showColumn, timelineBlocks} from "./timeline.js";
@@ -24,8 +25,7 @@ const run = buildRun(readRecord($("run").textContent));
 const exercise = readExercise();
 let asked = false;
 const words = $("words").textContent.replace(/^\n/, "").split("\n")
-  .map((w) => decodeUtf8(w.replace(/\\(\\|x([0-9a-fA-F]{2}))/g,
-    (all, one, hex) => hex ? String.fromCharCode(parseInt(hex, 16)) : "\\")));
+  .map((w) => decodeUtf8(unescape(w)));
 const last = run.events.length - 1;
 const player = {timer: null, at: () => at, last: () => last, go};
 let at = 0;
@@ -73,9 +73,7 @@ function printing() {
     go(was);
     was = -1;
   };
-  addEventListener("beforeprint", before);
-  addEventListener("afterprint", after);
-  matchMedia("print").addEventListener("change", (e) => (e.matches ? before() : after()));
+  whenPrinted(before, after);
 }
 // A page made to be predicted opens asking, as does any at #predict; the
 // run is shown once the reader asks for it by its address.

@@ -6,7 +6,7 @@
 import {$} from "../../common/page/dom.js";
 import {outputLines} from "./output.js";
 import {KIND_NAMES, KINDS, graded, questionsOf, scoreOf, seedOf, wasZombie} from "./questions.js";
-import {decodeUtf8, shown} from "./record.js";
+import {decodeUtf8, shown, unescape} from "./record.js";
 
 // What the page was made to ask, and the program's source: the exercise's
 // element holds "predict" or "watch", then the source as one escaped line.
@@ -14,8 +14,7 @@ export function readExercise() {
   const [mode = "watch", source = ""] = ($("exercise")?.textContent ?? "")
     .replace(/^\n/, "").split("\n");
   return {predict: mode === "predict",
-          source: decodeUtf8(source.replace(/\\(\\|x([0-9a-fA-F]{2}))/g,
-            (all, one, hex) => (hex ? String.fromCharCode(parseInt(hex, 16)) : "\\")))};
+          source: decodeUtf8(unescape(source))};
 }
 
 // What the exercise is about: the comment the source opens with.
