@@ -405,10 +405,13 @@ leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
                             sizeof ends)
             break;
         Target to = targetOf(tr.fds, tid, ends[0]);
+        bool followed =
+            tr.mode == EVERY_CALL || ends[0] <= tr.procs[t.tgid].readsUpTo;
         if (event(tr, t.tgid, "pipe")) {
             field(tr.w, to.name);
             field(tr.w, ends[0]);
             field(tr.w, ends[1]);
+            field(tr.w, followed ? "followed" : "unfollowed");
             endEvent(tr.w);
         }
         break;
@@ -514,12 +517,37 @@ give(unsigned action, Label here = NEXT)
     return {BPF_STMT(BPF_RET | BPF_K, action), NEXT, NEXT, here};
 }
 
+// The program of steps, each jump to a label made a count of steps.
+static std::vector<sock_filter>
+resolved(const std::vector<Step> &steps)
+{
+    size_t at[LABELS] = {};
+    for (size_t i = 0; i < steps.size(); i++)
+        if (steps[i].here != NEXT)
+            at[steps[i].here] = i;
+    std::vector<sock_filter> code;
+    for (size_t i = 0; i < steps.size(); i++) {
+        sock_filter op = steps[i].op;
+        if (BPF_CLASS(op.code) == BPF_JMP) {
+            op.jt = steps[i].yes == NEXT
+                        ? 0
+                        : (unsigned char)(at[steps[i].yes] - i - 1);
+            op.jf = steps[i].no == NEXT
+                        ? 0
+                        : (unsigned char)(at[steps[i].no] - i - 1);
+        }
+        code.push_back(op);
+    }
+    return code;
+}
+
 // Stops at: exec and wait of every kind; write, writev and pwrite, and the
 // copies of copy_file_range, splice and sendfile, which may be output or go
 // into a pipe; read and readv from 0 to 2, where a shell puts
 // the pipes and files it redirects (not above, which every program's
 // loader reads its libraries by: a stop at each would cost every exec a
-// tenth); pipe and pipe2; what may
+// tenth; a process that makes a pipe is given a filter of its own for
+// them, by followReads); pipe and pipe2; what may
 // change 0 to 2 (dup2 and dup3 to them, close of them, close_range from 2
 // or below); a sigaction of SIGCHLD, which may have the kernel
 // collect the children; a signal that may be sent to the tracer, whose
@@ -598,22 +626,131 @@ filterCode(pid_t tracer)
         give(SECCOMP_RET_TRACE, TRACE),
         give(SECCOMP_RET_ALLOW, ALLOW),
     };
-    size_t at[LABELS] = {};
-    for (size_t i = 0; i < steps.size(); i++)
-        if (steps[i].here != NEXT)
-            at[steps[i].here] = i;
-    std::vector<sock_filter> code;
-    for (size_t i = 0; i < steps.size(); i++) {
-        sock_filter op = steps[i].op;
-        if (BPF_CLASS(op.code) == BPF_JMP) {
-            op.jt = steps[i].yes == NEXT
-                        ? 0
-                        : (unsigned char)(at[steps[i].yes] - i - 1);
-            op.jf = steps[i].no == NEXT
-                        ? 0
-                        : (unsigned char)(at[steps[i].no] - i - 1);
-        }
-        code.push_back(op);
+    return resolved(steps);
+}
+
+// A filter that stops read and readv on descriptors 3 to upTo, made from
+// the code from lo up to hi: added to a process at its pipe, so that its
+// reads of the pipe are followed where the main filter lets reads above 2
+// go by. A process forked from it after carries the filter, as it carries
+// the pipe, and runs the same code; once it runs a new program, its
+// loader's and the program's reads come from code elsewhere, and don't
+// stop. Where the code's place can't be told (lo is hi), the reads stop
+// whatever makes them.
+static std::vector<sock_filter>
+readsCode(unsigned upTo, unsigned long long lo, unsigned long long hi)
+{
+    const unsigned ip = offsetof(seccomp_data, instruction_pointer);
+    std::vector<Step> steps = {
+        load(offsetof(seccomp_data, arch)),
+        jumpIf(AUDIT_ARCH_X86_64, NEXT, ALLOW),
+        load(offsetof(seccomp_data, nr)),
+        jumpIf(SYS_read, OUT_FD),
+        jumpIf(SYS_readv, OUT_FD, ALLOW),
+        load(offsetof(seccomp_data, args[0]), OUT_FD),
+        {BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, upTo, 0, 0), ALLOW, NEXT, NEXT},
+        {BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, 0, 0), NEXT, ALLOW, NEXT},
+    };
+    if (lo != hi) {
+        // The call's address: its high half, then its low half in range.
+        steps.push_back(load(ip + 4));
+        steps.push_back(jumpIf((unsigned)(lo >> 32), NEXT, ALLOW));
+        steps.push_back(load(ip));
+        steps.push_back(
+            {BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, (unsigned)lo, 0, 0), NEXT,
+             ALLOW, NEXT});
+        steps.push_back(
+            {BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, (unsigned)hi, 0, 0), ALLOW,
+             TRACE, NEXT});
     }
-    return code;
+    steps.push_back(give(SECCOMP_RET_TRACE, TRACE));
+    steps.push_back(give(SECCOMP_RET_ALLOW, ALLOW));
+    return resolved(steps);
+}
+
+// Filters a process may be given this way: each one more costs every call
+// it makes a little, and one that keeps making pipes higher up has the
+// last cover every descriptor.
+enum { READ_FILTERS = 16, READS_ALL = 0x7fffffff };
+
+bool
+followReads(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
+{
+    Task &t = tr.tasks[tid];
+    Process &p = tr.procs[t.tgid];
+    if (tr.mode != FILTERED || p.readFilters >= READ_FILTERS ||
+        (r.orig_rax != SYS_pipe && r.orig_rax != SYS_pipe2))
+        return false;
+    int end = nextPipeEnd(tid);
+    if (end <= p.readsUpTo)
+        return false;
+    unsigned upTo =
+        p.readFilters + 1 == READ_FILTERS ? (unsigned)READS_ALL : (unsigned)end;
+    // The code that made the pipe's call, its C library's most often,
+    // makes its reads too. Where the range straddles 4 GiB, the filter
+    // doesn't look at where a read comes from.
+    unsigned long long lo = 0, hi = 0;
+    if (!readMapping(tid, r.rip, &lo, &hi) || lo >> 32 != (hi - 1) >> 32 ||
+        (unsigned)hi == 0)
+        lo = hi = 0;
+    std::vector<sock_filter> code = readsCode(upTo, lo, hi);
+
+    // The program goes below the stack's red zone, which the process
+    // doesn't count on, and what was there is put back after.
+    struct sock_fprog prog = {(unsigned short)code.size(), nullptr};
+    size_t words = (sizeof prog + code.size() * sizeof code[0] + 7) / 8;
+    unsigned long long at = (r.rsp - 128 - words * 8) & ~15ULL;
+    prog.filter = (sock_filter *)(uintptr_t)(at + sizeof prog);
+    std::vector<long> mine(words, 0), theirs(words);
+    memcpy(mine.data(), &prog, sizeof prog);
+    memcpy((char *)mine.data() + sizeof prog, code.data(),
+           code.size() * sizeof code[0]);
+    size_t put = 0;
+    for (; put < words; put++) {
+        errno = 0;
+        theirs[put] = ptrace(PTRACE_PEEKDATA, tid, at + put * 8, 0);
+        if ((errno != 0 && theirs[put] == -1) ||
+            ptrace(PTRACE_POKEDATA, tid, at + put * 8, mine[put]) != 0)
+            break;
+    }
+    bool done = false;
+    struct user_regs_struct call = r;
+    call.orig_rax = SYS_seccomp;
+    call.rdi = SECCOMP_SET_MODE_FILTER;
+    call.rsi = SECCOMP_FILTER_FLAG_TSYNC; // its threads hold the pipe too
+    call.rdx = at;
+    if (put == words && ptrace(PTRACE_SETREGS, tid, 0, &call) == 0 &&
+        ptrace(PTRACE_SYSCALL, tid, 0, 0) == 0) {
+        // Nothing comes between a call's entry and its exit but its end:
+        // a SIGKILL's.
+        int status;
+        while (waitpid(tid, &status, __WALL) < 0 && errno == EINTR) {
+        }
+        if (!WIFSTOPPED(status)) {
+            tr.stops++;
+            taskEnded(tr, tid, status);
+            return true;
+        }
+        struct user_regs_struct after;
+        done = ptrace(PTRACE_GETREGS, tid, 0, &after) == 0 && after.rax == 0;
+    }
+    for (size_t i = 0; i < put; i++)
+        ptrace(PTRACE_POKEDATA, tid, at + i * 8, theirs[i]);
+    if (done) {
+        p.readsUpTo = (int)upTo;
+        if (lo == hi)
+            p.readsAfterExec = (int)upTo;
+        p.readFilters++;
+    } else {
+        p.readFilters = READ_FILTERS; // not tried again
+    }
+    // Back to the pipe's call, made again: rax holds a call's number as
+    // the instruction that makes it finds it. A signal that comes first
+    // finds the call to be made, as if it had come before it.
+    struct user_regs_struct again = r;
+    again.rip -= 2;
+    again.rax = r.orig_rax;
+    ptrace(PTRACE_SETREGS, tid, 0, &again);
+    t.inCall = false;
+    return true;
 }

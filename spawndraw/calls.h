@@ -28,5 +28,12 @@ struct Making {
 };
 Making readMaking(pid_t tid);
 
+// At the entry of a pipe whose read end lies above the descriptors that
+// tid's process has its reads followed on: a filter that follows them up
+// to there is added to it, and the pipe is made again. True where the
+// tracer made a call of tid's of its own (it stopped since: restarted, it
+// makes the pipe again), false where nothing was done.
+bool followReads(Tracer &tr, pid_t tid, const struct user_regs_struct &r);
+
 // A traced call's exit.
 void leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r);

@@ -278,7 +278,7 @@ mark(const Event &e)
                  {"exit", '#'},     {"reaped", 'R'},     {"adopted", 'A'},
                  {"running", '>'},  {"killtracer", 'S'}, {"joined", 'J'},
                  {"pipe", '|'},     {"fd", '='},         {"writeinto", 'w'},
-                 {"readfrom", 'r'}, {"blocked", '.'}};
+                 {"readfrom", 'r'}, {"blocked", '.'},    {"unfollowed", '='}};
     for (const auto &m : marks)
         if (e.kind == m.kind)
             return m.mark;
@@ -501,7 +501,10 @@ drawOutput(FILE *out, const Run &run, const Look &look)
 struct Channel {
     std::string name;
     int maker = -1, readFd = -1, writeFd = -1;
+    bool readsFollowed = true;             // on its read end, as it was made
     std::vector<std::pair<int, int>> held; // process, descriptor
+    // Held past an exec, its reads from there unfollowed: process, descriptor
+    std::vector<std::pair<int, int>> unfollowed;
     struct Use {
         int proc;
         bool reads;
@@ -532,6 +535,11 @@ channels(const Run &run)
             c.maker = i;
             c.readFd = atoi(ev.f[1].c_str());
             c.writeFd = atoi(ev.f[2].c_str());
+            // A record of before this was said followed reads on 0 to 2.
+            c.readsFollowed =
+                ev.f.size() > 3 ? ev.f[3] == "followed" : c.readFd <= 2;
+        } else if (ev.kind == "unfollowed") {
+            named(ev.f[1]).unfollowed.push_back({i, atoi(ev.f[0].c_str())});
         } else if (ev.kind == "fd" && ev.f[1].compare(0, 5, "pipe ") == 0) {
             named(ev.f[1]).held.push_back({i, atoi(ev.f[0].c_str())});
         } else if (ev.kind == "writeinto" || ev.kind == "readfrom") {
@@ -590,17 +598,29 @@ drawPipes(FILE *out, const Run &run, const Look &look)
             fprintf(out, "   %s %s %s, %s\n", named(run, u.proc).c_str(),
                     u.reads ? "read" : "wrote", count(u.bytes, "byte").c_str(),
                     count(u.lines, "line").c_str());
-        // A read above 2 would cost a stop at every read of every file a
-        // program opens, the loader's and a compiler's first; so it is not
-        // seen, and the silence is said.
-        bool read = false;
-        for (const Channel::Use &u : c.uses)
+        // Where its reads could not be followed, the silence is said; and
+        // where they were, but the end may have gone where they aren't.
+        bool read = false, wrote = false;
+        for (const Channel::Use &u : c.uses) {
             read = read || u.reads;
-        if (c.maker >= 0 && c.readFd > 2 && !read)
+            wrote = wrote || !u.reads;
+        }
+        if (c.maker >= 0 && !c.readsFollowed && !read)
             fprintf(out,
-                    "   no read of it was followed: reads on descriptor %d, "
-                    "as on every descriptor above 2, are not\n",
+                    "   no read of it was followed: reads on descriptor %d "
+                    "were not\n",
                     c.readFd);
+        else if (c.maker >= 0 && c.unfollowed.empty() && !read && wrote &&
+                 c.broken < 0)
+            fputs("   no read of it was seen: above descriptor 2, reads are "
+                  "followed on the descriptor it was made with, until an "
+                  "exec\n",
+                  out);
+        for (const auto &u : c.unfollowed)
+            fprintf(out,
+                    "   %s kept its read end as descriptor %d past an exec: "
+                    "its reads from there were not followed\n",
+                    named(run, u.first).c_str(), u.second);
         if (c.endSeen >= 0 && c.name.compare(0, 5, "pipe ") != 0)
             fprintf(out, "   %s read it to its end\n",
                     named(run, run.procOf[(size_t)c.endSeen]).c_str());

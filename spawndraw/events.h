@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
-inline const char eventsHeader[] = "spawndraw-events\t3";
+inline const char eventsHeader[] = "spawndraw-events\t4";
 // The earlier versions it reads: 1 names no threads, 2 no descriptors.
 inline const char eventsHeaderOne[] = "spawndraw-events\t1";
 inline const char eventsHeaderTwo[] = "spawndraw-events\t2";
+inline const char eventsHeaderThree[] = "spawndraw-events\t3";
 
 // Bounds of a run's record: past them, details are counted, not kept.
 enum {

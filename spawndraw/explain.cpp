@@ -268,6 +268,11 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
     if (ev.kind == "pipe")
         return pn + " made " + f[0] + ": its read end is descriptor " + f[1] +
                ", its write end " + f[2] + "; a child it forks holds both";
+    if (ev.kind == "unfollowed")
+        return pn + " keeps " + f[1] + "'s read end as descriptor " + f[0] +
+               " past its exec: its reads from there are not followed, " +
+               "since reads above descriptor 2 are followed only in the " +
+               "program that made the pipe";
     if (ev.kind == "fd") {
         if (f[1] == "closed")
             return pn + " closes " + stream(f[0]);

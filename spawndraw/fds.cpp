@@ -100,6 +100,30 @@ targetOf(Descriptors &d, pid_t tid, long fd)
     return {Target::OTHER, link, 0};
 }
 
+// The flags that descriptor fd of pid was opened with, as /proc says; -1
+// where it can't tell.
+static long
+openFlags(pid_t pid, long fd)
+{
+    char info[64], line[128];
+    snprintf(info, sizeof info, "/proc/%d/fdinfo/%ld", (int)pid, fd);
+    FILE *f = fopen(info, "re");
+    long flags = -1;
+    while (f != nullptr && fgets(line, sizeof line, f) != nullptr)
+        if (strncmp(line, "flags:", 6) == 0)
+            flags = strtol(line + 6, nullptr, 8);
+    if (f != nullptr)
+        fclose(f);
+    return flags;
+}
+
+bool
+readsOnly(pid_t pid, long fd)
+{
+    long flags = openFlags(pid, fd);
+    return flags >= 0 && (flags & O_ACCMODE) == O_RDONLY;
+}
+
 std::vector<Holder>
 holders(const std::vector<pid_t> &pids, unsigned long long inode, bool writing)
 {
@@ -111,7 +135,7 @@ holders(const std::vector<pid_t> &pids, unsigned long long inode, bool writing)
         snprintf(path, sizeof path, "/proc/%d/fd", (int)pid);
         DIR *dir = opendir(path);
         for (struct dirent *e; dir != nullptr && (e = readdir(dir));) {
-            char fdPath[320], link[64], info[320], line[128];
+            char fdPath[320], link[64];
             snprintf(fdPath, sizeof fdPath, "%s/%s", path, e->d_name);
             ssize_t n = readlink(fdPath, link, sizeof link - 1);
             if (n <= 0)
@@ -120,15 +144,7 @@ holders(const std::vector<pid_t> &pids, unsigned long long inode, bool writing)
             if (strcmp(link, want) != 0)
                 continue;
             // The end it holds: the access mode of its open file.
-            snprintf(info, sizeof info, "/proc/%d/fdinfo/%s", (int)pid,
-                     e->d_name);
-            FILE *f = fopen(info, "re");
-            long flags = -1;
-            while (f != nullptr && fgets(line, sizeof line, f) != nullptr)
-                if (strncmp(line, "flags:", 6) == 0)
-                    flags = strtol(line + 6, nullptr, 8);
-            if (f != nullptr)
-                fclose(f);
+            long flags = openFlags(pid, atol(e->d_name));
             if (flags >= 0 && ((flags & O_ACCMODE) == O_WRONLY) == writing)
                 found.push_back({pid, atoi(e->d_name)});
         }

@@ -52,6 +52,10 @@ struct Holder {
 std::vector<Holder> holders(const std::vector<pid_t> &pids,
                             unsigned long long inode, bool writing);
 
+// Whether descriptor fd of pid is open for reading only, as a pipe's read
+// end is.
+bool readsOnly(pid_t pid, long fd);
+
 // Takes the run's output as the tracer's own descriptors 1 and 2 are now,
 // before the command is made; drawing holds the same.
 void openOutputs(Descriptors &d, pid_t drawing);

@@ -86,6 +86,9 @@ made(Tracer &tr, pid_t parent, pid_t child, int kind, bool thread, pid_t ppid)
     p.parent = ppid;
     p.noChildWait = maker.noChildWait; // a copy's
     p.ignoresChildren = maker.ignoresChildren;
+    p.readsUpTo = maker.readsUpTo; // the filters are inherited
+    p.readsAfterExec = maker.readsAfterExec;
+    p.readFilters = maker.readFilters;
     if (traced(tr, ppid))
         tr.procs[ppid].children.push_back(child);
     if (event(tr, parent, "fork")) {
@@ -228,6 +231,25 @@ askMakers(Tracer &tr, bool now)
         }
 }
 
+// After an exec, the filters that followed reads above 2 let the new
+// program's reads go by: a pipe's read end it still holds there is said
+// to be followed no more.
+static void
+unfollowed(Tracer &tr, pid_t pid)
+{
+    Process &p = tr.procs[pid];
+    for (int fd = p.readsAfterExec + 1; fd <= p.readsUpTo && fd < 64; fd++) {
+        Target to = targetOf(tr.fds, pid, fd);
+        if (to.kind == Target::PIPE && readsOnly(pid, fd) &&
+            event(tr, pid, "unfollowed")) {
+            field(tr.w, fd);
+            field(tr.w, to.name);
+            endEvent(tr.w);
+        }
+    }
+    p.readsUpTo = p.readsAfterExec;
+}
+
 void
 execed(Tracer &tr, pid_t tid)
 {
@@ -265,6 +287,7 @@ execed(Tracer &tr, pid_t tid)
     t.call = -1;
     if (tr.mode == FILTERED)
         t.inCall = false;
+    unfollowed(tr, tid);
 }
 
 void

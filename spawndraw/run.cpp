@@ -239,6 +239,7 @@ static const Shape shapes[] = {
     {"writeinto", 4, {{0, 0, INT_MAX}, {2, -1, BYTES_MAX}}},
     {"readfrom", 4, {{0, 0, INT_MAX}, {2, -1, BYTES_MAX}}},
     {"blocked", 1, {{-1, 0, 0}, {-1, 0, 0}}},
+    {"unfollowed", 2, {{0, 3, INT_MAX}, {-1, 0, 0}}},
 };
 
 // Whether s is a whole number from least to most.
@@ -407,11 +408,12 @@ readRun(FILE *in, const char *name, Run *run)
         if (lineNo == 1) {
             if (strcmp(line, eventsHeader) != 0 &&
                 strcmp(line, eventsHeaderOne) != 0 &&
-                strcmp(line, eventsHeaderTwo) != 0) {
+                strcmp(line, eventsHeaderTwo) != 0 &&
+                strcmp(line, eventsHeaderThree) != 0) {
                 fprintf(stderr,
                         "spawndraw: %s: not a record of spawndraw's "
                         "(its first line is not \"spawndraw-events\" and "
-                        "version 1, 2 or 3)\n",
+                        "version 1 to 4)\n",
                         name);
                 ok = false;
                 break;

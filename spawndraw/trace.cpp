@@ -87,6 +87,11 @@ onStop(Tracer &tr, pid_t tid, int status)
         struct user_regs_struct r;
         if (ptrace(PTRACE_GETREGS, tid, 0, &r) != 0)
             return;
+        if (followReads(tr, tid, r)) {
+            if (tr.tasks.count(tid) != 0)
+                restart(tr, tid, 0);
+            return;
+        }
         t.inCall = enterCall(tr, tid, r);
         restart(tr, tid, 0);
         return;

@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include <dirent.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -192,6 +195,48 @@ readBlocked(pid_t tid, long *call, unsigned long long *arg)
         return false;
     text[n] = '\0';
     return sscanf(text, "%ld %llx", call, arg) == 2;
+}
+
+int
+nextPipeEnd(pid_t tid)
+{
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/fd", (int)tid);
+    DIR *dir = opendir(path);
+    if (dir == nullptr)
+        return -1;
+    std::vector<bool> open;
+    while (struct dirent *d = readdir(dir)) {
+        char *end;
+        long fd = strtol(d->d_name, &end, 10);
+        // Only the lowest matter: those far up need no room.
+        if (*end != '\0' || fd < 0 || fd >= 4096)
+            continue;
+        if ((size_t)fd >= open.size())
+            open.resize((size_t)fd + 1);
+        open[(size_t)fd] = true;
+    }
+    closedir(dir);
+    int found = 0;
+    for (size_t fd = 0;; fd++)
+        if ((fd >= open.size() || !open[fd]) && ++found == 2)
+            return (int)fd;
+}
+
+bool
+readMapping(pid_t tid, unsigned long long at, unsigned long long *lo,
+            unsigned long long *hi)
+{
+    char path[64], line[512];
+    snprintf(path, sizeof path, "/proc/%d/maps", (int)tid);
+    FILE *f = fopen(path, "re");
+    if (f == nullptr)
+        return false;
+    bool found = false;
+    while (!found && fgets(line, sizeof line, f) != nullptr)
+        found = sscanf(line, "%llx-%llx", lo, hi) == 2 && *lo <= at && at < *hi;
+    fclose(f);
+    return found;
 }
 
 bool

@@ -42,5 +42,14 @@ void readIds(pid_t tid, pid_t *tgid, pid_t *ppid);
 // false where it isn't in one (it runs, or is gone).
 bool readBlocked(pid_t tid, long *call, unsigned long long *arg);
 
+// The descriptor that tid's next pipe will have as its write end: the
+// second lowest that is free now, as /proc says; -1 where it can't tell.
+int nextPipeEnd(pid_t tid);
+
+// The mapping of tid's that holds address at, as /proc says: from lo up
+// to hi; false where it can't tell.
+bool readMapping(pid_t tid, unsigned long long at, unsigned long long *lo,
+                 unsigned long long *hi);
+
 // Whether pid ignores SIGCHLD.
 bool ignoresChildren(pid_t pid);

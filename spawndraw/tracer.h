@@ -67,6 +67,13 @@ struct Process {
     // across exec, as an ignored signal is.
     bool ignoresChildren = false;
     bool thirtyTwo = false; // said to make 32-bit calls
+    // Its reads are followed on descriptors 0 to readsUpTo: above 2, by
+    // filters added to it, or to a process it was forked from, at a pipe
+    // (readFilters of them). They follow the reads of the program that
+    // made the pipe: after an exec, only to readsAfterExec.
+    int readsUpTo = 2;
+    int readsAfterExec = 2;
+    int readFilters = 0;
     std::vector<pid_t> children;
     // Its threads' id words, which the kernel clears at a thread's end and
     // a join waits on: by address, the thread.

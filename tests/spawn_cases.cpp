@@ -23,8 +23,9 @@
 //                                   sleeps in its read
 //        spawn_cases crowded-pipe   a pipe held by a thousand descriptors,
 //                                   written by a hundred children
-//        spawn_cases relay          a child writes a line into a pipe,
-//                                   its parent reads it and prints it
+//        spawn_cases relay [exec]   a child writes a line into a pipe,
+//                                   its parent reads it and prints it;
+//                                   with exec, after it runs itself anew
 //        spawn_cases traceme        asks to be traced
 //        spawn_cases two-threads    its first thread writes A, a second B;
 //                                   the first joins the second, writes C
@@ -334,9 +335,17 @@ main(int argc, char *argv[])
             _exit(0);
         }
         close(p[1]);
+        if (argc > 2 && p[0] == 3)
+            execl(argv[0], argv[0], "relay-read", (char *)nullptr);
         char got[64];
         ssize_t n;
         while ((n = read(p[0], got, sizeof got)) > 0)
+            (void)!write(1, got, (size_t)n);
+        wait(nullptr);
+    } else if (strcmp(argv[1], "relay-read") == 0) {
+        char got[64];
+        ssize_t n;
+        while ((n = read(3, got, sizeof got)) > 0)
             (void)!write(1, got, (size_t)n);
         wait(nullptr);
     } else if (strcmp(argv[1], "traceme") == 0) {

@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"empty", "", "spawndraw: run.txt: empty\n"},
         Bad{"other_format", "spawndraw-events\t9\n",
             "spawndraw: run.txt: not a record of spawndraw's (its first line "
-            "is not \"spawndraw-events\" and version 1, 2 or 3)\n"},
+            "is not \"spawndraw-events\" and version 1 to 4)\n"},
         Bad{"bad_thread", std::string(head) + "3\t9\t11/x\texit\texited\t0\n",
             "spawndraw: run.txt: line 4: not an event\n"},
         Bad{"bad_escape", std::string(head) + "3\t9\t11\twrite\t1\t1\t\\xZ1\n",
@@ -88,6 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
             std::string(head) + "3\t9\t11\twriteinto\t1\tpipe 1\tx\ta\n",
             "spawndraw: run.txt: line 4: not an event\n"},
         Bad{"pipe_without_ends", std::string(head) + "3\t9\t11\tpipe\tpipe 1\n",
+            "spawndraw: run.txt: line 4: not an event\n"},
+        Bad{"unfollowed_below_3",
+            std::string(head) + "3\t9\t11\tunfollowed\t0\tpipe 1\n",
             "spawndraw: run.txt: line 4: not an event\n"},
         Bad{"no_begin", "spawndraw-events\t1\n1\t9\t11\texit\texited\t0\n",
             "spawndraw: run.txt: line 2: the record doesn't begin with its "
@@ -698,15 +701,22 @@ TEST_F(Traced, FollowsPipesAndRedirections)
     EXPECT_EQ("200 bytes\n", r.out);
     EXPECT_EQ(100, count(evs, "writeinto"));
 
-    // A pipe read on descriptor 3, unseen and said so, and passed on: the
-    // line twice, but not a copied buffer.
+    // A pipe read on descriptor 3 by the program that made it, and passed
+    // on: the line twice, but not a copied buffer. Past an exec, its reads
+    // are not followed, and that is said.
     r = traced({SPAWN_CASES, "relay"});
     EXPECT_EQ("hello\n", r.out);
     EXPECT_NE(std::string::npos,
-              r.err.find("   no read of it was followed: reads on descriptor "
-                         "3, as on every descriptor above 2, are not\n"))
+              r.err.find(") read 6 bytes, 1 line\n   its last write end"))
         << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("stdio's buffer")) << r.err;
+    r = traced({SPAWN_CASES, "relay", "exec"});
+    EXPECT_EQ("hello\n", r.out);
+    EXPECT_NE(std::string::npos,
+              r.err.find(") kept its read end as descriptor 3 past an exec: "
+                         "its reads from there were not followed\n"))
+        << r.err;
+    EXPECT_EQ(nullptr, find(evs, "readfrom"));
 
     r = traced({"/bin/sh", "-c", "yes | head -1"}, {"--explain"});
     EXPECT_EQ("y\n", r.out);

@@ -10,7 +10,7 @@ import {$, svgElement} from "../../common/page/dom.js";
 const CW = 14, RH = 20, LABEL = 64, HEAD = 18;
 const MARKS = {fork: "F", exec: "E", execfail: "X", write: "W", signal: "S",
                thread: "T", joined: "J", pipe: "|", fd: "=", writeinto: "w",
-               readfrom: "r", blocked: ".", exit: "#", reaped: "R", adopted: "A", running: ">"};
+               readfrom: "r", unfollowed: "=", blocked: ".", exit: "#", reaped: "R", adopted: "A", running: ">"};
 
 // The widest a gap is drawn to scale, in columns.
 const CUT = 24;
