@@ -180,9 +180,13 @@ enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
             return false;
         break;
     case SYS_close:
-        // A program closes its streams as it ends: not worth a line.
+        // A program closes its streams as it ends: not worth a line. A
+        // pipe's end above 2 is, where it is followed: its last write
+        // end's close is what its reader's end of file waits for.
         mayChange(tr.fds, a[0]);
-        return false;
+        if (a[0] <= 2 || tr.procs[t.tgid].pipeEnds.count((int)a[0]) == 0)
+            return false;
+        break;
     case SYS_close_range:
         mayChange(tr.fds, a[0]);
         return false;
@@ -293,6 +297,19 @@ sayDescriptor(Tracer &tr, pid_t tid, long fd)
     if (event(tr, tr.tasks[tid].tgid, "fd")) {
         field(tr.w, fd);
         field(tr.w, to.name);
+        endEvent(tr.w);
+    }
+}
+
+void
+sayClosed(Tracer &tr, pid_t pid, int fd, const std::string &pipe, bool atExec)
+{
+    if (event(tr, pid, "fd")) {
+        field(tr.w, fd);
+        field(tr.w, "closed");
+        field(tr.w, pipe);
+        if (atExec)
+            field(tr.w, "exec");
         endEvent(tr.w);
     }
 }
@@ -414,6 +431,12 @@ leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
             field(tr.w, followed ? "followed" : "unfollowed");
             endEvent(tr.w);
         }
+        // Its ends above 2 are followed where its reads are, to their
+        // close.
+        for (int end : ends)
+            if (end > 2 &&
+                (tr.mode == EVERY_CALL || end <= tr.procs[t.tgid].readsUpTo))
+                tr.procs[t.tgid].pipeEnds[end] = to.name;
         break;
     }
     case SYS_dup2:
@@ -421,6 +444,15 @@ leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
         if (ret >= 0)
             sayDescriptor(tr, tid, (long)t.args[1]);
         break;
+    case SYS_close: {
+        auto &ends = tr.procs[t.tgid].pipeEnds;
+        auto end = ends.find((int)t.args[0]);
+        if (ret == 0 && end != ends.end()) {
+            sayClosed(tr, t.tgid, end->first, end->second, false);
+            ends.erase(end);
+        }
+        break;
+    }
     case SYS_execve:
     case SYS_execveat:
         if (ret < 0) {
@@ -629,14 +661,14 @@ filterCode(pid_t tracer)
     return resolved(steps);
 }
 
-// A filter that stops read and readv on descriptors 3 to upTo, made from
-// the code from lo up to hi: added to a process at its pipe, so that its
-// reads of the pipe are followed where the main filter lets reads above 2
-// go by. A process forked from it after carries the filter, as it carries
-// the pipe, and runs the same code; once it runs a new program, its
-// loader's and the program's reads come from code elsewhere, and don't
-// stop. Where the code's place can't be told (lo is hi), the reads stop
-// whatever makes them.
+// A filter that stops read, readv and close on descriptors 3 to upTo,
+// made from the code from lo up to hi: added to a process at its pipe, so
+// that its reads of the pipe, and the closes of its ends, are followed
+// where the main filter lets those above 2 go by. A process forked from it
+// after carries the filter, as it carries the pipe, and runs the same code;
+// once it runs a new program, its loader's and the program's reads come from
+// code elsewhere, and don't stop. Where the code's place can't be told (lo is
+// hi), the reads stop whatever makes them.
 static std::vector<sock_filter>
 readsCode(unsigned upTo, unsigned long long lo, unsigned long long hi)
 {
@@ -646,7 +678,8 @@ readsCode(unsigned upTo, unsigned long long lo, unsigned long long hi)
         jumpIf(AUDIT_ARCH_X86_64, NEXT, ALLOW),
         load(offsetof(seccomp_data, nr)),
         jumpIf(SYS_read, OUT_FD),
-        jumpIf(SYS_readv, OUT_FD, ALLOW),
+        jumpIf(SYS_readv, OUT_FD),
+        jumpIf(SYS_close, OUT_FD, ALLOW),
         load(offsetof(seccomp_data, args[0]), OUT_FD),
         {BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, upTo, 0, 0), ALLOW, NEXT, NEXT},
         {BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, 2, 0, 0), NEXT, ALLOW, NEXT},

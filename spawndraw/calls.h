@@ -35,5 +35,10 @@ Making readMaking(pid_t tid);
 // makes the pipe again), false where nothing was done.
 bool followReads(Tracer &tr, pid_t tid, const struct user_regs_struct &r);
 
+// That process pid closed descriptor fd, above 2, its end of pipe: by a
+// close, or at its exec, as close-on-exec.
+void sayClosed(Tracer &tr, pid_t pid, int fd, const std::string &pipe,
+               bool atExec);
+
 // A traced call's exit.
 void leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r);

@@ -191,6 +191,16 @@ blockedWords(const Run &run, int e)
     return pn + " waits in " + f[0];
 }
 
+// Which end of the pipe descriptor fd is, as the pipe was made.
+static std::string
+pipeEnd(const Run &run, const std::string &pipe, const std::string &fd)
+{
+    for (const Event &ev : run.events)
+        if (ev.kind == "pipe" && ev.f[0] == pipe)
+            return pipe + (ev.f[1] == fd ? "'s read end" : "'s write end");
+    return "its end of " + pipe;
+}
+
 std::string
 explainEvent(const Run &run, int e, const std::vector<std::string> &names)
 {
@@ -274,6 +284,12 @@ explainEvent(const Run &run, int e, const std::vector<std::string> &names)
                "since reads above descriptor 2 are followed only in the " +
                "program that made the pipe";
     if (ev.kind == "fd") {
+        if (f[1] == "closed" && f.size() > 2)
+            return pn + " closes " + stream(f[0]) + ", " +
+                   pipeEnd(run, f[2], f[0]) +
+                   (f.size() > 3 && f[3] == "exec"
+                        ? ", at its exec: it was opened close-on-exec"
+                        : "");
         if (f[1] == "closed")
             return pn + " closes " + stream(f[0]);
         return pn + "'s " + stream(f[0]) + " is now " + f[1] +

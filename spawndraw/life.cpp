@@ -89,6 +89,7 @@ made(Tracer &tr, pid_t parent, pid_t child, int kind, bool thread, pid_t ppid)
     p.readsUpTo = maker.readsUpTo; // the filters are inherited
     p.readsAfterExec = maker.readsAfterExec;
     p.readFilters = maker.readFilters;
+    p.pipeEnds = maker.pipeEnds;
     if (traced(tr, ppid))
         tr.procs[ppid].children.push_back(child);
     if (event(tr, parent, "fork")) {
@@ -231,22 +232,26 @@ askMakers(Tracer &tr, bool now)
         }
 }
 
-// After an exec, the filters that followed reads above 2 let the new
-// program's reads go by: a pipe's read end it still holds there is said
-// to be followed no more.
+// After an exec: the pipes' ends that it closed (opened close-on-exec)
+// are said closed. The filters that followed reads above 2 let the new
+// program's reads go by, and its closes: a read end it still holds there
+// is said to be followed no more, and no end is followed after.
 static void
 unfollowed(Tracer &tr, pid_t pid)
 {
     Process &p = tr.procs[pid];
-    for (int fd = p.readsAfterExec + 1; fd <= p.readsUpTo && fd < 64; fd++) {
-        Target to = targetOf(tr.fds, pid, fd);
-        if (to.kind == Target::PIPE && readsOnly(pid, fd) &&
-            event(tr, pid, "unfollowed")) {
-            field(tr.w, fd);
+    for (const auto &end : p.pipeEnds) {
+        Target to = targetOf(tr.fds, pid, end.first);
+        if (to.kind != Target::PIPE || to.name != end.second) {
+            sayClosed(tr, pid, end.first, end.second, true);
+        } else if (end.first > p.readsAfterExec && readsOnly(pid, end.first) &&
+                   event(tr, pid, "unfollowed")) {
+            field(tr.w, end.first);
             field(tr.w, to.name);
             endEvent(tr.w);
         }
     }
+    p.pipeEnds.clear();
     p.readsUpTo = p.readsAfterExec;
 }
 

@@ -8,6 +8,7 @@
 #include "tracee.h"
 #include "writer.h"
 
+#include <map>
 #include <string>
 #include <sys/types.h>
 #include <unordered_map>
@@ -74,6 +75,10 @@ struct Process {
     int readsUpTo = 2;
     int readsAfterExec = 2;
     int readFilters = 0;
+    // The pipes' ends it holds above 2, as far as they are followed:
+    // descriptor, pipe. Made by its pipes, inherited at fork, and gone at
+    // a close that the filters stop, or at an exec that closes them.
+    std::map<int, std::string> pipeEnds;
     std::vector<pid_t> children;
     // Its threads' id words, which the kernel clears at a thread's end and
     // a join waits on: by address, the thread.

@@ -26,6 +26,8 @@
 //        spawn_cases relay [exec]   a child writes a line into a pipe,
 //                                   its parent reads it and prints it;
 //                                   with exec, after it runs itself anew
+//        spawn_cases cloexec        makes a pipe closed on exec; its child
+//                                   runs true
 //        spawn_cases traceme        asks to be traced
 //        spawn_cases two-threads    its first thread writes A, a second B;
 //                                   the first joins the second, writes C
@@ -37,6 +39,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/ioctl.h>
@@ -341,6 +344,15 @@ main(int argc, char *argv[])
         ssize_t n;
         while ((n = read(p[0], got, sizeof got)) > 0)
             (void)!write(1, got, (size_t)n);
+        wait(nullptr);
+    } else if (strcmp(argv[1], "cloexec") == 0) {
+        int p[2];
+        if (pipe2(p, O_CLOEXEC) != 0)
+            return 1;
+        if (fork() == 0) {
+            execl("/bin/true", "true", (char *)nullptr);
+            _exit(127);
+        }
         wait(nullptr);
     } else if (strcmp(argv[1], "relay-read") == 0) {
         char got[64];

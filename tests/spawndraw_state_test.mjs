@@ -25,3 +25,20 @@ test("the line written at event k is shown at k", () => {
   assert.equal(linesUpTo(lines, 3), 1);
   assert.equal(linesUpTo(lines, 1), 0);
 });
+
+test("a pipe's ends above 2 are in the table of its maker and its child, to their close", () => {
+  const piped = buildRun(readRecord(["spawndraw-events\t4", "1\t0\t10\tbegin\tfiltered\tx",
+    "2\t1\t10\tpipe\tpipe 1\t3\t4\tfollowed", "3\t2\t10\tfork\t11", "4\t3\t10\tfd\t4\tclosed\tpipe 1",
+    "5\t4\t11\texec\t/bin/cat\t0\t1\tcat", "6\t5\t11\tfd\t3\tclosed\tpipe 1\texec",
+    "7\t6\t12\tpipe\tpipe 2\t5\t6\tunfollowed"].join("\n")));
+  const [parent, child] = [10, 11].map((pid) => piped.procs.findIndex((p) => p.pid === pid));
+  const at = (k, i) => stateAt(piped, k)[i];
+  assert.deepEqual([at(2, child).fds[3], at(2, child).reads[3], at(2, child).fds[4]],
+                   ["pipe 1", true, "pipe 1"]);
+  assert.equal(at(3, parent).fds[4], "");
+  assert.equal(at(3, child).fds[4], "pipe 1");
+  assert.equal(at(4, child).fds[3], "pipe 1");
+  assert.equal(at(5, child).fds[3], "");
+  // Ends whose closes are not followed are not shown.
+  assert.equal(at(6, piped.procs.findIndex((p) => p.pid === 12)).fds[5], undefined);
+});

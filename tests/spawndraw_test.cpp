@@ -707,9 +707,18 @@ TEST_F(Traced, FollowsPipesAndRedirections)
     r = traced({SPAWN_CASES, "relay"});
     EXPECT_EQ("hello\n", r.out);
     EXPECT_NE(std::string::npos,
-              r.err.find(") read 6 bytes, 1 line\n   its last write end"))
+              r.err.find(" (spawn_cases) read 6 bytes, 1 line\n"))
         << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("stdio's buffer")) << r.err;
+    // The parent's close of its write end, followed as the reads are.
+    const Ev *closed = find(evs, "fd", -1, "4");
+    ASSERT_NE(nullptr, closed);
+    EXPECT_EQ((std::vector<std::string>{"4", "closed", "pipe 1"}), closed->f);
+    r = traced({SPAWN_CASES, "cloexec"});
+    closed = find(evs, "fd", -1, "4");
+    ASSERT_NE(nullptr, closed);
+    EXPECT_EQ((std::vector<std::string>{"4", "closed", "pipe 1", "exec"}),
+              closed->f);
     r = traced({SPAWN_CASES, "relay", "exec"});
     EXPECT_EQ("hello\n", r.out);
     EXPECT_NE(std::string::npos,

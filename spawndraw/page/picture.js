@@ -70,11 +70,14 @@ export function drawTree(run, states, marked, k = -1) {
   const w = outline ? 8 : W + GAP_X, h = outline ? 16 : H + GAP_Y;
   // Large text draws the tree half as large again, for the back of a room.
   const scale = !outline && document.body.classList.contains("large") ? 1.5 : 1;
-  svg.setAttribute("width", (Math.max(1, width) * w + 20) * scale);
+  // Room at the right for a pipe bowing out of a parent and its child.
+  run.pipeRoom ??= run.events.some((ev) => ev.kind === "pipe") ? 70 : 0;
+  const wide = Math.max(1, width) * w + 20 + (outline ? 0 : run.pipeRoom);
+  svg.setAttribute("width", wide * scale);
   // Room beneath the last row for its descriptors and pipes.
   const tall = depth * h + (outline ? 10 : 44);
   svg.setAttribute("height", tall * scale);
-  svg.setAttribute("viewBox", `0 0 ${Math.max(1, width) * w + 20} ${tall}`);
+  svg.setAttribute("viewBox", `0 0 ${wide} ${tall}`);
   const edges = svg.querySelector(".edges") ?? svgElement("g", {class: "edges"}, svg);
   const seen = new Set();
   const at = (n) => {
@@ -144,7 +147,7 @@ export function drawTree(run, states, marked, k = -1) {
     svgElement("rect", {width: W, height: H, rx: 6}, g);
     label(g, `${marked.includes(n) ? "\u25C6 " : ""}${p.pid}`, s.program, state);
     // Its descriptor table, where the run changed it, beneath it.
-    const table = fdsText(s.fds ?? []);
+    const table = fdsText(s);
     if (table && !s.gone)
       svgElement("text", {x: 2, y: H + 12, class: "fds"}, g).textContent = table;
     // A new program comes in with a glide.
@@ -163,10 +166,14 @@ export function drawTree(run, states, marked, k = -1) {
   return focus;
 }
 
-// "0←pipe 1 1→out.txt"
-function fdsText(fds) {
-  return fds.map((where, fd) => (where ? `${fd}${fd === 0 ? "\u2190" : "\u2192"}${where}` : ""))
-    .filter(Boolean).join(" ");
+// "0←pipe 1 1→out.txt 3←pipe 2": each end read from points in.
+function fdsText(s) {
+  return (s.fds ?? []).map((where, fd) => (where ?
+    `${fd}${readsFrom(s, fd) ? "\u2190" : "\u2192"}${where}` : "")).filter(Boolean).join(" ");
+}
+
+function readsFrom(s, fd) {
+  return fd === 0 || !!s.reads?.[fd];
 }
 
 // Each pipe in use at the event: a link from each process that holds it
@@ -183,7 +190,7 @@ function drawPipes(run, states, svg, at, k) {
         return;
       if (!ends.has(where))
         ends.set(where, {writers: [], readers: []});
-      ends.get(where)[fd === 0 ? "readers" : "writers"].push({i, fd});
+      ends.get(where)[readsFrom(s, fd) ? "readers" : "writers"].push({i, fd});
     });
   });
   const ev = run.events[k];
@@ -198,17 +205,27 @@ function drawPipes(run, states, svg, at, k) {
     for (const w of writers)
       for (const r of readers) {
         const a = at(w.i), b = at(r.i);
-        if (!a || !b)
+        if (!a || !b || w.i === r.i)
           continue;
-        // Beneath the two, under their descriptors, curving down.
-        const x1 = a.x + W / 2, y1 = a.y + H + 16, x2 = b.x + W / 2, y2 = b.y + H + 16;
         const link = svgElement("g", {class: `pipe${name === moving ? " flowing" : ""}`,
                                       tabindex: 0, role: "button", "aria-label": words}, g);
         link.dataset.words = words;
-        svgElement("path", {d: `M${x1},${y1} C${x1},${y1 + 22} ${x2},${y2 + 22} ${x2},${y2}`},
-                   link);
-        svgElement("text", {x: (x1 + x2) / 2, y: Math.max(y1, y2) + 28, "text-anchor": "middle"},
-                   link).textContent = `${name} \u2192`;
+        if (Math.abs(a.x - b.x) < W) {
+          // One above the other, a parent and its child: out of the right
+          // side of each, bowing right, clear of the line between them.
+          const x = Math.max(a.x, b.x) + W, y1 = a.y + H / 2, y2 = b.y + H / 2;
+          svgElement("path", {d: `M${x},${y1} C${x + 44},${y1} ${x + 44},${y2} ${x},${y2}`},
+                     link);
+          svgElement("text", {x: x + 36, y: (y1 + y2) / 2 + 4}, link).textContent =
+            `${name} ${y2 > y1 ? "\u2193" : "\u2191"}`;
+        } else {
+          // Beneath the two, under their descriptors, curving down.
+          const x1 = a.x + W / 2, y1 = a.y + H + 16, x2 = b.x + W / 2, y2 = b.y + H + 16;
+          svgElement("path", {d: `M${x1},${y1} C${x1},${y1 + 22} ${x2},${y2 + 22} ${x2},${y2}`},
+                     link);
+          svgElement("text", {x: (x1 + x2) / 2, y: Math.max(y1, y2) + 28,
+                              "text-anchor": "middle"}, link).textContent = `${name} \u2192`;
+        }
         svgElement("title", {}, link).textContent = words;
       }
   }
@@ -256,7 +273,7 @@ export function describeTree(run, states) {
       p.parent >= 0 ? `child of ${run.procs[p.parent].pid}` : "spawndraw itself";
     const state = s.gone ? ", collected" : s.ended ? (p.zombie ? ", a zombie" : ", ended") :
       s.waiting ? ", waiting" : "";
-    const table = fdsText(s.fds ?? []);
+    const table = fdsText(s);
     parts.push(`${p.pid} ${s.program}, ${parent}${state}${table && !s.gone ? `, ${table}` : ""}`);
   });
   return `${parts.length} processes: ${parts.join("; ")}.`;

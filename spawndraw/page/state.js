@@ -1,7 +1,9 @@
 // Where each process stands after event k: made yet or not, its program,
 // waiting, ended (a zombie until collected), collected, its parent, an
 // adopter's pid once it is an orphan, and what the run made its
-// descriptors 0 to 2 refer to ("pipe 1", a file; "" for the run's own).
+// descriptors 0 to 2 refer to ("pipe 1", a file; "" for the run's own),
+// with the pipes' ends it holds above 2 where they were followed (reads:
+// which of those are read ends).
 
 import {baseName} from "./run.js";
 
@@ -11,16 +13,25 @@ export function stateAt(run, k) {
   const states = procs.map((p) => ({
     made: p.born <= k, program: p.programs[0], waiting: false,
     ended: at(p.ended), gone: at(p.reaped), running: p.running && k >= events.length - 1,
-    adoptedBy: at(p.adopted) ? p.adopter : 0, fds: ["", "", ""],
+    adoptedBy: at(p.adopted) ? p.adopter : 0, fds: ["", "", ""], reads: [],
   }));
   const madeAt = new Map(procs.map((p, i) => [p.born, i]));
   const own = (where) => (where === "the run's input" || where === "the run's output" ? "" : where);
   for (let e = 0; e <= k && e < events.length; e++) {
     const ev = events[e], s = states[procOf[e]];
     if (ev.kind === "fork" && madeAt.has(e))
-      states[madeAt.get(e)].fds = [...s.fds];
-    if (ev.kind === "fd" && Number(ev.f[0]) <= 2)
-      s.fds[Number(ev.f[0])] = own(ev.f[1]);
+      Object.assign(states[madeAt.get(e)], {fds: [...s.fds], reads: [...s.reads]});
+    const fd = Number(ev.f[0]);
+    if (ev.kind === "fd" && fd <= 2)
+      s.fds[fd] = own(ev.f[1]);
+    else if (ev.kind === "fd" && ev.f[1] === "closed")
+      s.fds[fd] = "";
+    if (ev.kind === "pipe" && ev.f[3] === "followed")
+      for (const [end, reads] of [[Number(ev.f[1]), true], [Number(ev.f[2]), false]])
+        if (end > 2) {
+          s.fds[end] = ev.f[0];
+          s.reads[end] = reads;
+        }
     if (ev.kind === "exec")
       s.program = baseName(ev.f[0]);
     else if (ev.kind === "wait")
