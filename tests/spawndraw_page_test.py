@@ -199,6 +199,22 @@ class Page(OneBrowser):
         self.assertEqual(f"pipe 1: written by {ls} (ls) as descriptor 1; read by {wc} (wc) "
                          "as descriptor 0",
                          self.d.find_element(By.ID, "standing").text)
+        # A program's own pipe: its ends above 2 in each table, to their
+        # close, and one link, from the child that writes to the parent.
+        evs = events("child-pipe.events")
+        k = next(i for i, (pid, kind, f) in enumerate(evs) if kind == "readfrom" and f[2] != "0")
+        parent, child = evs[k][0], next(pid for pid, kind, f in evs if kind == "writeinto")
+        self.open(made("child-pipe.events") + f"#event={k + 1}")
+        fds = self.js("return [...document.querySelectorAll('g.node')].map("
+                      "g => g.querySelector('.pid').textContent + ' ' + "
+                      "(g.querySelector('.fds')?.textContent ?? ''))")
+        self.assertIn(f"\u25C6 {parent} 3\u2190pipe 1", fds)
+        self.assertIn(f"{child} 3\u2190pipe 1 4\u2192pipe 1", fds)
+        self.assertEqual([f"pipe 1: written by {child} (spawn_cases) as descriptor 4; read by "
+                          f"{parent} (spawn_cases) as descriptor 3, {child} (spawn_cases) as "
+                          "descriptor 3"],
+                         self.js("return [...document.querySelectorAll('g.pipe')]"
+                                 ".map(g => g.dataset.words)"))
 
     def test_a_line_a_fork_copied_is_explained(self):
         self.open(made("buffered.events"))

@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, Recorded,
                          testing::Values("launchers", "failed-exec", "killed",
                                          "orphan", "zombie", "threads",
                                          "path-search", "pipeline", "buffered",
-                                         "relay"),
+                                         "relay", "child-pipe"),
                          [](const auto &p) {
                              std::string n = p.param;
                              std::replace(n.begin(), n.end(), '-', '_');
