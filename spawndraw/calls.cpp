@@ -707,15 +707,16 @@ readsCode(unsigned upTo, unsigned long long lo, unsigned long long hi)
 enum { READ_FILTERS = 16, READS_ALL = 0x7fffffff };
 
 bool
-followReads(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
+followReads(Tracer &tr, pid_t tid, long call)
 {
     Task &t = tr.tasks[tid];
     Process &p = tr.procs[t.tgid];
     if (tr.mode != FILTERED || p.readFilters >= READ_FILTERS ||
-        (r.orig_rax != SYS_pipe && r.orig_rax != SYS_pipe2))
+        (call != SYS_pipe && call != SYS_pipe2))
         return false;
     int end = nextPipeEnd(tid);
-    if (end <= p.readsUpTo)
+    struct user_regs_struct r;
+    if (end <= p.readsUpTo || ptrace(PTRACE_GETREGS, tid, 0, &r) != 0)
         return false;
     unsigned upTo =
         p.readFilters + 1 == READ_FILTERS ? (unsigned)READS_ALL : (unsigned)end;
@@ -747,12 +748,12 @@ followReads(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
             break;
     }
     bool done = false;
-    struct user_regs_struct call = r;
-    call.orig_rax = SYS_seccomp;
-    call.rdi = SECCOMP_SET_MODE_FILTER;
-    call.rsi = SECCOMP_FILTER_FLAG_TSYNC; // its threads hold the pipe too
-    call.rdx = at;
-    if (put == words && ptrace(PTRACE_SETREGS, tid, 0, &call) == 0 &&
+    struct user_regs_struct made = r;
+    made.orig_rax = SYS_seccomp;
+    made.rdi = SECCOMP_SET_MODE_FILTER;
+    made.rsi = SECCOMP_FILTER_FLAG_TSYNC; // its threads hold the pipe too
+    made.rdx = at;
+    if (put == words && ptrace(PTRACE_SETREGS, tid, 0, &made) == 0 &&
         ptrace(PTRACE_SYSCALL, tid, 0, 0) == 0) {
         // Nothing comes between a call's entry and its exit but its end:
         // a SIGKILL's.

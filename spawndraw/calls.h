@@ -33,7 +33,7 @@ Making readMaking(pid_t tid);
 // to there is added to it, and the pipe is made again. True where the
 // tracer made a call of tid's of its own (it stopped since: restarted, it
 // makes the pipe again), false where nothing was done.
-bool followReads(Tracer &tr, pid_t tid, const struct user_regs_struct &r);
+bool followReads(Tracer &tr, pid_t tid, long call);
 
 // That process pid closed descriptor fd, above 2, its end of pipe: by a
 // close, or at its exec, as close-on-exec.

@@ -43,6 +43,30 @@
 // How long the tracer looks for the next stop before it sleeps.
 enum { SPIN_US = 200 };
 
+// The call a thread stopped at by the filter, with its arguments, and the
+// filter's word for it: asked in one go where the kernel can, since each
+// question costs as much as a small call, and a busy run stops at
+// thousands.
+static bool
+readSeccompStop(pid_t tid, struct user_regs_struct *r, unsigned long *data)
+{
+    struct __ptrace_syscall_info info;
+    if (ptrace(PTRACE_GET_SYSCALL_INFO, tid, sizeof info, &info) > 0 &&
+        info.op == PTRACE_SYSCALL_INFO_SECCOMP) {
+        memset(r, 0, sizeof *r);
+        r->orig_rax = info.seccomp.nr;
+        const __uint64_t *a = info.seccomp.args;
+        r->rdi = a[0], r->rsi = a[1], r->rdx = a[2];
+        r->r10 = a[3], r->r8 = a[4], r->r9 = a[5];
+        r->rip = info.instruction_pointer;
+        r->rsp = info.stack_pointer;
+        *data = info.seccomp.ret_data;
+        return true;
+    }
+    return ptrace(PTRACE_GETEVENTMSG, tid, 0, data) == 0 &&
+           ptrace(PTRACE_GETREGS, tid, 0, r) == 0;
+}
+
 static void
 onStop(Tracer &tr, pid_t tid, int status)
 {
@@ -77,17 +101,17 @@ onStop(Tracer &tr, pid_t tid, int status)
     }
     switch (ev) {
     case PTRACE_EVENT_SECCOMP: {
+        // A thread killed since it stopped has no call to read.
+        struct user_regs_struct r;
         unsigned long data = 0;
-        ptrace(PTRACE_GETEVENTMSG, tid, 0, &data);
+        if (!readSeccompStop(tid, &r, &data))
+            return;
         if (data == THIRTY_TWO) {
             sayThirtyTwo(tr, t.tgid);
             restart(tr, tid, 0);
             return;
         }
-        struct user_regs_struct r;
-        if (ptrace(PTRACE_GETREGS, tid, 0, &r) != 0)
-            return;
-        if (followReads(tr, tid, r)) {
+        if (followReads(tr, tid, (long)r.orig_rax)) {
             if (tr.tasks.count(tid) != 0)
                 restart(tr, tid, 0);
             return;
