@@ -75,6 +75,11 @@ test("who wrote into a pipe and who read it, asked", () => {
   assert.deepEqual(["wc"], read.right.map(program));
   assert.equal(graded(read, read.right), true);
   assert.equal(graded(read, wrote.right), false);
+  assert.match(wrote.why(), /: its write end was their descriptor 1, where the shell/);
+  // A program's own pipe, read where it was made.
+  const own = kind(asked("child-pipe.events").questions, "pipes").parts
+    .find((p) => / read from pipe 1, /.test(p.label));
+  assert.match(own.why(), /: its read end was their descriptor 3$/);
 });
 
 test("an orphan and a zombie are asked of as such", () => {

@@ -150,8 +150,10 @@ function pipesQuestion(run, next) {
         Number(ev.f[2]) <= 0)
       return;
     if (!pipes.has(ev.f[1]))
-      pipes.set(ev.f[1], {wrote: new Set(), read: new Set(), maker: -1});
-    pipes.get(ev.f[1])[ev.kind === "writeinto" ? "wrote" : "read"].add(run.procOf[e]);
+      pipes.set(ev.f[1], {wrote: new Set(), read: new Set(), maker: -1, fds: new Map()});
+    const use = pipes.get(ev.f[1]), kind = ev.kind === "writeinto" ? "wrote" : "read";
+    use[kind].add(run.procOf[e]);
+    use.fds.set(kind, new Set([...(use.fds.get(kind) ?? []), ev.f[0]]));
   });
   run.events.forEach((ev, e) => {
     if (ev.kind === "pipe" && pipes.has(ev.f[0]))
@@ -159,19 +161,22 @@ function pipesQuestion(run, next) {
   });
   const everyone = run.procs.map((p, i) => i).filter((i) => i !== run.root);
   const parts = [];
-  for (const [pipe, {wrote, read, maker}] of [...pipes].slice(0, 2)) {
+  for (const [pipe, {wrote, read, maker, fds}] of [...pipes].slice(0, 2)) {
     const named = maker >= 0 ? `${pipe}, made by ${run.procs[maker].pid},` : pipe;
-    for (const [set, verb] of [[wrote, "wrote into"], [read, "read from"]]) {
+    for (const [set, verb, kind] of [[wrote, "wrote into", "wrote"], [read, "read from", "read"]]) {
       if (!set.size)
         continue;
       const right = [...set].sort((a, b) => a - b);
+      // By the descriptor they used: 0 or 1 where dup2 put the end there.
+      const used = [...fds.get(kind)].sort((a, b) => a - b);
+      const end = kind === "wrote" ? "write" : "read";
+      const moved = used.every((fd) => Number(fd) <= 2) ?
+        ", where the shell or the program put it with dup2" : "";
       parts.push({type: "multi", label: `These ${verb} ${named}:`,
                   choices: shuffled(everyone.map((k) => ({value: k, label: name(run, k)})), next),
                   right,
                   why: () => `${right.map((k) => name(run, k)).join(" and ")} ${verb} ${pipe}` +
-                    (verb === "wrote into" ? ": its write end was their descriptor, most " +
-                      "often 1, which the shell or the program made it with dup2" :
-                      ": its read end was their descriptor, most often 0")});
+                    `: its ${end} end was their descriptor ${used.join(" or ")}${moved}`});
     }
   }
   return parts.length ? {kind: "pipes", prompt: "Who used each pipe? Tick every one.", parts} :
