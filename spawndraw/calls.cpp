@@ -106,6 +106,34 @@ readMaking(pid_t tid)
     return m;
 }
 
+// The run's own input and output, as a stream's last word has them.
+static std::string
+streamWord(const Target &to)
+{
+    bool own = to.kind == Target::OTHER &&
+               (to.name == "the run's output" || to.name == "the run's input");
+    return own ? "" : to.name;
+}
+
+// A standard stream that refers elsewhere than it was last said to, by
+// what the filter lets by (a close, then an open that took its number, or
+// an fcntl): said as it is used, before what moves through it.
+static void
+noticeStream(Tracer &tr, pid_t tid, long fd, const Target &to)
+{
+    pid_t pid = tr.tasks[tid].tgid;
+    std::string now = streamWord(to);
+    if (fd < 0 || fd > 2 || to.kind == Target::CLOSED ||
+        tr.procs[pid].streams[fd] == now)
+        return;
+    tr.procs[pid].streams[fd] = now;
+    if (event(tr, pid, "fd")) {
+        field(tr.w, fd);
+        field(tr.w, to.name);
+        endEvent(tr.w);
+    }
+}
+
 // A traced call's entry: what it is about is read now, while the arguments
 // are as the process passed them; what it did is read at its exit.
 bool
@@ -149,9 +177,13 @@ enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
         t.target.clear();
         t.copyFrom = -1;
         bool writes = call != SYS_read && call != SYS_readv;
-        if (writes && toOurOutput(tr.fds, t.tgid, tid, (long)a[0]))
+        if (writes && toOurOutput(tr.fds, t.tgid, tid, (long)a[0])) {
+            noticeStream(tr, tid, (long)a[0],
+                         {Target::OTHER, "the run's output", 0});
             break;
+        }
         Target to = targetOf(tr.fds, tid, (long)a[0]);
+        noticeStream(tr, tid, (long)a[0], to);
         if (to.kind != Target::PIPE && (to.kind != Target::FILE || a[0] > 2))
             return false;
         t.target = to.name;
@@ -294,7 +326,10 @@ static void
 sayDescriptor(Tracer &tr, pid_t tid, long fd)
 {
     Target to = targetOf(tr.fds, tid, fd);
-    if (event(tr, tr.tasks[tid].tgid, "fd")) {
+    pid_t pid = tr.tasks[tid].tgid;
+    if (fd <= 2)
+        tr.procs[pid].streams[fd] = streamWord(to);
+    if (event(tr, pid, "fd")) {
         field(tr.w, fd);
         field(tr.w, to.name);
         endEvent(tr.w);

@@ -78,10 +78,12 @@ targetOf(Descriptors &d, pid_t tid, long fd)
     auto same = [&](bool open, const struct stat &s) {
         return found && open && st.st_dev == s.st_dev && st.st_ino == s.st_ino;
     };
-    // Where the run's input and output are one file (/dev/null, say), the
-    // descriptor says which.
+    // Where the run's input and output are one file, the descriptor says
+    // which. /dev/null is named as itself above 0: a shell's "> /dev/null"
+    // is no use of the run's input, even where that is /dev/null too.
     bool output = same(d.outOpen, d.outFile) || same(d.errOpen, d.errFile);
-    if (same(d.inOpen, d.inFile) && (fd == 0 || !output))
+    if (same(d.inOpen, d.inFile) &&
+        (fd == 0 || (!output && strcmp(link, "/dev/null") != 0)))
         return {Target::OTHER, "the run's input", 0};
     if (output)
         return {Target::OTHER, "the run's output", 0};

@@ -90,6 +90,8 @@ made(Tracer &tr, pid_t parent, pid_t child, int kind, bool thread, pid_t ppid)
     p.readsAfterExec = maker.readsAfterExec;
     p.readFilters = maker.readFilters;
     p.pipeEnds = maker.pipeEnds;
+    for (int fd = 0; fd <= 2; fd++)
+        p.streams[fd] = maker.streams[fd];
     if (traced(tr, ppid))
         tr.procs[ppid].children.push_back(child);
     if (event(tr, parent, "fork")) {

@@ -79,6 +79,9 @@ struct Process {
     // descriptor, pipe. Made by its pipes, inherited at fork, and gone at
     // a close that the filters stop, or at an exec that closes them.
     std::map<int, std::string> pipeEnds;
+    // What its descriptors 0 to 2 were last said to refer to: "" for what
+    // the run gave them, the run's own input and output.
+    std::string streams[3];
     std::vector<pid_t> children;
     // Its threads' id words, which the kernel clears at a thread's end and
     // a join waits on: by address, the thread.

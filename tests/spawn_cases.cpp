@@ -28,6 +28,8 @@
 //                                   with exec, after it runs itself anew
 //        spawn_cases cloexec        makes a pipe closed on exec; its child
 //                                   runs true
+//        spawn_cases reopen FILE    closes its standard output, opens FILE
+//                                   in its place, and writes a line there
 //        spawn_cases traceme        asks to be traced
 //        spawn_cases two-threads    its first thread writes A, a second B;
 //                                   the first joins the second, writes C
@@ -354,6 +356,13 @@ main(int argc, char *argv[])
             _exit(127);
         }
         wait(nullptr);
+    } else if (strcmp(argv[1], "reopen") == 0 && argc > 2) {
+        // The redirection of old, with no dup2: open takes the lowest
+        // number free.
+        close(1);
+        if (open(argv[2], O_WRONLY | O_CREAT | O_TRUNC, 0644) != 1)
+            return 1;
+        (void)!write(1, "in the file\n", 12);
     } else if (strcmp(argv[1], "relay-read") == 0) {
         char got[64];
         ssize_t n;

@@ -714,6 +714,24 @@ TEST_F(Traced, FollowsPipesAndRedirections)
     const Ev *closed = find(evs, "fd", -1, "4");
     ASSERT_NE(nullptr, closed);
     EXPECT_EQ((std::vector<std::string>{"4", "closed", "pipe 1"}), closed->f);
+    // A stream changed by what isn't followed is said as it is used.
+    r = traced({SPAWN_CASES, "reopen", "reopened.txt"});
+    const Ev *reopened = find(evs, "fd", -1, "1");
+    ASSERT_NE(nullptr, reopened);
+    EXPECT_EQ(dir + "/reopened.txt", reopened->f[1]);
+    ASSERT_LT(reopened - evs.data() + 1, (long)evs.size());
+    EXPECT_EQ((std::vector<std::string>{"1", dir + "/reopened.txt", "12",
+                                        "in the file\n"}),
+              (reopened + 1)->f);
+    // Where the run's input is /dev/null too, a redirection to it is to
+    // /dev/null, not to the run's input.
+    r = run({"/bin/sh", "-c",
+             "\"$0\" --events run.txt sh -c 'echo x >/dev/null' </dev/null",
+             SPAWNDRAW},
+            "", dir);
+    evs = record(dir + "/run.txt");
+    ASSERT_NE(nullptr, find(evs, "fd", -1, "1"));
+    EXPECT_EQ("/dev/null", find(evs, "fd", -1, "1")->f[1]);
     r = traced({SPAWN_CASES, "cloexec"});
     closed = find(evs, "fd", -1, "4");
     ASSERT_NE(nullptr, closed);
