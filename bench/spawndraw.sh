@@ -11,11 +11,14 @@
 # The command's stdout and spawndraw's drawing go to /dev/null.
 # With a second build, its spawndraw is timed in the same alternation, so
 # that a change is measured against what it changed.
-# Usage: bench/spawndraw.sh [BUILD_DIR] [RUNS] [OTHER_BUILD]  (defaults: build 9)
+# With NAME, only the benchmarks whose name holds it are timed.
+# Usage: bench/spawndraw.sh [BUILD_DIR] [RUNS] [OTHER_BUILD] [NAME]
+#        (defaults: build 9)
 set -euo pipefail
 build=${1:-build}
 runs=${2:-9}
 other=${3:+$3/spawndraw/spawndraw}
+only=${4:-}
 draw=$build/spawndraw/spawndraw
 [ -x "$draw" ] || { echo "bench: $build: not built" >&2; exit 1; }
 work=$(mktemp -d)
@@ -27,6 +30,7 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 strace=$(command -v strace || true)
 
 bench() { # NAME SCRIPT
+    case "$1" in *"$only"*) ;; *) return 0 ;; esac
     : >"$work/plain"; : >"$work/traced"; : >"$work/strace"; : >"$work/other"
     for _ in $(seq "$runs"); do
         t0=$(now); sh -c "$2" >/dev/null; t1=$(now)
@@ -78,6 +82,7 @@ printf 'OBJS = main.o f1.o f2.o f3.o f4.o f5.o f6.o f7.o f8.o\nprog: $(OBJS)\n\t
     >"$work/mk/Makefile"
 bench "make -j2, 8 files" "make -s -B -j2 -C $work/mk"
 
-if command -v chromium >/dev/null && /usr/bin/python3 -c 'import selenium' 2>/dev/null; then
+if [ -z "$only" ] && command -v chromium >/dev/null &&
+    /usr/bin/python3 -c 'import selenium' 2>/dev/null; then
     /usr/bin/python3 "$(dirname "$0")/spawndraw_page.py" "$draw" 3
 fi

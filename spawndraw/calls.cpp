@@ -211,14 +211,21 @@ enterCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
         if (a[1] > 2)
             return false;
         break;
-    case SYS_close:
+    case SYS_close: {
         // A program closes its streams as it ends: not worth a line. A
         // pipe's end above 2 is, where it is followed: its last write
-        // end's close is what its reader's end of file waits for.
+        // end's close is what its reader's end of file waits for. It is
+        // said at once: a close of an open descriptor always frees it,
+        // whatever it returns, so its exit need not stop.
         mayChange(tr.fds, a[0]);
-        if (a[0] <= 2 || tr.procs[t.tgid].pipeEnds.count((int)a[0]) == 0)
-            return false;
-        break;
+        auto &ends = tr.procs[t.tgid].pipeEnds;
+        auto end = a[0] > 2 ? ends.find((int)a[0]) : ends.end();
+        if (end != ends.end()) {
+            sayClosed(tr, t.tgid, end->first, end->second, false);
+            ends.erase(end);
+        }
+        return false;
+    }
     case SYS_close_range:
         mayChange(tr.fds, a[0]);
         return false;
@@ -479,15 +486,6 @@ leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
         if (ret >= 0)
             sayDescriptor(tr, tid, (long)t.args[1]);
         break;
-    case SYS_close: {
-        auto &ends = tr.procs[t.tgid].pipeEnds;
-        auto end = ends.find((int)t.args[0]);
-        if (ret == 0 && end != ends.end()) {
-            sayClosed(tr, t.tgid, end->first, end->second, false);
-            ends.erase(end);
-        }
-        break;
-    }
     case SYS_execve:
     case SYS_execveat:
         if (ret < 0) {
