@@ -616,8 +616,16 @@ drawPipes(FILE *out, const Run &run, const Look &look)
                   "followed on the descriptor it was made with, until an "
                   "exec\n",
                   out);
+        // Said unfollowed, but read all the same (the new program's code
+        // where the old one's was, as without address randomization): its
+        // reads say more than the word.
         for (const auto &u : c.unfollowed)
-            fprintf(out,
+            if (std::none_of(c.uses.begin(), c.uses.end(),
+                             [&](const Channel::Use &use) {
+                                 return use.reads && use.proc == u.first;
+                             }))
+                fprintf(
+                    out,
                     "   %s kept its read end as descriptor %d past an exec: "
                     "its reads from there were not followed\n",
                     named(run, u.first).c_str(), u.second);
