@@ -239,7 +239,7 @@ askMakers(Tracer &tr, bool now)
 // program's reads go by, and its closes: a read end it still holds there
 // is said to be followed no more, and no end is followed after.
 static void
-unfollowed(Tracer &tr, pid_t pid)
+pipeEndsAtExec(Tracer &tr, pid_t pid)
 {
     Process &p = tr.procs[pid];
     for (const auto &end : p.pipeEnds) {
@@ -294,7 +294,7 @@ execed(Tracer &tr, pid_t tid)
     t.call = -1;
     if (tr.mode == FILTERED)
         t.inCall = false;
-    unfollowed(tr, tid);
+    pipeEndsAtExec(tr, tid);
 }
 
 void

@@ -205,21 +205,21 @@ nextPipeEnd(pid_t tid)
     DIR *dir = opendir(path);
     if (dir == nullptr)
         return -1;
-    std::vector<bool> open;
+    std::vector<bool> held;
     while (struct dirent *d = readdir(dir)) {
         char *end;
         long fd = strtol(d->d_name, &end, 10);
         // Only the lowest matter: those far up need no room.
         if (*end != '\0' || fd < 0 || fd >= 4096)
             continue;
-        if ((size_t)fd >= open.size())
-            open.resize((size_t)fd + 1);
-        open[(size_t)fd] = true;
+        if ((size_t)fd >= held.size())
+            held.resize((size_t)fd + 1);
+        held[(size_t)fd] = true;
     }
     closedir(dir);
     int found = 0;
     for (size_t fd = 0;; fd++)
-        if ((fd >= open.size() || !open[fd]) && ++found == 2)
+        if ((fd >= held.size() || !held[fd]) && ++found == 2)
             return (int)fd;
 }
 
