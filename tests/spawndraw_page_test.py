@@ -181,6 +181,12 @@ class Page(OneBrowser):
         self.assertEqual(want, self.js(
             "return [...document.querySelectorAll('#lines li .who')].map(w => w.textContent)"))
 
+    def tables(self):
+        """Each node's pid and the descriptor table beneath it."""
+        return self.js("return [...document.querySelectorAll('g.node')].map("
+                       "g => g.querySelector('.pid').textContent + ' ' + "
+                       "(g.querySelector('.fds')?.textContent ?? ''))")
+
     def test_a_pipe_from_its_writer_to_its_reader(self):
         evs = events("pipeline.events")
         # The event where wc reads what ls wrote into pipe 1.
@@ -189,9 +195,7 @@ class Page(OneBrowser):
         ls = next(pid for pid, kind, f in evs if kind == "writeinto" and f[1] == "pipe 1")
         wc = evs[k][0]
         self.open(made("pipeline.events") + f"#event={k + 1}")
-        fds = self.js("return [...document.querySelectorAll('g.node')].map("
-                      "g => g.querySelector('.pid').textContent + ' ' + "
-                      "(g.querySelector('.fds')?.textContent ?? ''))")
+        fds = self.tables()
         self.assertIn(f"{ls} 1\u2192pipe 1", fds)
         self.assertIn(f"\u25C6 {wc} 0\u2190pipe 1", fds)
         link = self.d.find_element(By.CSS_SELECTOR, "g.pipe.flowing")
@@ -205,9 +209,7 @@ class Page(OneBrowser):
         k = next(i for i, (pid, kind, f) in enumerate(evs) if kind == "readfrom" and f[2] != "0")
         parent, child = evs[k][0], next(pid for pid, kind, f in evs if kind == "writeinto")
         self.open(made("child-pipe.events") + f"#event={k + 1}")
-        fds = self.js("return [...document.querySelectorAll('g.node')].map("
-                      "g => g.querySelector('.pid').textContent + ' ' + "
-                      "(g.querySelector('.fds')?.textContent ?? ''))")
+        fds = self.tables()
         self.assertIn(f"\u25C6 {parent} 3\u2190pipe 1", fds)
         self.assertIn(f"{child} 3\u2190pipe 1 4\u2192pipe 1", fds)
         self.assertEqual([f"pipe 1: written by {child} (spawn_cases) as descriptor 4; read by "

@@ -6,9 +6,12 @@
 
 int main(void)
 {
+    pid_t parent = getpid();
     if (fork() == 0) {
-        struct timespec later = {0, 200 * 1000 * 1000};
-        nanosleep(&later, NULL);
+        /* Until its parent has ended, whenever that is. */
+        struct timespec a_moment = {0, 1000 * 1000};
+        while (getppid() == parent)
+            nanosleep(&a_moment, NULL);
         printf("child %d, parent now %d\n", (int)getpid(), (int)getppid());
         return 0;
     }
