@@ -464,21 +464,22 @@ leaveCall(Tracer &tr, pid_t tid, const struct user_regs_struct &r)
                             sizeof ends)
             break;
         Target to = targetOf(tr.fds, tid, ends[0]);
-        bool followed =
-            tr.mode == EVERY_CALL || ends[0] <= tr.procs[t.tgid].readsUpTo;
+        Process &p = tr.procs[t.tgid];
+        auto followed = [&](int fd) {
+            return tr.mode == EVERY_CALL || fd <= p.readsUpTo;
+        };
         if (event(tr, t.tgid, "pipe")) {
             field(tr.w, to.name);
             field(tr.w, ends[0]);
             field(tr.w, ends[1]);
-            field(tr.w, followed ? "followed" : "unfollowed");
+            field(tr.w, followed(ends[0]) ? "followed" : "unfollowed");
             endEvent(tr.w);
         }
         // Its ends above 2 are followed where its reads are, to their
         // close.
         for (int end : ends)
-            if (end > 2 &&
-                (tr.mode == EVERY_CALL || end <= tr.procs[t.tgid].readsUpTo))
-                tr.procs[t.tgid].pipeEnds[end] = to.name;
+            if (end > 2 && followed(end))
+                p.pipeEnds[end] = to.name;
         break;
     }
     case SYS_dup2:

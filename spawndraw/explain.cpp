@@ -195,10 +195,10 @@ blockedWords(const Run &run, int e)
 static std::string
 pipeEnd(const Run &run, const std::string &pipe, const std::string &fd)
 {
-    for (const Event &ev : run.events)
-        if (ev.kind == "pipe" && ev.f[0] == pipe)
-            return pipe + (ev.f[1] == fd ? "'s read end" : "'s write end");
-    return "its end of " + pipe;
+    auto made = run.readEnds.find(pipe);
+    if (made == run.readEnds.end())
+        return "its end of " + pipe;
+    return pipe + (made->second == fd ? "'s read end" : "'s write end");
 }
 
 std::string

@@ -341,6 +341,8 @@ apply(Run *run, std::unordered_map<int, int> *current, int e)
         (*current)[child.pid] = index;
         if (i == run->root && run->command < 0)
             run->command = index;
+    } else if (ev.kind == "pipe") {
+        run->readEnds.emplace(f[0], f[1]);
     } else if (ev.kind == "thread") {
         p->threads++;
     } else if (ev.kind == "fd") {

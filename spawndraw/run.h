@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct Proc {
@@ -50,6 +51,8 @@ struct Run {
     std::string mode;        // "filtered", or "every-call" and why
     std::vector<std::string> argv;
     std::string refused; // why tracing was refused, or empty
+    // Each pipe's read end as it was made, by the pipe's name.
+    std::unordered_map<std::string, std::string> readEnds;
 };
 
 // Reads a record; false, having said why on stderr, when it isn't one.
